@@ -1,0 +1,246 @@
+#include "cli/command_line.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <sstream>
+
+#include "engine/rundriver.h"
+#include "runtime/errors.h"
+#include "runtime/inttext.h"
+#include "runtime/messages.h"
+#include "runtime/textfile.h"
+
+namespace dw::cli {
+
+namespace {
+
+// The window's fields, with the window's defaults, as text until the run
+// reads them.
+struct RunOptions {
+  std::string P = "10", N = "100", m = "0.1", A = "5", T = "100", n = "50", I = "1000";
+  std::string observedDelta = "0.005";
+  std::string model = "infinite";
+  std::string input = "freqini.txt";
+  std::string output = "fst.txt";
+  std::optional<std::string> seed;
+  std::optional<std::string> histogramTable;
+};
+
+// The counts as the boxes would hand them over: 32-bit integers as typed.
+struct Counts {
+  int32_t P, N, T, A, n, I;
+};
+
+class CommandLineForm : public RunForm {
+ public:
+  CommandLineForm(const RunOptions& options, const Counts& counts)
+      : options_(options), counts_(counts) {}
+  int32_t Populations() override { return counts_.P; }
+  int32_t PopulationSize() override { return counts_.N; }
+  int32_t Generations() override { return counts_.T; }
+  int32_t Alleles() override { return counts_.A; }
+  int32_t SampleSize() override { return counts_.n; }
+  int32_t Simulations() override { return counts_.I; }
+  std::string MigrationRateText() override { return options_.m; }
+  std::string ObservedDeltaText() override { return options_.observedDelta; }
+  bool InfiniteIslandSelected() override { return options_.model == "infinite"; }
+  bool SteppingStoneSelected() override { return options_.model == "stepping"; }
+  std::string InputFileName() override { return options_.input; }
+  std::string ResultFileName() override { return options_.output; }
+
+ private:
+  const RunOptions& options_;
+  Counts counts_;
+};
+
+// Keeps the run's messages: the last one is the summary when the run
+// finishes, or the reason when it is refused.
+class KeptMessages : public MessageSink {
+ public:
+  void ShowInfoMessage(const std::string& text) override { last = text; }
+  std::string last;
+};
+
+// A progress bar on standard error, only when it is a terminal.
+class TerminalProgress : public RunProgress {
+ public:
+  explicit TerminalProgress(std::ostream& err) : err_(err) {}
+  void SimulationFinished(uint32_t s, uint32_t I) override {
+    const uint32_t percent = static_cast<uint32_t>(uint64_t{s} * 100 / I);
+    if (percent == shown_ && s != I) return;
+    shown_ = percent;
+    const uint32_t filled = percent * 40 / 100;
+    err_ << "\r[" << std::string(filled, '#') << std::string(40 - filled, ' ') << "] " << s << "/"
+         << I << std::flush;
+    if (s == I) err_ << "\r" << std::string(60, ' ') << "\r" << std::flush;
+  }
+
+ private:
+  std::ostream& err_;
+  uint32_t shown_ = 101;
+};
+
+std::optional<Counts> ReadCounts(const RunOptions& o, std::ostream& err) {
+  struct Field {
+    const char* option;
+    const std::string& text;
+    int32_t Counts::*count;
+  };
+  const Field fields[] = {{"--populations", o.P, &Counts::P}, {"--size", o.N, &Counts::N},
+                          {"--generations", o.T, &Counts::T}, {"--alleles", o.A, &Counts::A},
+                          {"--sample", o.n, &Counts::n},      {"--simulations", o.I, &Counts::I}};
+  Counts counts{};
+  for (const Field& f : fields) {
+    const auto value = ParseInteger(f.text);
+    if (!value) {
+      err << f.option << ": '" << f.text << "' is not a whole number\n";
+      return std::nullopt;
+    }
+    counts.*f.count = *value;
+  }
+  return counts;
+}
+
+std::optional<uint32_t> ReadSeed(const std::string& text) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (value > 0xFFFFFFFFull) return std::nullopt;
+  return static_cast<uint32_t>(value);
+}
+
+// Through a text file, so a file that cannot be written is reported like the
+// run's own files; "-" is standard output.
+void WriteTextFile(const std::string& name, const std::string& text, std::ostream& out) {
+  out.flush();
+  TextFile file;
+  Assign(file, name == "-" ? std::string() : name);
+  OpenWrite(file);
+  CheckIO();
+  try {
+    WriteText(file, text);
+    EndStatement(file);
+    CheckIO();
+    CloseFile(file);
+    CheckIO();
+  } catch (...) {
+    ReleaseFile(file);
+    throw;
+  }
+}
+
+void AddRunOptions(CLI::App& run, RunOptions& o) {
+  run.add_option("-P,--populations", o.P, "Number of populations (P)")->capture_default_str();
+  run.add_option("-N,--size", o.N, "Effective population size (N)")->capture_default_str();
+  run.add_option("-m,--migration", o.m, "Migration rate (m), 0 to 1")->capture_default_str();
+  run.add_option("-A,--alleles", o.A, "Number of alleles (A)")->capture_default_str();
+  run.add_option("-T,--generations", o.T, "Number of generations (T)")->capture_default_str();
+  run.add_option("-n,--sample", o.n, "Sampling size per population (n)")->capture_default_str();
+  run.add_option("-I,--simulations", o.I, "Number of simulations (I)")->capture_default_str();
+  run.add_option("-d,--observed-delta", o.observedDelta, "Observed Delta = WC - RH")
+      ->capture_default_str();
+  run.add_option("--model", o.model, "Migration model")
+      ->check(CLI::IsMember({"infinite", "finite", "stepping"}))
+      ->capture_default_str();
+  run.add_option("-i,--input", o.input, "Input file of initial frequencies (P+1 rows, A columns)")
+      ->capture_default_str();
+  run.add_option("-o,--output", o.output, "Result file (WC, RH and Delta per simulation)")
+      ->capture_default_str();
+  run.add_option("--seed", o.seed,
+                 "Generator state to start from (0 to 4294967295) instead of the clock");
+  run.add_option("--histogram-table", o.histogramTable,
+                 "Write the histogram's title and classes to FILE (- for standard output)");
+  // A repeated option takes its last value, so scripts can override defaults.
+  for (CLI::Option* option : run.get_options())
+    option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) {
+  const auto counts = ReadCounts(options, err);
+  if (!counts) return kExitUsage;
+  std::optional<uint32_t> seed;
+  if (options.seed) {
+    seed = ReadSeed(*options.seed);
+    if (!seed) {
+      err << "--seed: '" << *options.seed << "' is not a whole number from 0 to 4294967295\n";
+      return kExitUsage;
+    }
+  }
+
+  CommandLineForm form(options, *counts);
+  KeptMessages messages;
+  RecordedHistogram histogram;
+  ClockSeed clock;
+  FixedSeed fixed(seed.value_or(0));
+  TerminalProgress progress(err);
+  RunServices services{messages, histogram, seed ? static_cast<SeedSource&>(fixed) : clock,
+                       NumberMarks{'.', ','}, isatty(STDERR_FILENO) ? &progress : nullptr};
+  static EngineState state;  // the engine's tables live for the process
+  Random rng;
+  try {
+    if (RunNeutralityTest(form, services, state, rng) == RunOutcome::Refused) {
+      err << messages.last << "\n";
+      return kExitRefused;
+    }
+    out << WithUnixLineEnds(messages.last) << "\n";
+    if (options.histogramTable) WriteTextFile(*options.histogramTable, HistogramTable(histogram), out);
+  } catch (const RuntimeError& e) {
+    out.flush();
+    err << ErrorBoxText(e.Message()) << "\n";
+    return kExitRuntimeError;
+  }
+  out.flush();
+  return kExitDone;
+}
+
+}  // namespace
+
+std::string WithUnixLineEnds(const std::string& text) {
+  std::string result;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    result += text[i];
+  }
+  return result;
+}
+
+std::string HistogramTable(const RecordedHistogram& histogram) {
+  std::string table;
+  for (const std::string& line : histogram.title) table += line + "\n";
+  for (const auto& point : histogram.points) {
+    table += point.label + "\t" + FormatInteger(static_cast<int32_t>(point.y));
+    if (point.color == clRed) table += "\t*";
+    table += "\n";
+  }
+  return table;
+}
+
+int Main(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  const std::string title = ApplicationTitle(argc > 0 ? argv[0] : "driftwise");
+  CLI::App app{title + ": a single-locus, multi-allelic test of neutrality", "driftwise"};
+  app.require_subcommand(1);
+  RunOptions options;
+  CLI::App* run = app.add_subcommand("run", "Run one neutrality test headless");
+  AddRunOptions(*run, options);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help("", CLI::AppFormatMode::Normal);
+    return kExitDone;
+  } catch (const CLI::ParseError& e) {
+    err << e.what() << "\n";
+    err << "Run 'driftwise --help' or 'driftwise run --help' for the options.\n";
+    return kExitUsage;
+  }
+  if (run->parsed()) return RunCommand(options, out, err);
+  return kExitUsage;
+}
+
+}  // namespace dw::cli

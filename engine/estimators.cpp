@@ -1,0 +1,167 @@
+#include "engine/estimators.h"
+
+#include <cmath>
+
+#include "engine/sampling.h"
+#include "runtime/floatmode.h"
+
+namespace dw {
+
+void WriteResultHeader(const SimulationParameters& params, bool steppingStone, TextFile& result) {
+  WriteText(result, "Output file : values of Fst : Weir&Cockerham, Robertson&Hill, and Delta=WC-RH");
+  EndLine(result);
+  CheckIO();
+  if (params.InfiniteIslandFlag)
+    WriteText(result, "Infinite island model");
+  else if (steppingStone)
+    WriteText(result, "Stepping-stone");
+  else
+    WriteText(result, "Finite island model");
+  EndLine(result);
+  CheckIO();
+  WriteInteger(result, params.P);
+  WriteText(result, " islands of effective size ");
+  WriteInteger(result, params.N);
+  WriteText(result, ", ");
+  WriteInteger(result, params.n);
+  WriteText(result, " individuals sampled per island.");
+  EndLine(result);
+  CheckIO();
+  WriteText(result, "Migration rate ");
+  WriteReal(result, params.m, 5, 4);
+  WriteText(result, ", number of generations : ");
+  WriteInteger(result, params.T);
+  EndLine(result);
+  CheckIO();
+  WriteText(result, "Number of alleles ");
+  WriteInteger(result, params.A);
+  EndLine(result);
+  CheckIO();
+}
+
+void CountSampleAlleles(uint8_t complement, uint32_t n, uint32_t N, uint32_t rows, uint8_t A,
+                        const std::vector<GenotypeRecord>& genotypes,
+                        const std::vector<uint8_t>& mask, AlleleFrequencyTable& frequencies,
+                        float* heterozygotes) {
+  const uint32_t P = rows - 1;
+  for (uint32_t a = 1; a <= A; ++a) heterozygotes[a] = 0.0f;
+  for (uint32_t r = 1; r <= P; ++r)
+    for (uint32_t a = 1; a <= A; ++a) frequencies.At(r, a) = 0.0f;
+  // P·n and 2n as integers, exact at every size that fits the counts.
+  const long double sampledIndividuals = static_cast<long double>(uint64_t{P} * n);
+  const long double sampledCopies = static_cast<long double>(uint64_t{2} * n);
+  float local[256];
+  for (uint32_t r = 1; r <= P; ++r) {
+    for (uint32_t a = 1; a <= A; ++a) local[a] = 0.0f;
+    for (uint32_t j = FirstOf(r, N); j <= LastOf(r, N); ++j) {
+      if (!IsSampled(mask, complement, j)) continue;
+      const GenotypeRecord& g = genotypes[j];
+      if (g.first != g.second) {
+        local[g.first] += 1.0f;
+        local[g.second] += 1.0f;
+      }
+      frequencies.At(r, g.first) += 1.0f;
+      frequencies.At(r, g.second) += 1.0f;
+    }
+    for (uint32_t a = 1; a <= A; ++a) {
+      heterozygotes[a] =
+          StoreF32(Divide(local[a], sampledIndividuals) + static_cast<long double>(heterozygotes[a]));
+      frequencies.At(r, a) = StoreF32(Divide(frequencies.At(r, a), sampledCopies));
+    }
+  }
+}
+
+namespace {
+
+struct AlleleTerms {
+  float numerator;    // a, the between-population variance component
+  float denominator;  // a + b + c
+  double meanFrequency;
+};
+
+// Per allele: mean frequency over the populations, sum of squared deviations,
+// then the variance components for equal sample sizes n.
+AlleleTerms ComputeAlleleTerms(const AlleleFrequencyTable& x, uint32_t a, uint32_t P, uint32_t n,
+                               float heterozygotes) {
+  double mean = 0.0;
+  for (uint32_t r = 1; r <= P; ++r)
+    mean = StoreF64(Divide(x.At(r, a), P) + static_cast<long double>(mean));
+  double ssq = 0.0;
+  for (uint32_t r = 1; r <= P; ++r) {
+    const long double d = static_cast<long double>(x.At(r, a)) - mean;
+    ssq = StoreF64(d * d + static_cast<long double>(ssq));
+  }
+  // The integer factors are formed exactly, as integers; 64 bits keep them
+  // exact for every P and n the counts admit.
+  const int64_t nP1 = int64_t{n} * P - 1;
+  const int64_t between = int64_t{P} * (int64_t{P} - 1) * (int64_t{n} - 1);
+  const int64_t pairs = int64_t{P} * (int64_t{P} - 1);
+  const long double p = mean, q = 1.0L - p;
+  const long double first = Divide(static_cast<long double>(nP1) * ssq, static_cast<long double>(between));
+  const long double second =
+      Divide(q * p - static_cast<long double>(heterozygotes) / 4.0L, static_cast<long double>(int64_t{n} - 1));
+  AlleleTerms terms;
+  terms.numerator = StoreF32(first - second);
+  terms.denominator = StoreF32(q * p + Divide(ssq, static_cast<long double>(pairs)));
+  terms.meanFrequency = mean;
+  return terms;
+}
+
+}  // namespace
+
+void EstimateFst(const SimulationParameters& params, const std::vector<GenotypeRecord>& genotypes,
+                 const std::vector<uint8_t>& mask, uint8_t complement, uint32_t s,
+                 AlleleFrequencyTable& frequencies, TextFile& result, DeltaTallies tallies) {
+  const uint32_t P = params.P, n = params.n;
+  const uint8_t A = params.A;
+  float heterozygotes[256];
+  CountSampleAlleles(complement, n, params.N, P + 1, A, genotypes, mask, frequencies, heterozygotes);
+
+  float numerator[256], denominator[256];
+  double rhSum = 0.0;
+  uint16_t informative = A;
+  for (uint32_t a = 1; a <= A; ++a) {
+    const AlleleTerms t = ComputeAlleleTerms(frequencies, a, P, n, heterozygotes[a]);
+    numerator[a] = t.numerator;
+    denominator[a] = t.denominator;
+    // The test is on the stored value: an allele fixed everywhere whose mean
+    // comes out a rounding step from 1 still counts as informative.
+    if (denominator[a] != 0.0f) {
+      const long double weighted = (1.0L - t.meanFrequency) * numerator[a];
+      rhSum = StoreF64(Divide(weighted, denominator[a]) + static_cast<long double>(rhSum));
+    } else {
+      --informative;
+    }
+  }
+  const double rh = StoreF64(Divide(rhSum, static_cast<long double>(int32_t{informative} - 1)));
+  double wcNumerator = 0.0, wcDenominator = 0.0;
+  for (uint32_t a = 1; a <= A; ++a) {
+    wcNumerator = StoreF64(static_cast<long double>(wcNumerator) + numerator[a]);
+    wcDenominator = StoreF64(static_cast<long double>(wcDenominator) + denominator[a]);
+  }
+
+  EndLine(result);
+  CheckIO();
+  // WC goes to the file in extended precision, never stored at 64 bits.
+  const long double wc = Divide(wcNumerator, wcDenominator);
+  WriteText(result, "WC=");
+  WriteReal(result, wc, 11, 7);
+  EndStatement(result);
+  CheckIO();
+  WriteText(result, " RH=");
+  WriteReal(result, rh, 11, 7);
+  EndStatement(result);
+  CheckIO();
+  const double delta = StoreF64(wc - static_cast<long double>(rh));
+  WriteText(result, " Delta=WC-RH=");
+  WriteReal(result, delta, 11, 7);
+  EndStatement(result);
+  CheckIO();
+
+  if (delta > params.ObservedDelta) ++tallies.aboveCount;
+  tallies.series[s] = delta;
+  if (delta < tallies.min) tallies.min = delta;
+  if (delta > tallies.max) tallies.max = delta;
+}
+
+}  // namespace dw

@@ -1,0 +1,27 @@
+#pragma once
+// The initial-frequency file: P + 1 rows (the P populations, then the migrant
+// source) of A reals with a point as decimal separator, each row summing to 1
+// within 10^-5, and nothing after the last row.
+#include <cstdint>
+
+#include "engine/messages.h"
+#include "engine/state.h"
+#include "runtime/textfile.h"
+
+namespace dw {
+
+inline constexpr const char* kNotRealsMessage =
+    "The input file does not contain reals, please change separator (point vs coma)";
+inline constexpr const char* kBadSumMessage =
+    "Sum of frequencies different than 1, or error in number of alleles";
+inline constexpr const char* kPopulationCountMessage =
+    "Input file : Error in number of populations";
+
+// Reads `rows` rows of `columns` values into table rows 1..rows. True when
+// exactly `rows` rows were read, each summing to 1, and the file is at its
+// end; otherwise one of the three messages is shown and the result is false.
+// The file stays open either way. An I/O failure of the end test raises.
+bool ReadInitialFrequencies(TextFile& file, uint32_t rows, uint32_t columns,
+                            AlleleFrequencyTable& table, MessageSink& messages);
+
+}  // namespace dw

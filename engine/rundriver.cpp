@@ -1,0 +1,196 @@
+#include "engine/rundriver.h"
+
+#include <new>
+#include <optional>
+
+#include "engine/estimators.h"
+#include "engine/fitness.h"
+#include "engine/founding.h"
+#include "engine/frequencyfile.h"
+#include "engine/reproduction.h"
+#include "engine/sampling.h"
+#include "runtime/floatmode.h"
+#include "runtime/textfile.h"
+
+namespace dw {
+
+namespace {
+
+// The counts as typed, before their low-order bits are kept.
+struct TypedCounts {
+  int32_t P, N, T, A, n, I;
+};
+
+struct CountRule {
+  int32_t TypedCounts::*count;
+  int32_t min;
+  int32_t max;
+  const char* message;
+};
+
+// Counts that would only run another test than the one typed (a value that
+// does not fit its field) or end every simulation in a floating-point error
+// (0, P = 1, A = 1, n = 1) are refused before any file is opened.
+std::optional<std::string> CountProblem(const TypedCounts& typed) {
+  static const CountRule rules[] = {
+      {&TypedCounts::P, 2, 65535, "Number of populations (P) must be between 2 and 65535"},
+      {&TypedCounts::N, 1, 65535, "Effective population size (N) must be between 1 and 65535"},
+      {&TypedCounts::T, 1, 65535, "Number of generations (T) must be between 1 and 65535"},
+      {&TypedCounts::A, 2, 255, "Number of alleles (A) must be between 2 and 255"},
+      {&TypedCounts::n, 2, 65535, "Sampling size per pop. (n) must be between 2 and 65535"},
+      {&TypedCounts::I, 1, 65535, "Number of simulations (I) must be between 1 and 65535"},
+  };
+  for (const CountRule& rule : rules) {
+    const int32_t value = typed.*rule.count;
+    if (value < rule.min || value > rule.max) return std::string(rule.message);
+  }
+  return std::nullopt;
+}
+
+void SumTotalFitness(EngineState& state) {
+  const SimulationParameters& params = state.params;
+  state.TotalFitness = 0.0;
+  for (uint32_t i = 1; i <= params.P; ++i)
+    state.TotalFitness = static_cast<double>(static_cast<long double>(state.TotalFitness) +
+                                             state.CumulativeFitness[LastOf(i, params.N)]);
+}
+
+void RunSimulation(uint32_t s, RunForm& form, EngineState& state, Random& rng) {
+  const SimulationParameters& params = state.params;
+  RestoreFrequencies(state.InitialFrequencies, params.P + 1u, params.A, state.WorkingFrequencies);
+  FoundPopulations(params, state.WorkingFrequencies, state.FitnessTable, rng,
+                   state.ParentGeneration, state.CumulativeFitness, state.MigrantPool);
+  const ParentTables parents{state.ParentGeneration, state.CumulativeFitness, state.MigrantPool,
+                             state.FitnessTable};
+  for (uint32_t g = 1; g <= params.T; ++g) {
+    SumTotalFitness(state);
+    for (uint32_t i = 1; i <= params.P; ++i) {
+      if (params.InfiniteIslandFlag)
+        SelectMigrantPool(params.A, state.FitnessTable, params.HeterozygoteRule,
+                          params.SelectionCoefficient, state.MigrantPool);
+      ReproducePopulation(params, i, state.TotalFitness, form.SteppingStoneSelected(), parents,
+                          rng, state.OffspringGeneration, state.IndividualFitness);
+    }
+    if (g == params.T) {
+      DrawSample(params.P, params.n, params.N, rng, state.SampleMask, state.SampleIsComplement);
+      EstimateFst(params, state.OffspringGeneration, state.SampleMask, state.SampleIsComplement, s,
+                  state.WorkingFrequencies, state.ResultFile,
+                  DeltaTallies{state.DeltaSeries, state.DeltaAboveCount, state.DeltaMin,
+                               state.DeltaMax});
+    }
+    PromoteOffspring(state.OffspringGeneration, state.IndividualFitness, params.N, params.P,
+                     state.ParentGeneration, state.CumulativeFitness);
+  }
+}
+
+// Opens both files, writes the header, reads the frequencies and runs the
+// simulations; false when the frequency file was refused.
+bool RunSimulations(RunForm& form, RunServices& services, EngineState& state, Random& rng) {
+  SimulationParameters& params = state.params;
+  Assign(state.InputFile, form.InputFileName());
+  OpenRead(state.InputFile);
+  CheckIO();
+  Assign(state.ResultFile, form.ResultFileName());
+  OpenWrite(state.ResultFile);
+  CheckIO();
+  services.seed.Seed(rng);
+  BuildFitnessTable(params.A, 0, 0, 0, 0, params.SelectionCoefficient, state.FitnessTable);
+  WriteResultHeader(params, form.SteppingStoneSelected(), state.ResultFile);
+  if (!ReadInitialFrequencies(state.InputFile, params.P + 1u, params.A, state.InitialFrequencies,
+                              services.messages)) {
+    CloseFile(state.InputFile);
+    CheckIO();
+    CloseFile(state.ResultFile);
+    CheckIO();
+    return false;
+  }
+  CloseFile(state.InputFile);
+  CheckIO();
+  for (uint32_t s = 1; s <= params.I; ++s) {
+    RunSimulation(s, form, state, rng);
+    if (services.progress) services.progress->SimulationFinished(s, params.I);
+  }
+  CloseFile(state.ResultFile);
+  CheckIO();
+  return true;
+}
+
+}  // namespace
+
+std::string SummaryMessage(uint16_t I, int32_t repetitions, uint16_t above) {
+  return "Finished : " + FormatInteger(I) + " simulations\r\n" +
+         FormatInteger(repetitions - above) + " values lower than Delta obs, \r\n" +
+         FormatInteger(above) + " values higher than Delta obs\r\n" +
+         "Please see tab Results and graphs for the histogram";
+}
+
+RunOutcome RunNeutralityTest(RunForm& form, RunServices& services, EngineState& state,
+                             Random& rng) {
+  SimulationParameters& params = state.params;
+  TypedCounts typed{};
+  typed.P = form.Populations();
+  typed.N = form.PopulationSize();
+  typed.T = form.Generations();
+  typed.A = form.Alleles();
+  typed.n = form.SampleSize();
+  // Each field keeps the low-order bits of its box's value.
+  params.P = static_cast<uint16_t>(typed.P);
+  params.N = static_cast<uint16_t>(typed.N);
+  params.T = static_cast<uint16_t>(typed.T);
+  params.A = static_cast<uint8_t>(typed.A);
+  params.n = static_cast<uint16_t>(typed.n);
+  params.SelectionCoefficient = 0.0;
+  params.m = StoreF64(ParseReal(form.MigrationRateText(), services.marks));
+  if (params.m < 0.0 || params.m > 1.0) {
+    services.messages.ShowInfoMessage(kMigrationRateMessage);
+    return RunOutcome::Refused;
+  }
+  if (params.n > params.N) {
+    services.messages.ShowInfoMessage(kSampleSizeMessage);
+    return RunOutcome::Refused;
+  }
+  params.ObservedDelta = StoreF64(ParseReal(form.ObservedDeltaText(), services.marks));
+  params.HeterozygoteRule = 0;
+  state.DeltaAboveCount = 0;
+  typed.I = form.Simulations();
+  params.I = static_cast<uint16_t>(typed.I);
+  params.InfiniteIslandFlag = form.InfiniteIslandSelected() ? 1 : 0;
+
+  if (const auto problem = CountProblem(typed)) {
+    services.messages.ShowInfoMessage(*problem);
+    return RunOutcome::Refused;
+  }
+  try {
+    state.SizeTables(params.P, params.N, params.A);
+  } catch (const std::bad_alloc&) {
+    services.messages.ShowInfoMessage("Not enough memory for " + FormatInteger(params.P) +
+                                      " populations of " + FormatInteger(params.N) +
+                                      " individuals");
+    return RunOutcome::Refused;
+  }
+
+  state.DeltaSeries.assign(static_cast<std::size_t>(params.I) + 1, 0.0);
+  state.DeltaMin = params.ObservedDelta;
+  state.DeltaMax = params.ObservedDelta;
+
+  bool accepted;
+  try {
+    accepted = RunSimulations(form, services, state, rng);
+  } catch (...) {
+    // Whatever ended the run, the finished simulations' lines reach the disk.
+    ReleaseFile(state.InputFile);
+    ReleaseFile(state.ResultFile);
+    throw;
+  }
+  if (!accepted) return RunOutcome::Refused;
+
+  const HistogramInput histogram{state.DeltaSeries, params.I,        params.N,
+                                 params.m,          params.ObservedDelta, state.DeltaMin,
+                                 state.DeltaMax,    state.DeltaAboveCount};
+  BuildDeltaHistogram(histogram, services.marks, state.DeltaHistogram, services.histogram);
+  services.messages.ShowInfoMessage(
+      SummaryMessage(params.I, form.Simulations(), state.DeltaAboveCount));
+  return RunOutcome::Finished;
+}
+
+}  // namespace dw

@@ -1,0 +1,89 @@
+#pragma once
+// One complete neutrality test, written once for both callers: the window's
+// "&Go" handler and `driftwise run`. The driver reads the form at the moments
+// a run reads it and reports through the services it is given.
+#include <cstdint>
+#include <string>
+
+#include "engine/histogram.h"
+#include "engine/messages.h"
+#include "engine/state.h"
+#include "runtime/numtext.h"
+#include "runtime/random.h"
+
+namespace dw {
+
+// What a run reads from the form. Counts are the boxes' 32-bit values as
+// typed; the stepping-stone choice is read at every use.
+class RunForm {
+ public:
+  virtual ~RunForm() = default;
+  virtual int32_t Populations() = 0;       // P
+  virtual int32_t PopulationSize() = 0;    // N
+  virtual int32_t Generations() = 0;       // T
+  virtual int32_t Alleles() = 0;           // A
+  virtual int32_t SampleSize() = 0;        // n
+  virtual int32_t Simulations() = 0;       // I (read again for the summary)
+  virtual std::string MigrationRateText() = 0;
+  virtual std::string ObservedDeltaText() = 0;
+  virtual bool InfiniteIslandSelected() = 0;
+  virtual bool SteppingStoneSelected() = 0;
+  virtual std::string InputFileName() = 0;
+  virtual std::string ResultFileName() = 0;
+};
+
+// Where the run's seed comes from: the clock, as in the window, or a given state.
+class SeedSource {
+ public:
+  virtual ~SeedSource() = default;
+  virtual void Seed(Random& rng) = 0;
+};
+
+class ClockSeed : public SeedSource {
+ public:
+  void Seed(Random& rng) override { rng.SeedFromClock(); }
+};
+
+class FixedSeed : public SeedSource {
+ public:
+  explicit FixedSeed(uint32_t state) : state_(state) {}
+  void Seed(Random& rng) override { rng.RandomSeed = state_; }
+
+ private:
+  uint32_t state_;
+};
+
+// Told after each finished simulation (s of I); for progress displays.
+class RunProgress {
+ public:
+  virtual ~RunProgress() = default;
+  virtual void SimulationFinished(uint32_t s, uint32_t I) = 0;
+};
+
+struct RunServices {
+  MessageSink& messages;
+  HistogramTarget& histogram;
+  SeedSource& seed;
+  NumberMarks marks;                // for ParseReal and the histogram's texts
+  RunProgress* progress = nullptr;
+};
+
+enum class RunOutcome {
+  Finished,  // the summary has been shown
+  Refused,   // an input check failed; its message has been shown
+};
+
+// Runs the test. Runtime errors (EConvertError, EInOutError, the float
+// errors) propagate to the caller, with both files closed so the lines of
+// the finished simulations are on disk.
+RunOutcome RunNeutralityTest(RunForm& form, RunServices& services, EngineState& state,
+                             Random& rng);
+
+// The summary shown at the end ("Finished : …"), lines ended by CR LF.
+std::string SummaryMessage(uint16_t I, int32_t repetitions, uint16_t above);
+
+inline constexpr const char* kMigrationRateMessage = "The migration rate must be between 0 and 1";
+inline constexpr const char* kSampleSizeMessage =
+    "Sampling size cannot be higher than population size";
+
+}  // namespace dw

@@ -1,0 +1,15 @@
+#pragma once
+// The runtime's integer syntax, as the count boxes read their text back.
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace dw {
+
+// Leading spaces (code 32 only), an optional "-" or "+", then decimal digits
+// within the 32-bit signed range, or after "$", "x", "X", "0x" or "0X" up to
+// eight hexadecimal digits taken as a 32-bit pattern; nothing may follow.
+// Empty when the text is not such an integer.
+std::optional<int32_t> ParseInteger(std::string_view text);
+
+}  // namespace dw

@@ -1,0 +1,18 @@
+#pragma once
+// Texts shared by the window and the command line when they report.
+#include <string>
+#include <string_view>
+
+namespace dw {
+
+// The program's title from its file name: folder dropped, cut at the first
+// ".", the first character a capital and every other in lower case
+// ("TESTER.EXE" and "tester.exe" → "Tester").
+std::string ApplicationTitle(std::string_view programPath);
+
+// The text the error box shows for an error message: a "." is appended when
+// the message is not empty and its last byte sorts after "." (so "!" and ")"
+// stay as they are, "?" gains one).
+std::string ErrorBoxText(std::string_view message);
+
+}  // namespace dw

@@ -1,0 +1,38 @@
+#pragma once
+// The one linear congruential generator of a run and the two real-to-integer
+// conversions the engine applies to draws and positions.
+#include <cstdint>
+
+namespace dw {
+
+class Random {
+ public:
+  // The whole state; 0 when the process starts.
+  uint32_t RandomSeed = 0;
+
+  // Advances the state once and returns it scaled by 2^-32: exact, in
+  // [0, 1 - 2^-32].
+  long double NextUniform() {
+    RandomSeed = RandomSeed * 134775813u + 1u;
+    return static_cast<long double>(RandomSeed) * 0x1p-32L;
+  }
+
+  // Advances the state once; the high 32 bits of state × n (0 when n = 0).
+  uint32_t NextBelow(uint32_t n) {
+    RandomSeed = RandomSeed * 134775813u + 1u;
+    return static_cast<uint32_t>((static_cast<uint64_t>(RandomSeed) * n) >> 32);
+  }
+
+  // Milliseconds since midnight UTC of the system clock; the date plays no part.
+  void SeedFromClock();
+  // The same rule for a given UTC time of day.
+  void SeedFromTimeOfDay(int hour, int minute, int second, int millisecond);
+};
+
+// Toward zero (2.9 → 2, -2.9 → -2). NaN or a value outside the signed 64-bit
+// range raises EInvalidOp.
+int64_t TruncToInt(long double x);
+// To nearest, ties to even (0.5 → 0, 1.5 → 2, 2.5 → 2). Same failures.
+int64_t RoundToInt(long double x);
+
+}  // namespace dw

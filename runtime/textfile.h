@@ -1,0 +1,81 @@
+#pragma once
+// Buffered text files with their own reading and writing of numbers. The
+// operations never throw: a failure stores a code in the thread's pending I/O
+// result, and only CheckIO turns it into EInOutError.
+//
+// Codes: the operating system's (errno mapped: ENOENT 2, ENOTDIR 3, EMFILE 4,
+// EACCES and EPERM 5, others as described in osfiles.h), 102 never assigned,
+// 103 not open, 104 not open for reading, 105 not open for writing (or a
+// handle of unknown kind), 106 not a number.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dw {
+
+class OsFiles;
+
+class TextFile {
+ public:
+  static constexpr std::size_t kBufferSize = 128;
+  static constexpr std::size_t kMaxName = 259;
+  enum class Mode { Closed, Input, Output };
+  enum class Device { Disk, CharDevice, Pipe };
+
+  TextFile() = default;
+  TextFile(const TextFile&) = delete;
+  TextFile& operator=(const TextFile&) = delete;
+  // A file still open is released without writing its buffer.
+  ~TextFile();
+
+  Mode mode = Mode::Closed;
+  bool assigned = false;
+  bool standardHandle = false;  // stdin or stdout: not closed at the OS level
+  int handle = -1;
+  Device device = Device::Disk;
+  std::size_t bufferPosition = 0;  // input: next unread byte; output: bytes waiting
+  std::size_t bufferEnd = 0;       // input: valid bytes
+  std::string name;
+  OsFiles* os = nullptr;  // the interface the open handle belongs to
+  unsigned char buffer[kBufferSize + 1] = {};  // + 1 for the end mark after a full buffer
+};
+
+void Assign(TextFile& file, std::string_view name);
+void OpenRead(TextFile& file);
+void OpenWrite(TextFile& file);
+void CloseFile(TextFile& file);
+
+// Reads the next blank-separated token as a real (point as the only decimal
+// separator). At the end of the data: 0 and no code. A bad token stores 106;
+// the value is then unusable.
+void ReadReal(TextFile& file, long double& value);
+// Skips past the next line end: CR, CR LF or LF.
+void SkipLine(TextFile& file);
+// True at the physical end of the data or at a Ctrl-Z byte.
+bool AtEnd(TextFile& file);
+
+void WriteText(TextFile& file, std::string_view text);
+void WriteInteger(TextFile& file, int32_t value);
+// Fixed notation right-justified in `width` (never cut), `decimals` decimals,
+// half away from zero; see textfile.cpp for the exponent forms.
+void WriteReal(TextFile& file, long double value, int32_t width, int32_t decimals);
+// CR LF, then EndStatement.
+void EndLine(TextFile& file);
+// Ends a write statement: writes the buffer out for a character device.
+void EndStatement(TextFile& file);
+
+// Raises EInOutError for the pending code and resets it; returns when none.
+void CheckIO();
+int PendingIOResult();
+void SetPendingIOResult(int code);
+
+// Closes a file on an error path without raising and without disturbing the
+// pending code: the buffer is written out when it can be, and the handle is
+// released in any case.
+void ReleaseFile(TextFile& file) noexcept;
+
+// The text WriteReal writes, for callers that need it without a file.
+std::string RealText(long double value, int32_t width, int32_t decimals);
+
+}  // namespace dw
