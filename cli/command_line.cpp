@@ -137,26 +137,39 @@ void WriteTextFile(const std::string& name, const std::string& text, std::ostrea
 }
 
 void AddRunOptions(CLI::App& run, RunOptions& o) {
-  run.add_option("-P,--populations", o.P, "Number of populations (P)")->capture_default_str();
-  run.add_option("-N,--size", o.N, "Effective population size (N)")->capture_default_str();
-  run.add_option("-m,--migration", o.m, "Migration rate (m), 0 to 1")->capture_default_str();
-  run.add_option("-A,--alleles", o.A, "Number of alleles (A)")->capture_default_str();
-  run.add_option("-T,--generations", o.T, "Number of generations (T)")->capture_default_str();
-  run.add_option("-n,--sample", o.n, "Sampling size per population (n)")->capture_default_str();
-  run.add_option("-I,--simulations", o.I, "Number of simulations (I)")->capture_default_str();
+  run.add_option("-P,--populations", o.P, "Number of populations (P)")->capture_default_str()
+      ->type_name("INT");
+  run.add_option("-N,--size", o.N, "Effective population size (N)")->capture_default_str()
+      ->type_name("INT");
+  run.add_option("-m,--migration", o.m, "Migration rate (m), 0 to 1")->capture_default_str()
+      ->type_name("REAL");
+  run.add_option("-A,--alleles", o.A, "Number of alleles (A)")->capture_default_str()
+      ->type_name("INT");
+  run.add_option("-T,--generations", o.T, "Number of generations (T)")->capture_default_str()
+      ->type_name("INT");
+  run.add_option("-n,--sample", o.n, "Sampling size per population (n)")->capture_default_str()
+      ->type_name("INT");
+  run.add_option("-I,--simulations", o.I, "Number of simulations (I)")->capture_default_str()
+      ->type_name("INT");
   run.add_option("-d,--observed-delta", o.observedDelta, "Observed Delta = WC - RH")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->type_name("REAL");
   run.add_option("--model", o.model, "Migration model")
       ->check(CLI::IsMember({"infinite", "finite", "stepping"}))
-      ->capture_default_str();
+      ->capture_default_str()
+      ->type_name("MODEL");
   run.add_option("-i,--input", o.input, "Input file of initial frequencies (P+1 rows, A columns)")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->type_name("FILE");
   run.add_option("-o,--output", o.output, "Result file (WC, RH and Delta per simulation)")
-      ->capture_default_str();
+      ->capture_default_str()
+      ->type_name("FILE");
   run.add_option("--seed", o.seed,
-                 "Generator state to start from (0 to 4294967295) instead of the clock");
+                 "Generator state to start from (0 to 4294967295) instead of the clock")
+      ->type_name("STATE");
   run.add_option("--histogram-table", o.histogramTable,
-                 "Write the histogram's title and classes to FILE (- for standard output)");
+                 "Write the histogram's title and classes to FILE (- for standard output)")
+      ->type_name("FILE");
   // A repeated option takes its last value, so scripts can override defaults.
   for (CLI::Option* option : run.get_options())
     option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
