@@ -29,6 +29,13 @@ class Random {
   void SeedFromTimeOfDay(int hour, int minute, int second, int millisecond);
 };
 
+// The state `steps` draws after `state` (jump-ahead, Brown 1994: the k-step
+// map is again affine, s → A·s + C, built by squaring).
+uint32_t AdvanceState(uint32_t state, uint64_t steps);
+// How many draws lead from state `from` to state `to` (0 … 2^32 − 1): the
+// generator has full period, so there is exactly one such count.
+uint32_t DrawsBetween(uint32_t from, uint32_t to);
+
 // Toward zero (2.9 → 2, -2.9 → -2). NaN or a value outside the signed 64-bit
 // range raises EInvalidOp.
 int64_t TruncToInt(long double x);

@@ -59,6 +59,24 @@ TEST(Random, SeedIsMillisecondsSinceMidnight) {
   EXPECT_LT(rng.RandomSeed, 86400000u);
 }
 
+TEST(Random, JumpAheadAndDistanceAgreeWithStepping) {
+  for (uint32_t seed : {0u, 1u, 45296789u, 0xFFFFFFFFu}) {
+    Random rng;
+    rng.RandomSeed = seed;
+    for (uint64_t k = 0; k <= 3000; ++k) {
+      if (k % 97 == 0 || k < 5) {
+        EXPECT_EQ(AdvanceState(seed, k), rng.RandomSeed) << seed << " +" << k;
+        EXPECT_EQ(DrawsBetween(seed, rng.RandomSeed), k) << seed << " +" << k;
+      }
+      rng.NextUniform();
+    }
+  }
+  // The period is 2^32: a full turn comes back, and distances wrap.
+  EXPECT_EQ(AdvanceState(12345u, uint64_t{1} << 32), 12345u);
+  EXPECT_EQ(AdvanceState(12345u, (uint64_t{1} << 32) + 7), AdvanceState(12345u, 7));
+  EXPECT_EQ(DrawsBetween(AdvanceState(99u, 4000000000u), 99u), 294967296u);
+}
+
 TEST(Conversions, TruncTowardZeroRoundTiesToEven) {
   struct Case {
     long double x;
