@@ -15,34 +15,10 @@ namespace {
 constexpr int kScaleLimit = 5120;  // 10^5120 is far beyond the extended range
 constexpr uint64_t kTenTo18 = 1000000000000000000ULL;
 
-// Correctly rounded extended constants. Entry 0 of the two coarser tables is 1,
-// so a zero bit field multiplies exactly and changes nothing.
-struct PowerTables {
-  long double units[32];       // 10^0 … 10^31
-  long double thirtyTwos[16];  // 10^(32k)
-  long double fiveTwelves[10]; // 10^(512k)
-};
-
-long double DecimalPower(int k) {
-  const std::string text = "1e" + std::to_string(k);
-  return std::strtold(text.c_str(), nullptr);
-}
-
-const PowerTables& Powers() {
-  static const PowerTables tables = [] {
-    PowerTables t;
-    for (int k = 0; k < 32; ++k) t.units[k] = DecimalPower(k);
-    for (int k = 0; k < 16; ++k) t.thirtyTwos[k] = DecimalPower(32 * k);
-    for (int k = 0; k < 10; ++k) t.fiveTwelves[k] = DecimalPower(512 * k);
-    return t;
-  }();
-  return tables;
-}
-
 // 10^magnitude for 0 ≤ magnitude < kScaleLimit, multiplied left to right (the
 // last bit depends on that order); infinite when beyond the extended range.
 long double PowerOfTen(int magnitude) {
-  const PowerTables& t = Powers();
+  const PowerOfTenTables& t = PowersOfTen();
   long double power = t.units[magnitude & 31];
   power *= t.thirtyTwos[(magnitude >> 5) & 15];
   power *= t.fiveTwelves[magnitude >> 9];
@@ -212,7 +188,23 @@ std::string GeneralText(const DecimalForm& form, char decimal) {
   return text + "E" + FormatInteger(form.exponent - 1);
 }
 
+long double DecimalPower(int k) {
+  const std::string text = "1e" + std::to_string(k);
+  return std::strtold(text.c_str(), nullptr);  // correctly rounded, unlike repeated products
+}
+
 }  // namespace
+
+const PowerOfTenTables& PowersOfTen() {
+  static const PowerOfTenTables tables = [] {
+    PowerOfTenTables t;
+    for (int k = 0; k < 32; ++k) t.units[k] = DecimalPower(k);
+    for (int k = 0; k < 16; ++k) t.thirtyTwos[k] = DecimalPower(32 * k);
+    for (int k = 0; k < 10; ++k) t.fiveTwelves[k] = DecimalPower(512 * k);
+    return t;
+  }();
+  return tables;
+}
 
 long double ScaleByPowerOfTen(long double value, int scale) {
   bool overflow = false;

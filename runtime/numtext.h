@@ -13,6 +13,15 @@ struct NumberMarks {
   char thousands = ',';  // used by the chart's value format only
 };
 
+// Correctly rounded extended powers of ten, the three tables every decimal
+// conversion of the program scales with. Entry 0 of each is 1.
+struct PowerOfTenTables {
+  long double units[32];        // 10^0 … 10^31
+  long double thirtyTwos[16];   // 10^(32k), k = 0 … 15
+  long double fiveTwelves[10];  // 10^(512k), k = 0 … 9
+};
+const PowerOfTenTables& PowersOfTen();
+
 // value × 10^scale (or value / 10^-scale) with the power built from three
 // tables of extended constants: 10^0…10^31, 10^32k (k = 1…15) and 10^512k.
 // |scale| ≥ 5120 gives infinity (scale > 0) or 0 directly.

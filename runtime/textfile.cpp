@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "runtime/errors.h"
+#include "runtime/numtext.h"
 #include "runtime/osfiles.h"
 
 namespace dw {
@@ -33,30 +34,7 @@ thread_local int pendingIOResult = 0;
 void Store(int code) { pendingIOResult = code; }
 
 // ---------------------------------------------------------------------------
-// Powers of ten from three tables, correctly rounded extended constants.
-
-struct PowerTables {
-  long double units[32];        // 10^0 … 10^31
-  long double thirtyTwos[16];   // 10^(32k), k = 0…15
-  long double fiveTwelves[10];  // 10^(512k), k = 0…9
-};
-
-long double DecimalPower(int exponent) {
-  char text[16];
-  std::snprintf(text, sizeof text, "1e%d", exponent);
-  return std::strtold(text, nullptr);  // correctly rounded, unlike repeated products
-}
-
-const PowerTables& Powers() {
-  static const PowerTables tables = [] {
-    PowerTables t;
-    for (int i = 0; i < 32; ++i) t.units[i] = DecimalPower(i);
-    for (int i = 0; i < 16; ++i) t.thirtyTwos[i] = DecimalPower(32 * i);
-    for (int i = 0; i < 10; ++i) t.fiveTwelves[i] = DecimalPower(512 * i);
-    return t;
-  }();
-  return tables;
-}
+// Powers of ten from the three tables.
 
 // value × 10^exponent by successive multiplications (or divisions), smallest
 // factor first, as the reading of a number does it.
@@ -64,19 +42,11 @@ long double ScaleByTables(long double value, int exponent) {
   if (value == 0.0L || exponent == 0) return value;
   int n = exponent < 0 ? -exponent : exponent;
   if (n >= kExponentLimit) return exponent > 0 ? HUGE_VALL : 0.0L;
-  const PowerTables& p = Powers();
+  const PowerOfTenTables& p = PowersOfTen();
   const long double steps[3] = {p.units[n % 32], p.thirtyTwos[(n / 32) % 16],
                                 p.fiveTwelves[n / 512]};
   for (long double step : steps) value = exponent > 0 ? value * step : value / step;
   return value;
-}
-
-// 10^exponent (exponent ≥ 0) as one product of the three tables.
-long double PowerOfTen(int exponent) {
-  if (exponent >= kExponentLimit) return HUGE_VALL;
-  const PowerTables& p = Powers();
-  return p.units[exponent % 32] * p.thirtyTwos[(exponent / 32) % 16] *
-         p.fiveTwelves[exponent / 512];
 }
 
 // ---------------------------------------------------------------------------
@@ -278,7 +248,7 @@ void Normalise(long double magnitude, int& e, long double& scaled) {
   std::frexp(magnitude, &binary);
   e = static_cast<int>(std::floor((binary - 1) * 0.30102999566398120));
   for (;;) {
-    scaled = e >= 0 ? magnitude / PowerOfTen(e) : ScaleByTables(magnitude, -e);
+    scaled = e >= 0 ? ScaleByPowerOfTen(magnitude, -e) : ScaleByTables(magnitude, -e);
     if (scaled < 1.0L)
       --e;
     else if (scaled >= 16.0L)
