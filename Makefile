@@ -4,7 +4,13 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test bench clean
+SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = fuzz_frequency_file fuzz_text_reading fuzz_parse_real fuzz_format_real \
+               fuzz_parse_integer
+
+.PHONY: all deps configure build run test bench clean test-sanitize fuzz
 
 all: build
 
@@ -17,13 +23,44 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-# Until the window exists: one default test on the example input, run as the
-# window would start it (clock seed, window defaults), printing the summary.
+# The window, opened in examples/ so its default input "freqini.txt" is
+# found; without a display, one default test run as the window would start
+# it (clock seed, window defaults), printing the summary.
 run: build
-	cd examples && ../$(BUILD)/app/driftwise run
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  cd examples && ../$(BUILD)/app/driftwise; \
+	else \
+	  cd examples && ../$(BUILD)/app/driftwise run; \
+	fi
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, in
+# its own build folder; any finding fails its test.
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDRIFTWISE_SANITIZE=ON \
+	  -DDRIFTWISE_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+	cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_stack_use_after_return=1:strict_string_checks=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
+
+# Each fuzz target for FUZZ_SECONDS, starting from its seed corpus; the
+# corpus it grows stays in $(FUZZ_BUILD)/corpus, crash inputs in
+# $(FUZZ_BUILD)/findings. Needs clang and its runtime (scripts/install-fuzz-deps).
+fuzz: deps
+	bash scripts/install-fuzz-deps
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+	  -DDRIFTWISE_FUZZ=ON -DDRIFTWISE_TESTS=OFF -DDRIFTWISE_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(FUZZ_TARGETS)
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$t $(FUZZ_BUILD)/findings/$$t || exit 1; \
+	  echo "== $$t ($(FUZZ_SECONDS) s)"; \
+	  $(FUZZ_BUILD)/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/findings/$$t/ $(FUZZ_BUILD)/corpus/$$t tests/fuzz/corpus/$$t \
+	    2>$(FUZZ_BUILD)/findings/$$t/log.txt || { tail -n 40 $(FUZZ_BUILD)/findings/$$t/log.txt; exit 1; }; \
+	  grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb|^Done' $(FUZZ_BUILD)/findings/$$t/log.txt; \
+	done
 
 bench: build
 	$(BUILD)/bench/driftwise_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true

@@ -1,25 +1,32 @@
 // Speed of the engine: the default workload (P = 10, N = 100, A = 5, T = 100,
-// n = 50, m = 0.1) under each migration model, per simulation and per gene
-// copy, and the generator per draw. Times only; asserts nothing.
+// n = 50, m = 0.1) under each migration model, per gene copy, the default
+// run of 1000 simulations as a whole, populations of 5000, and the generator
+// per draw. Times only; asserts nothing.
 #include <benchmark/benchmark.h>
 
 #include "engine/rundriver.h"
 
 namespace {
 
+enum class Model { Infinite, Finite, Stepping };
+
+struct Workload {
+  Model model = Model::Infinite;
+  int32_t N = 100, n = 50, T = 100, I = 10;
+};
+
 struct BenchForm : dw::RunForm {
-  int32_t I = 10;
-  bool infinite = true, stepping = false;
+  Workload w;
   int32_t Populations() override { return 10; }
-  int32_t PopulationSize() override { return 100; }
-  int32_t Generations() override { return 100; }
+  int32_t PopulationSize() override { return w.N; }
+  int32_t Generations() override { return w.T; }
   int32_t Alleles() override { return 5; }
-  int32_t SampleSize() override { return 50; }
-  int32_t Simulations() override { return I; }
+  int32_t SampleSize() override { return w.n; }
+  int32_t Simulations() override { return w.I; }
   std::string MigrationRateText() override { return "0.1"; }
   std::string ObservedDeltaText() override { return "0.005"; }
-  bool InfiniteIslandSelected() override { return infinite; }
-  bool SteppingStoneSelected() override { return stepping; }
+  bool InfiniteIslandSelected() override { return w.model == Model::Infinite; }
+  bool SteppingStoneSelected() override { return w.model == Model::Stepping; }
   std::string InputFileName() override { return DW_SOURCE_DIR "/examples/freqini.txt"; }
   std::string ResultFileName() override { return "/dev/null"; }
 };
@@ -28,10 +35,11 @@ struct Quiet : dw::MessageSink {
   void ShowInfoMessage(const std::string&) override {}
 };
 
-void RunModel(benchmark::State& bench, bool infinite, bool stepping) {
+// Whole runs through the driver, as `driftwise run` makes them; a gene copy
+// is one of the 2·P·N drawn per generation.
+void RunWorkload(benchmark::State& bench, Workload w) {
   BenchForm form;
-  form.infinite = infinite;
-  form.stepping = stepping;
+  form.w = w;
   Quiet quiet;
   dw::RecordedHistogram histogram;
   dw::FixedSeed seed(12345);
@@ -39,21 +47,40 @@ void RunModel(benchmark::State& bench, bool infinite, bool stepping) {
   static dw::EngineState state;
   dw::Random rng;
   for (auto _ : bench) dw::RunNeutralityTest(form, services, state, rng);
-  const double copies = 2.0 * 10 * 100 * 100;  // per simulation: 2·P·N gene copies × T
-  bench.SetItemsProcessed(static_cast<int64_t>(bench.iterations()) * form.I * copies);
-  bench.counters["ns_per_gene_copy"] = benchmark::Counter(
-      static_cast<double>(bench.iterations()) * form.I * copies,
-      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  const double copies = 2.0 * 10 * w.N * w.T * w.I * static_cast<double>(bench.iterations());
+  bench.SetItemsProcessed(static_cast<int64_t>(copies));
+  bench.counters["ns_per_gene_copy"] =  // seconds per copy, shown with its prefix (ns)
+      benchmark::Counter(copies, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   bench.counters["simulations"] = benchmark::Counter(
-      static_cast<double>(bench.iterations()) * form.I, benchmark::Counter::kIsRate);
+      static_cast<double>(bench.iterations()) * w.I, benchmark::Counter::kIsRate);
 }
 
-void BM_DefaultWorkloadInfiniteIsland(benchmark::State& s) { RunModel(s, true, false); }
-void BM_DefaultWorkloadFiniteIsland(benchmark::State& s) { RunModel(s, false, false); }
-void BM_DefaultWorkloadSteppingStone(benchmark::State& s) { RunModel(s, false, true); }
+void BM_DefaultWorkloadInfiniteIsland(benchmark::State& s) { RunWorkload(s, {Model::Infinite}); }
+void BM_DefaultWorkloadFiniteIsland(benchmark::State& s) { RunWorkload(s, {Model::Finite}); }
+void BM_DefaultWorkloadSteppingStone(benchmark::State& s) { RunWorkload(s, {Model::Stepping}); }
 BENCHMARK(BM_DefaultWorkloadInfiniteIsland)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DefaultWorkloadFiniteIsland)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DefaultWorkloadSteppingStone)->Unit(benchmark::kMillisecond);
+
+// The default run whole: 1000 simulations, 2·10^8 gene copies.
+void BM_DefaultRunTotal(benchmark::State& s) {
+  RunWorkload(s, {Model::Infinite, 100, 50, 100, 1000});
+}
+BENCHMARK(BM_DefaultRunTotal)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Populations of 5000 (n = 2500, the most sampling draws), 10 generations.
+void BM_LargePopulationInfiniteIsland(benchmark::State& s) {
+  RunWorkload(s, {Model::Infinite, 5000, 2500, 10, 2});
+}
+void BM_LargePopulationFiniteIsland(benchmark::State& s) {
+  RunWorkload(s, {Model::Finite, 5000, 2500, 10, 2});
+}
+void BM_LargePopulationSteppingStone(benchmark::State& s) {
+  RunWorkload(s, {Model::Stepping, 5000, 2500, 10, 2});
+}
+BENCHMARK(BM_LargePopulationInfiniteIsland)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LargePopulationFiniteIsland)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LargePopulationSteppingStone)->Unit(benchmark::kMillisecond);
 
 void BM_NextUniform(benchmark::State& bench) {
   dw::Random rng;

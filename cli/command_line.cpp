@@ -8,6 +8,11 @@
 #include <optional>
 #include <sstream>
 
+#include "chart/chart.h"
+#include "chart/qt/export.h"
+#include "cli/jobs.h"
+#include "cli/merge.h"
+#include "cli/testsummary.h"
 #include "engine/rundriver.h"
 #include "runtime/errors.h"
 #include "runtime/inttext.h"
@@ -28,6 +33,9 @@ struct RunOptions {
   std::string output = "fst.txt";
   std::optional<std::string> seed;
   std::optional<std::string> histogramTable;
+  std::optional<std::string> chart;
+  std::optional<std::string> json;
+  std::optional<std::string> job, jobs;
 };
 
 // The counts as the boxes would hand them over: 32-bit integers as typed.
@@ -170,14 +178,50 @@ void AddRunOptions(CLI::App& run, RunOptions& o) {
   run.add_option("--histogram-table", o.histogramTable,
                  "Write the histogram's title and classes to FILE (- for standard output)")
       ->type_name("FILE");
+  run.add_option("--chart", o.chart,
+                 "Write the histogram chart to FILE (.png, .svg or .pdf), as the results tab draws it")
+      ->type_name("FILE");
+  run.add_option("--json", o.json,
+                 "Write the summary as JSON to FILE (- for standard output, instead of the "
+                 "summary)")
+      ->type_name("FILE");
+  run.add_option("--job", o.job, "This run is job K (0 to J-1) of a job array of J jobs")
+      ->type_name("K");
+  run.add_option("--jobs", o.jobs,
+                 "Number of jobs J: job K starts K*floor(2^32/J) draws after --seed (default 0)")
+      ->type_name("J");
   // A repeated option takes its last value, so scripts can override defaults.
   for (CLI::Option* option : run.get_options())
     option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
+// The results chart of the run, the size of the results tab's chart.
+bool WriteChart(const std::string& fileName, chart::ChartFileFormat format,
+                const RecordedHistogram& histogram, std::ostream& err) {
+  chart::TChart results;
+  chart::TBarSeries& series = chart::ConfigureResultsChart(results);
+  results.Separators = NumberMarks{'.', ','};
+  results.Title.Text.Clear();
+  for (const std::string& line : histogram.title) results.Title.Text.Add(line);
+  series.RemoveAllPoints();
+  for (const auto& point : histogram.points) series.AppendPoint(point.y, point.label, point.color);
+  std::string error;
+  if (chart::ExportChart(results, fileName, format, 689, 449, error)) return true;
+  err << error << "\n";
+  return false;
+}
+
 int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) {
   const auto counts = ReadCounts(options, err);
   if (!counts) return kExitUsage;
+  std::optional<chart::ChartFileFormat> chartFormat;
+  if (options.chart) {
+    chartFormat = chart::ChartFormatFromFileName(*options.chart);
+    if (!chartFormat) {
+      err << "--chart: '" << *options.chart << "' must end in .png, .svg or .pdf\n";
+      return kExitUsage;
+    }
+  }
   std::optional<uint32_t> seed;
   if (options.seed) {
     seed = ReadSeed(*options.seed);
@@ -186,6 +230,21 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
       return kExitUsage;
     }
   }
+  const bool jsonToOutput = options.json && *options.json == "-";
+  if (jsonToOutput && options.histogramTable && *options.histogramTable == "-") {
+    err << "--json - and --histogram-table - cannot both write to standard output\n";
+    return kExitUsage;
+  }
+  std::optional<JobSlot> job;
+  if (!ReadJobSlot(options.job, options.jobs, job, err)) return kExitUsage;
+  const uint32_t base = seed.value_or(0);
+  if (job) {
+    seed = JobStartState(base, *job);
+    const auto size = RunSizeOf(options.model, options.m, counts->P, counts->N, counts->n,
+                                counts->T, counts->I);
+    if (size)
+      if (const auto warning = OverShareWarning(*job, RunDraws(*size))) err << *warning << "\n";
+  }
 
   CommandLineForm form(options, *counts);
   KeptMessages messages;
@@ -193,8 +252,9 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   ClockSeed clock;
   FixedSeed fixed(seed.value_or(0));
   TerminalProgress progress(err);
-  RunServices services{messages, histogram, seed ? static_cast<SeedSource&>(fixed) : clock,
-                       NumberMarks{'.', ','}, isatty(STDERR_FILENO) ? &progress : nullptr};
+  RecordingSeed recorded(seed ? static_cast<SeedSource&>(fixed) : clock);
+  RunServices services{messages, histogram, recorded, NumberMarks{'.', ','},
+                       isatty(STDERR_FILENO) ? &progress : nullptr};
   static EngineState state;  // the engine's tables live for the process
   Random rng;
   try {
@@ -202,8 +262,16 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
       err << messages.last << "\n";
       return kExitRefused;
     }
-    out << WithUnixLineEnds(messages.last) << "\n";
+    if (!jsonToOutput) out << WithUnixLineEnds(messages.last) << "\n";
     if (options.histogramTable) WriteTextFile(*options.histogramTable, HistogramTable(histogram), out);
+    if (options.json) {
+      const RunRecord record{options.model, options.input,   options.output,
+                             !seed,         seed ? base : recorded.state, job,
+                             recorded.state, rng.RandomSeed};
+      WriteTextFile(*options.json, SummaryJson(RunTestSummary(state, histogram, record)), out);
+    }
+    out.flush();
+    if (chartFormat && !WriteChart(*options.chart, *chartFormat, histogram, err)) return kExitRuntimeError;
   } catch (const RuntimeError& e) {
     out.flush();
     err << ErrorBoxText(e.Message()) << "\n";
@@ -214,6 +282,19 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
 }
 
 }  // namespace
+
+void WriteOutputFile(const std::string& name, const std::string& text, std::ostream& out) {
+  WriteTextFile(name, text, out);
+}
+
+bool IsChartFileName(const std::string& name) {
+  return chart::ChartFormatFromFileName(name).has_value();
+}
+
+bool WriteHistogramChart(const std::string& name, const RecordedHistogram& histogram,
+                         std::ostream& err) {
+  return WriteChart(name, *chart::ChartFormatFromFileName(name), histogram, err);
+}
 
 std::string WithUnixLineEnds(const std::string& text) {
   std::string result;
@@ -242,6 +323,10 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err) {
   RunOptions options;
   CLI::App* run = app.add_subcommand("run", "Run one neutrality test headless");
   AddRunOptions(*run, options);
+  MergeOptions mergeOptions;
+  CLI::App* merge =
+      app.add_subcommand("merge", "Pool the result files of several runs and report as one run");
+  AddMergeOptions(*merge, mergeOptions);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -249,10 +334,12 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err) {
     return kExitDone;
   } catch (const CLI::ParseError& e) {
     err << e.what() << "\n";
-    err << "Run 'driftwise --help' or 'driftwise run --help' for the options.\n";
+    err << "Run 'driftwise --help', 'driftwise run --help' or 'driftwise merge --help' for the "
+           "options.\n";
     return kExitUsage;
   }
   if (run->parsed()) return RunCommand(options, out, err);
+  if (merge->parsed()) return MergeCommand(mergeOptions, out, err);
   return kExitUsage;
 }
 

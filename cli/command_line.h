@@ -25,4 +25,15 @@ std::string HistogramTable(const RecordedHistogram& histogram);
 // The summary with its CR LF line breaks as "\n".
 std::string WithUnixLineEnds(const std::string& text);
 
+// Writes `text` to the file through a text file, "-" for standard output
+// (flushing `out` first); a file error raises EInOutError.
+void WriteOutputFile(const std::string& name, const std::string& text, std::ostream& out);
+
+// Whether the name ends in an extension the chart export writes.
+bool IsChartFileName(const std::string& name);
+// The histogram chart as the results tab draws it; false with the reason on
+// `err` when it cannot be written.
+bool WriteHistogramChart(const std::string& name, const RecordedHistogram& histogram,
+                         std::ostream& err);
+
 }  // namespace dw::cli

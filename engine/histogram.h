@@ -53,6 +53,30 @@ void BuildDeltaHistogram(const HistogramInput& in, const NumberMarks& marks,
 
 inline constexpr const char* kHistogramTitle = "Histogram of simulated values of Delta";
 
+// Pooled values (several runs read back from their result files): the same
+// classes, labels, colours and title as a run's histogram, with counts wide
+// enough for any number of values.
+struct PooledHistogramInput {
+  std::span<const double> values;  // every value, in order (no entry 0)
+  uint16_t N = 0;
+  double m = 0.0;
+  double observedDelta = 0.0;
+  double deltaMin = 0.0;  // the smallest of observedDelta and the values
+  double deltaMax = 0.0;  // the largest
+  uint64_t deltaAboveCount = 0;  // values strictly above observedDelta
+};
+
+// As the run's BuildDeltaHistogram, over in.values.size() values.
+void BuildDeltaHistogram(const PooledHistogramInput& in, const NumberMarks& marks,
+                         std::array<uint64_t, 10>& counts, HistogramTarget& target);
+
+// The bounds of class i (1…10) in extended precision, evaluated as the labels
+// evaluate them: min + range × ((i − 1) / 10) and min + range × (i / 10).
+void ClassBounds(int i, double min, double max, long double& low, long double& high);
+
+// Decimal digits of a count, no grouping (FormatInteger for 64-bit counts).
+std::string CountText(uint64_t count);
+
 }  // namespace dw
 
 namespace dw {

@@ -58,6 +58,8 @@ class RunProgress {
  public:
   virtual ~RunProgress() = default;
   virtual void SimulationFinished(uint32_t s, uint32_t I) = 0;
+  // Asked after each finished simulation; true ends the run there.
+  virtual bool CancelRequested() { return false; }
 };
 
 struct RunServices {
@@ -71,6 +73,8 @@ struct RunServices {
 enum class RunOutcome {
   Finished,  // the summary has been shown
   Refused,   // an input check failed; its message has been shown
+  Cancelled, // stopped on request: the finished simulations' lines are in the
+             // result file, no histogram, no summary
 };
 
 // Runs the test. Runtime errors (EConvertError, EInOutError, the float
@@ -81,6 +85,9 @@ RunOutcome RunNeutralityTest(RunForm& form, RunServices& services, EngineState& 
 
 // The summary shown at the end ("Finished : …"), lines ended by CR LF.
 std::string SummaryMessage(uint16_t I, int32_t repetitions, uint16_t above);
+// The same message for pooled runs: `simulations` values, `above` of them
+// strictly above the observed Delta.
+std::string PooledSummaryMessage(uint64_t simulations, uint64_t above);
 
 inline constexpr const char* kMigrationRateMessage = "The migration rate must be between 0 and 1";
 inline constexpr const char* kSampleSizeMessage =

@@ -89,6 +89,12 @@ class PosixOsFiles final : public OsFiles {
     return 0;
   }
 
+  int Truncate(int handle, std::uint64_t size) override {
+    while (::ftruncate(handle, static_cast<off_t>(size)) != 0)
+      if (errno != EINTR) return MapErrno(errno);
+    return 0;
+  }
+
   Kind KindOf(int handle) override {
     struct stat info;
     if (::fstat(handle, &info) != 0) return Kind::Unknown;

@@ -3,6 +3,7 @@
 // (fault injection). Every call returns 0 or an error code already mapped to
 // the codes the messages use.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace dw {
@@ -21,6 +22,9 @@ class OsFiles {
   virtual int Write(int handle, const unsigned char* data, std::size_t size) = 0;
   virtual int Close(int handle) = 0;
   virtual Kind KindOf(int handle) = 0;
+  // Cuts a file open for writing back to its first `size` bytes. Used only on
+  // an error path, so an interface without it just says so (50, unsupported).
+  virtual int Truncate(int /*handle*/, std::uint64_t /*size*/) { return 50; }
 };
 
 // errno → code: ENOENT 2, ENOTDIR and ENAMETOOLONG 3, EMFILE and ENFILE 4,

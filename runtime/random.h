@@ -17,6 +17,13 @@ class Random {
     return static_cast<long double>(RandomSeed) * 0x1p-32L;
   }
 
+  // Advances the state once and returns it: the draw NextUniform would
+  // return is this state·2^-32, so integer tests on it are exact.
+  uint32_t NextState() {
+    RandomSeed = RandomSeed * 134775813u + 1u;
+    return RandomSeed;
+  }
+
   // Advances the state once; the high 32 bits of state × n (0 when n = 0).
   uint32_t NextBelow(uint32_t n) {
     RandomSeed = RandomSeed * 134775813u + 1u;
@@ -28,6 +35,27 @@ class Random {
   // The same rule for a given UTC time of day.
   void SeedFromTimeOfDay(int hour, int minute, int second, int millisecond);
 };
+
+// The map of a fixed number of draws, state → multiplier·state + increment
+// (mod 2^32): composing affine maps gives an affine map, so any number of
+// draws ahead costs one multiply-add once the map is built.
+struct StateJump {
+  uint32_t multiplier = 1;
+  uint32_t increment = 0;
+  constexpr uint32_t From(uint32_t state) const { return multiplier * state + increment; }
+};
+
+// The map of `steps` draws (2^32 − 1 steps: one draw back, the period being 2^32).
+constexpr StateJump JumpOfSteps(uint64_t steps) {
+  StateJump total;
+  StateJump power{134775813u, 1u};  // the map of 2^i steps
+  for (; steps != 0; steps >>= 1) {
+    if (steps & 1) total = {total.multiplier * power.multiplier,
+                            total.increment * power.multiplier + power.increment};
+    power = {power.multiplier * power.multiplier, (power.multiplier + 1) * power.increment};
+  }
+  return total;
+}
 
 // The state `steps` draws after `state` (jump-ahead, Brown 1994: the k-step
 // map is again affine, s → A·s + C, built by squaring).

@@ -57,6 +57,12 @@ void ResetBuffer(TextFile& file) {
   file.bufferEnd = 0;
 }
 
+void ResetMarks(TextFile& file) {
+  file.written = 0;
+  file.completeEnd = TextFile::kNoMark;
+  file.durableEnd = TextFile::kNoMark;
+}
+
 // Called with the buffer exhausted. When nothing more can be read the end mark
 // goes into the spare byte after the old content, so it is read from then on.
 void FillBuffer(TextFile& file) {
@@ -161,8 +167,30 @@ bool FlushBuffer(TextFile& file) {
     Store(code);  // the bytes stay, so closing can try again
     return false;
   }
+  file.written += file.bufferPosition;
+  file.durableEnd = file.completeEnd;  // the last mark is behind the written bytes
   file.bufferPosition = 0;
   return true;
+}
+
+// The error path of a marked file: the complete records go to the disk as far
+// as they can, nothing after them stays there.
+void KeepCompleteRecords(TextFile& file) {
+  std::uint64_t keep = file.completeEnd;
+  bool cut = file.written > keep;  // an earlier write reached past the mark
+  if (keep > file.written) {
+    const auto count = static_cast<std::size_t>(keep - file.written);  // within the buffer
+    if (file.os->Write(file.handle, file.buffer, count) == 0) {
+      file.written = keep;
+    } else {
+      keep = file.durableEnd;  // a write may have gone part of the way
+      cut = true;
+    }
+  }
+  file.bufferPosition = 0;
+  if (cut && keep != TextFile::kNoMark && !file.standardHandle &&
+      file.device == TextFile::Device::Disk)
+    file.os->Truncate(file.handle, keep);
 }
 
 void WriteBytes(TextFile& file, const char* data, std::size_t size) {
@@ -211,6 +239,7 @@ int OpenHandle(TextFile& file, TextFile::Mode mode) {
   file.device = TextFile::Device::Disk;
   file.mode = mode;
   ResetBuffer(file);
+  ResetMarks(file);
   file.standardHandle = file.name.empty();
   if (file.standardHandle) {
     file.handle = mode == TextFile::Mode::Input ? 0 : 1;
@@ -356,7 +385,8 @@ void FormatExponentForm(long double magnitude, bool negative, int width, RealFie
 }
 
 void FormatReal(long double value, int32_t width, int32_t decimals, RealField& field) {
-  int w = std::min(width, kMaxWidth);
+  // A width below 0 pads no more than 0 does, and keeps width - 8 in range.
+  int w = std::clamp(width, 0, kMaxWidth);
   if (std::isnan(value)) return LayOutWord("Nan", w, field);
   bool negative = std::signbit(value);
   if (std::isinf(value)) return LayOutWord(negative ? "-Inf" : "+Inf", w, field);
@@ -394,6 +424,7 @@ TextFile::~TextFile() {
 void Assign(TextFile& file, std::string_view name) {
   file.mode = TextFile::Mode::Closed;
   ResetBuffer(file);
+  ResetMarks(file);
   file.name.assign(name.substr(0, TextFile::kMaxName));
   file.device = TextFile::Device::Disk;
   file.assigned = true;
@@ -499,9 +530,17 @@ int PendingIOResult() { return pendingIOResult; }
 
 void SetPendingIOResult(int code) { pendingIOResult = code; }
 
+void MarkComplete(TextFile& file) {
+  if (file.mode != TextFile::Mode::Output) return;
+  file.completeEnd = file.written + file.bufferPosition;
+  if (file.bufferPosition == 0) file.durableEnd = file.completeEnd;
+}
+
 void ReleaseFile(TextFile& file) noexcept {
   if (file.mode == TextFile::Mode::Closed) return;
   int saved = pendingIOResult;
+  if (file.mode == TextFile::Mode::Output && file.completeEnd != TextFile::kNoMark)
+    KeepCompleteRecords(file);
   CloseFile(file);
   if (file.mode != TextFile::Mode::Closed) {
     if (!file.standardHandle) file.os->Close(file.handle);

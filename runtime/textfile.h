@@ -38,6 +38,13 @@ class TextFile {
   std::size_t bufferEnd = 0;       // input: valid bytes
   std::string name;
   OsFiles* os = nullptr;  // the interface the open handle belongs to
+  // Output: bytes the operating system has taken since the open; the end of
+  // the last complete record (MarkComplete), and the last such end that was
+  // already on disk, so an error path can cut the file back to whole records.
+  static constexpr std::uint64_t kNoMark = ~std::uint64_t{0};
+  std::uint64_t written = 0;
+  std::uint64_t completeEnd = kNoMark;
+  std::uint64_t durableEnd = kNoMark;
   unsigned char buffer[kBufferSize + 1] = {};  // + 1 for the end mark after a full buffer
 };
 
@@ -70,9 +77,16 @@ void CheckIO();
 int PendingIOResult();
 void SetPendingIOResult(int code);
 
+// Everything written to a file open for output so far forms complete records
+// (lines of finished work). No operating-system call: it only notes the place.
+void MarkComplete(TextFile& file);
+
 // Closes a file on an error path without raising and without disturbing the
-// pending code: the buffer is written out when it can be, and the handle is
-// released in any case.
+// pending code; the handle is released in any case. An unmarked file writes
+// out its buffer when it can. A marked disk file keeps exactly its complete
+// records: the buffered part of them is written out (a failed write is tried
+// once more here), the rest of the buffer is dropped, and whatever reached
+// the disk beyond the last complete record that is there is cut off.
 void ReleaseFile(TextFile& file) noexcept;
 
 // The text WriteReal writes, for callers that need it without a file.

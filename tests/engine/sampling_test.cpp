@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "engine/state.h"
 
 namespace dw {
@@ -71,6 +74,44 @@ TEST(DrawSample, SameStreamSameMarks) {
   b.Draw(4, 30, 77);
   EXPECT_TRUE(std::equal(a.mask.begin() + 1, a.mask.begin() + 1 + 4 * 77, b.mask.begin() + 1));
   EXPECT_EQ(a.complement, b.complement);
+}
+
+// The scan as it reads: count the unmarked ones from the population's first
+// individual and mark the first at which the count exceeds e·u, in extended
+// precision.
+void ScanSample(uint32_t P, uint32_t n, uint32_t N, Random& rng, std::vector<uint8_t>& mask,
+                uint8_t& complement) {
+  const bool half = static_cast<long double>(N) / 2.0L >= n;
+  complement = half ? 0 : 1;
+  const uint32_t k = half ? n : N - n;
+  for (uint32_t j = 1; j <= P * N; ++j) mask[j] = 0;
+  for (uint32_t p = 1; p <= P; ++p)
+    for (uint32_t e = N; e > N - k; --e) {
+      const long double threshold = static_cast<long double>(e) * rng.NextUniform();
+      uint32_t seen = 0;
+      for (uint32_t j = FirstOf(p, N);; ++j)
+        if (mask[j] == 0 && static_cast<long double>(++seen) > threshold) {
+          mask[j] = 1;
+          break;
+        }
+    }
+}
+
+TEST(DrawSample, MarksWhatTheScanMarksOverRandomSizes) {
+  std::mt19937 random(99);
+  for (int trial = 0; trial < 300; ++trial) {
+    const uint32_t P = 1 + random() % 6;
+    const uint32_t N = 1 + random() % (trial % 10 == 0 ? 3000 : 70);
+    const uint32_t n = random() % (N + 1);
+    Sample fast, scan;
+    fast.rng.RandomSeed = scan.rng.RandomSeed = static_cast<uint32_t>(random());
+    fast.Draw(P, n, N);
+    ScanSample(P, n, N, scan.rng, scan.mask, scan.complement);
+    ASSERT_EQ(fast.complement, scan.complement) << trial;
+    ASSERT_EQ(fast.rng.RandomSeed, scan.rng.RandomSeed) << trial;
+    ASSERT_TRUE(std::equal(fast.mask.begin(), fast.mask.end(), scan.mask.begin()))
+        << "P " << P << " N " << N << " n " << n;
+  }
 }
 
 }  // namespace

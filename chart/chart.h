@@ -1,0 +1,132 @@
+#pragma once
+// The chart panel: its titles, walls, axes and series, the geometry of one
+// paint, and the repaint entry points. No drawing happens on a change; the
+// next paint recomputes everything.
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "chart/axis.h"
+#include "chart/canvas3d.h"
+#include "chart/parts.h"
+#include "chart/series.h"
+#include "runtime/numtext.h"
+
+namespace dw::chart {
+
+enum class TPanningMode { pmNone, pmHorizontal, pmVertical, pmBoth };
+enum class TPanelBevel { bvNone, bvLowered, bvRaised };
+
+class TChart : public ChartPart, private ChangeListener {
+ public:
+  TChart();
+  ~TChart() override;
+
+  Prop<int> MarginLeft{this, 3};
+  Prop<int> MarginTop{this, 4};
+  Prop<int> MarginRight{this, 3};
+  Prop<int> MarginBottom{this, 4};
+  Prop<bool> View3D{this, true};
+  TView3DOptions View3DOptions;
+  Prop<bool> View3DWalls{this, true};
+  Prop<bool> AxisVisible{this, true};
+  Prop<bool> ClipPoints{this, true};
+  Prop<bool> PrintProportional{this, true};
+  Prop<chart::Color> Color{this, 0xF0F0F0};  // the framework's face colour
+  Prop<int> BorderWidth{this, 0};
+  Prop<TPanelBevel> BevelOuter{this, TPanelBevel::bvRaised};
+  Prop<TPanelBevel> BevelInner{this, TPanelBevel::bvNone};
+  Prop<int> BevelWidth{this, 1};
+  Prop<bool> Monochrome{this, false};
+  Prop<bool> GradientVisible{this, false};
+  Prop<bool> LegendVisible{this, true};
+  Prop<int> MaxPointsPerPage{this, 0};
+  Prop<int> Page{this, 1};
+  Prop<bool> ScaleLastPage{this, true};
+  Prop<bool> AllowZoom{this, true};
+  Prop<TPanningMode> AllowPanning{this, TPanningMode::pmBoth};
+  Prop<bool> AnimatedZoom{this, false};
+  Prop<int> AnimatedZoomSteps{this, 8};
+  // Separators of the value labels and marks (the user's locale on screen).
+  Prop<NumberMarks> Separators{this, NumberMarks{}};
+
+  TChartTitle Title, Foot;
+  TChartWall BackWall, LeftWall, BottomWall;
+  TChartAxis LeftAxis, TopAxis, RightAxis, BottomAxis, DepthAxis;
+
+  int Chart3DPercent() const { return chart3DPercent_; }
+  void SetChart3DPercent(int v);
+  chart::Color BackColor() const { return BackWall.Color; }
+  void SetBackColor(chart::Color c) { BackWall.Color = c; }
+
+  // The chart owns its series.
+  TBarSeries& AddBarSeries();
+  int SeriesCount() const { return static_cast<int>(series_.size()); }
+  TChartSeries& Series(int i) const { return *series_[static_cast<size_t>(i)]; }
+  int ActiveBarSeriesCount() const;
+  // In the list order bottom, top, left, right, depth.
+  TChartAxis* Axes(int i) const { return axes_[static_cast<size_t>(i)]; }
+  static constexpr int kAxisCount = 5;
+
+  // While loading, changes do not invalidate.
+  void BeginLoading() { loading_ = true; }
+  void EndLoading() { loading_ = false; }
+  bool Loading() const { return loading_; }
+  // Marks the chart dirty and asks for a repaint.
+  void Invalidate();
+  bool Dirty() const { return canvas3D.dirty; }
+  void SetRepaintRequest(std::function<void()> request) { repaintRequest_ = std::move(request); }
+
+  // Geometry of the current paint.
+  Rect PanelRect;
+  Rect PlotRect;
+  int PlotWidth() const { return PlotRect.right - PlotRect.left; }
+  int PlotHeight() const { return PlotRect.bottom - PlotRect.top; }
+  Point PlotCenter() const {
+    return {(PlotRect.left + PlotRect.right) / 2, (PlotRect.top + PlotRect.bottom) / 2};
+  }
+  int SeriesDepth = 0;
+  int DepthPixels = 0;
+  int LastDepthSlot = 0;
+  int ControlWidth = 400, ControlHeight = 250;
+  int PrintMarginPercents[4] = {15, 15, 15, 15};
+  int PrintDetail = 0;
+  bool PrintingInProgress = false;
+  TKivCanvas3D canvas3D;
+
+  // Normalises PlotRect against PanelRect and the control's size.
+  void NormalizePlotRect();
+
+ private:
+  void PartChanged() override { Invalidate(); }
+  Notifier notifier_;
+  int chart3DPercent_ = 15;
+  bool loading_ = false;
+  std::function<void()> repaintRequest_;
+  std::vector<std::unique_ptr<TChartSeries>> series_;
+  TChartAxis* axes_[kAxisCount];
+};
+
+// The settings of the results chart in the window's definition: white panel
+// and back wall, the one-line title in 13-pixel black Arial on white, no
+// legend, bottom labels at 90 degrees, left labels off, and Series1 with its
+// value marks. The chart is 689 × 449.
+TBarSeries& ConfigureResultsChart(TChart& chart);
+
+// Paints the whole chart on `canvas` within `rect`.
+void DrawChart(TChart& chart, Canvas& canvas, const Rect& rect);
+// The control's paint handler: nothing while printing; one bitmap copy when
+// the buffered chart has not changed; otherwise DrawChart.
+void PaintChart(TChart& chart, Canvas& windowCanvas, const Rect& clientRect);
+
+// Steps of one paint, exposed for tests.
+void ComputePlotRect(TChart& chart);
+void PlaceAndPaintTitle(TChart& chart, Canvas& canvas, TChartTitle& block, bool isTitle);
+void ComputeDepth(TChart& chart);
+void PaintWalls(TChart& chart, TKivCanvas3D& c3d);
+// The line height of the canvas' current font: the height of "W".
+int LineHeight(Canvas& canvas);
+// MulDiv: a × b / c rounded to nearest.
+int MulDiv(int a, int b, int c);
+
+}  // namespace dw::chart

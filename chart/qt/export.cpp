@@ -1,0 +1,152 @@
+#include "chart/qt/export.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+#include "chart/chart.h"
+#include "chart/qt/qpainter_canvas.h"
+
+namespace dw::chart {
+
+std::optional<ChartFileFormat> ChartFormatFromFileName(std::string_view fileName) {
+  const size_t dot = fileName.rfind('.');
+  const size_t slash = fileName.find_last_of("/\\");
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+    return std::nullopt;
+  std::string ext(fileName.substr(dot + 1));
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == "png") return ChartFileFormat::Png;
+  if (ext == "svg") return ChartFileFormat::Svg;
+  if (ext == "pdf") return ChartFileFormat::Pdf;
+  return std::nullopt;
+}
+
+namespace {
+
+// Headless, Qt's remark that it has no runtime directory is noise on the
+// command line's standard error.
+QtMessageHandler previousHandler = nullptr;
+
+void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type != QtFatalMsg && message.startsWith("QStandardPaths:")) return;
+  if (previousHandler) previousHandler(type, context, message);
+}
+
+}  // namespace
+
+void EnsureGuiApplication() {
+  if (QGuiApplication::instance()) return;
+  previousHandler = qInstallMessageHandler(QuietMessages);
+  if (!std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  static int argc = 1;
+  static char name[] = "driftwise";
+  static char* argv[] = {name, nullptr};
+  // Lives until the process ends: fonts and the paint devices need it, and
+  // destroying it during static destruction is not safe.
+  new QGuiApplication(argc, argv);
+}
+
+namespace {
+
+// One unbuffered drawing onto the painter's device.
+void DrawOnto(TChart& chart, QPainter& painter, int width, int height) {
+  const bool buffered = chart.canvas3D.buffered;
+  chart.canvas3D.buffered = false;
+  QPainterCanvas canvas(painter, 96);
+  DrawChart(chart, canvas, {0, 0, width, height});
+  chart.canvas3D.buffered = buffered;
+}
+
+bool WriteBytes(const std::string& fileName, const QByteArray& bytes, std::string& error) {
+  QFile file(QString::fromStdString(fileName));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
+      !file.flush()) {
+    error = "Cannot write the chart to '" + fileName + "': " + file.errorString().toStdString();
+    return false;
+  }
+  file.close();
+  if (file.error() != QFileDevice::NoError) {
+    error = "Cannot write the chart to '" + fileName + "': " + file.errorString().toStdString();
+    return false;
+  }
+  return true;
+}
+
+QByteArray RenderPng(TChart& chart, int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  image.setDotsPerMeterX(3780);  // 96 per inch
+  image.setDotsPerMeterY(3780);
+  {
+    QPainter painter(&image);
+    DrawOnto(chart, painter, width, height);
+  }
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return bytes;
+}
+
+QByteArray RenderSvg(TChart& chart, int width, int height) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QSvgGenerator svg;
+  svg.setOutputDevice(&buffer);
+  svg.setSize(QSize(width, height));
+  svg.setViewBox(QRect(0, 0, width, height));
+  svg.setResolution(96);
+  svg.setTitle("Chart1");
+  QPainter painter(&svg);
+  DrawOnto(chart, painter, width, height);
+  painter.end();
+  return bytes;
+}
+
+QByteArray RenderPdf(TChart& chart, int width, int height) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QPdfWriter pdf(&buffer);
+  pdf.setResolution(96);
+  pdf.setTitle("Chart1");
+  pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+  // The page is rounded up to whole points (517 × 337 for 689 × 449 pixels).
+  pdf.setPageSize(QPageSize(QSizeF(width * 72.0 / 96, height * 72.0 / 96), QPageSize::Point,
+                            "Chart", QPageSize::ExactMatch));
+  QPainter painter(&pdf);
+  DrawOnto(chart, painter, width, height);
+  painter.end();
+  return bytes;
+}
+
+}  // namespace
+
+bool ExportChart(TChart& chart, const std::string& fileName, ChartFileFormat format, int width,
+                 int height, std::string& error) {
+  EnsureGuiApplication();
+  QByteArray bytes;
+  switch (format) {
+    case ChartFileFormat::Png: bytes = RenderPng(chart, width, height); break;
+    case ChartFileFormat::Svg: bytes = RenderSvg(chart, width, height); break;
+    case ChartFileFormat::Pdf: bytes = RenderPdf(chart, width, height); break;
+  }
+  if (bytes.isEmpty()) {
+    error = "Cannot draw the chart for '" + fileName + "'";
+    return false;
+  }
+  return WriteBytes(fileName, bytes, error);
+}
+
+}  // namespace dw::chart

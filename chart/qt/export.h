@@ -1,0 +1,27 @@
+#pragma once
+// The chart as a file: PNG, SVG or PDF, drawn with the same DrawChart as the
+// screen, headless. No Qt type in this interface, so the command line can
+// use it without Qt headers.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace dw::chart {
+
+class TChart;
+
+enum class ChartFileFormat { Png, Svg, Pdf };
+
+// By the extension, case-insensitive; none for any other name.
+std::optional<ChartFileFormat> ChartFormatFromFileName(std::string_view fileName);
+
+// Makes sure a Qt GUI application object exists; without a display setting
+// the off-screen platform is used, so no display is needed.
+void EnsureGuiApplication();
+
+// Draws `chart` at width × height pixels (96 per inch) into the file. On
+// failure returns false with a message naming the file.
+bool ExportChart(TChart& chart, const std::string& fileName, ChartFileFormat format, int width,
+                 int height, std::string& error);
+
+}  // namespace dw::chart

@@ -1,0 +1,433 @@
+#include "chart/series.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "chart/chart.h"
+#include "chart/valueformat.h"
+#include "runtime/random.h"
+
+namespace dw::chart {
+
+// ---- TChartValueList ----
+
+void TChartValueList::Stale() {
+  stale_ = true;
+  Changed();
+}
+
+void TChartValueList::SetMultiplier(double m) {
+  if (m == multiplier_) return;
+  multiplier_ = m;
+  Stale();
+}
+
+void TChartValueList::SetValue(int i, double v) {
+  values_[static_cast<size_t>(i)] = v;
+  Stale();
+}
+
+int TChartValueList::AddValue(double v) {
+  const int n = Count();
+  auto append = [&] {
+    values_.push_back(v);
+    Stale();
+    return n;
+  };
+  if (Order == TChartListOrder::loNone || n == 0) return append();
+  const bool ascending = Order == TChartListOrder::loAscending;
+  // Not out of order: append. Otherwise insert after the last value that the
+  // new one may follow, so equal values keep their insertion order.
+  auto mayFollow = [&](double stored) { return ascending ? stored <= v : stored >= v; };
+  if (mayFollow(values_.back())) return append();
+  int j = n - 1;
+  while (j >= 0 && !mayFollow(values_[static_cast<size_t>(j)])) --j;
+  InsertAt(j + 1, v);
+  return j + 1;
+}
+
+void TChartValueList::InsertAt(int i, double v) {
+  values_.insert(values_.begin() + i, v);
+  Stale();
+}
+
+void TChartValueList::Clear() {
+  values_.clear();
+  values_.shrink_to_fit();
+  Stale();
+}
+
+const TChartValueList::Statistics& TChartValueList::Stats() const {
+  if (!stale_) return stats_;
+  stats_ = Statistics{};
+  if (!values_.empty()) {
+    const double first = values_[0] * multiplier_;
+    stats_ = {first, first, first, std::fabs(first)};
+    for (size_t k = 1; k < values_.size(); ++k) {
+      const double v = values_[k] * multiplier_;
+      if (v < stats_.lowest) stats_.lowest = v;
+      else if (v > stats_.highest) stats_.highest = v;
+      stats_.sum += v;
+      stats_.absSum += std::fabs(v);
+    }
+  }
+  stale_ = false;
+  return stats_;
+}
+
+// ---- TChartSeries ----
+
+TChartSeries::TChartSeries()
+    : ChartPart(&notifier_), Marks(&notifier_), XValues(&notifier_, "X", TChartListOrder::loAscending),
+      YValues(&notifier_, "Y", TChartListOrder::loNone) {}
+
+void TChartSeries::SetParentChart(TChart* chart) {
+  chart_ = chart;
+  notifier_.listener = chart ? chart->GetNotifier()->listener : nullptr;
+  Changed();
+}
+
+int TChartSeries::AddXY(double x, double y, std::string label, chart::Color color) {
+  const int i = XValues.AddValue(x);
+  YValues.InsertAt(i, y);
+  colors_.insert(colors_.begin() + i, color);
+  labels_.insert(labels_.begin() + i, std::move(label));
+  if (Active) Changed();
+  return i;
+}
+
+int TChartSeries::AppendPoint(double y, std::string label, chart::Color color) {
+  return AddXY(Count(), y, std::move(label), color);
+}
+
+void TChartSeries::RemoveAllPoints() {
+  XValues.Clear();
+  YValues.Clear();
+  colors_.clear();
+  colors_.shrink_to_fit();
+  labels_.clear();
+  labels_.shrink_to_fit();
+  Marks.positions.clear();
+  Changed();
+}
+
+const std::string& TChartSeries::Label(int i) const {
+  static const std::string kNone;
+  return i >= 0 && i < LabelCount() ? labels_[static_cast<size_t>(i)] : kNone;
+}
+
+chart::Color TChartSeries::PointColor(int i) const {
+  // A palette of 16 for one colour per point (not used by the histogram).
+  static constexpr chart::Color kPalette[16] = {
+      0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFFFFFF, 0x808080, 0xFF00FF, 0x008080,
+      0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x000000, 0xC0C0C0, 0xFFFF00};
+  if (i < 0 || i >= static_cast<int>(colors_.size())) return SeriesColor;
+  const chart::Color c = colors_[static_cast<size_t>(i)];
+  if (c != AutoColor) return c;
+  return ColorEachPoint ? kPalette[i % 16] : SeriesColor();
+}
+
+bool TChartSeries::AttachedTo(const TChartAxis& axis) const {
+  switch (axis.kind) {
+    case AxisKind::Bottom: return HorizAxis != THorizAxis::aTopAxis;
+    case AxisKind::Top: return HorizAxis != THorizAxis::aBottomAxis;
+    case AxisKind::Left: return VertAxis != TVertAxis::aRightAxis;
+    case AxisKind::Right: return VertAxis != TVertAxis::aLeftAxis;
+    case AxisKind::Depth: return false;
+  }
+  return false;
+}
+
+std::string TChartSeries::FormattedValue(double v) const {
+  return FormatValue(ValueFormat(), v, chart_ ? chart_->Separators() : NumberMarks{});
+}
+
+std::string TChartSeries::MarkText(int i) const {
+  const NumberMarks marks = chart_ ? chart_->Separators() : NumberMarks{};
+  const double y = YValues.Value(i);
+  const std::string value = FormattedValue(y);
+  const std::string label = Label(i).empty() ? value : Label(i);
+  const double total = YValues.TotalABS();
+  const std::string percent =
+      FormatValue(PercentFormat(), total == 0 ? 0.0L : 100.0L * std::fabs(y) / total, marks);
+  const std::string percentTotal = percent + " of " + FormattedValue(total);
+  switch (Marks.Style) {
+    case TSeriesMarksStyle::smsValue: return value;
+    case TSeriesMarksStyle::smsPercent: return percent;
+    case TSeriesMarksStyle::smsLabel: return label;
+    case TSeriesMarksStyle::smsLabelPercent: return percent + " " + label;
+    case TSeriesMarksStyle::smsLabelValue: return value + " " + label;
+    case TSeriesMarksStyle::smsLegend: return label;
+    case TSeriesMarksStyle::smsPercentTotal: return percentTotal;
+    case TSeriesMarksStyle::smsLabelPercentTotal: return percentTotal + " " + label;
+    case TSeriesMarksStyle::smsXValue: {
+      const std::string format = chart_ ? chart_->BottomAxis.AxisValuesFormat() : kDefaultValueFormat;
+      return FormatValue(format, XValues.Value(i), marks);
+    }
+  }
+  return value;
+}
+
+void TChartSeries::CalcVisibleRange(const TChart& chart) {
+  const int n = Count();
+  firstVisible = lastVisible = -1;
+  if (n == 0) return;
+  if (XValues.Order == TChartListOrder::loNone) {
+    firstVisible = 0;
+    lastVisible = n - 1;
+    return;
+  }
+  const TChartAxis& axis = HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis;
+  const int nearEdge = axis.Inverted ? chart.PlotRect.right : chart.PlotRect.left;
+  const int farEdge = axis.Inverted ? chart.PlotRect.left : chart.PlotRect.right;
+  const double low = axis.PixelToValue(nearEdge);
+  const double high = axis.PixelToValue(farEdge);
+  int first = 0;
+  while (first < n && XValues.Value(first) < low) ++first;
+  if (first == n) return;
+  int last = n - 1;
+  if (XValues.Value(n - 1) > high) {
+    last = first;
+    while (last < n - 1 && XValues.Value(last) < high) ++last;
+    if (XValues.Value(last) > high) --last;
+  }
+  firstVisible = first;
+  lastVisible = last;
+}
+
+namespace {
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t k = 0; k <= text.size(); ++k)
+    if (k == text.size() || text[k] == '\r') {
+      lines.push_back(text.substr(start, k - start));
+      start = k + 1;
+    }
+  return lines;
+}
+
+}  // namespace
+
+void TChartSeries::DrawMarks(TChart& chart, TKivCanvas3D& c3d) {
+  if (!Marks.Visible || firstVisible < 0) return;
+  Canvas& c = c3d.C();
+  const int zoom = c3d.is3D && c3d.zoomText ? chart.View3DOptions.Zoom : 100;
+  c.SetFont(Marks.Font.Spec(c.PixelsPerInch(), zoom));
+  const int lineHeight = LineHeight(c);
+  const int frame = Marks.Frame.Visible ? Marks.Frame.Width() : 0;
+  for (int i = firstVisible; i <= lastVisible; ++i) {
+    if (PointColor(i) == clNone) continue;
+    const std::string text = MarkText(i);
+    if (text.empty()) continue;
+    const std::vector<std::string> lines = SplitLines(text);
+    int widest = 0;
+    for (const std::string& line : lines) widest = std::max(widest, c.TextWidth(line));
+    TSeriesMarkPosition pos;
+    pos.width = widest + c.TextWidth("W") + 2 * frame;
+    pos.height = static_cast<int>(lines.size()) * lineHeight + 2 * frame;
+    const Point at = MarkAnchor(chart, i);
+    pos.arrowFrom = pos.arrowTo = at;
+    pos.leftTop = {at.x - pos.width / 2, at.y - pos.height + 1};
+    AdjustMarkPosition(pos, chart, i);
+
+    if (static_cast<int>(Marks.positions.size()) <= i) Marks.positions.resize(size_t(i) + 1);
+    if (Marks.positions[size_t(i)].custom) pos = Marks.positions[size_t(i)];
+    else Marks.positions[size_t(i)] = pos;
+
+    if (Marks.Arrow.Visible) {
+      ApplyChartPen(c, Marks.Arrow);
+      PenSpec pen = c.Pen();
+      // An arrow in the bar's or the panel's colour would not show.
+      if (pen.color == PointColor(i) || pen.color == chart.Color)
+        pen.color = ColorToRGB(chart.Color) == clBlack ? clWhite : clBlack;
+      c.SetPen(pen);
+      c.SetBrush({c.Brush().color, BrushStyle::Clear});
+      if (c3d.is3D)
+        c3d.LineWithZ(pos.arrowFrom.x, pos.arrowFrom.y, pos.arrowTo.x, pos.arrowTo.y, middleZ);
+      else
+        c.Line(pos.arrowFrom, pos.arrowTo);
+    }
+
+    Point box = pos.leftTop;
+    if (c3d.is3D) {
+      const Point p = c3d.ProjectPoint(pos.arrowTo.x, pos.arrowTo.y, middleZ);
+      box = {p.x + (pos.leftTop.x - pos.arrowTo.x), p.y - (pos.arrowTo.y - pos.leftTop.y)};
+    }
+    int textTop = box.y;
+    if (Marks.Frame.Visible || !Marks.Transparent) {
+      c.SetBrush({Marks.BackColor, Marks.Transparent ? BrushStyle::Clear : BrushStyle::Solid});
+      ApplyChartPen(c, Marks.Frame);
+      c.Rectangle({box.x, box.y, box.x + pos.width, box.y + pos.height});
+      textTop += frame;
+    }
+    c.SetBrush({c.Brush().color, BrushStyle::Clear});
+    c.SetTextAlign(HAlign::Center, VAlign::Top);
+    for (const std::string& line : lines) {
+      c.TextOut({box.x + pos.width / 2, textTop}, line);
+      textTop += lineHeight;
+    }
+    c.SetTextAlign(HAlign::Left, VAlign::Top);
+  }
+}
+
+// ---- TBarSeries ----
+
+TBarSeries::TBarSeries() : BarPen(GetNotifier()), BarBrush(GetNotifier()) {
+  YValues.Name = std::string("Bar");
+  Marks.Visible = true;
+  Marks.ArrowLength = 20;
+}
+
+void TBarSeries::SetBarWidthPercent(int v) {
+  if (v < 1 || v > 100) throw BarException("Bar Width Percent must be between 1 and 100");
+  if (v == barWidthPercent_) return;
+  barWidthPercent_ = v;
+  Changed();
+}
+
+void TBarSeries::SetOffsetPercent(int v) {
+  if (v < -100 || v > 100) throw BarException("Bar Offset Percent must be between -100% and 100%");
+  if (v == offsetPercent_) return;
+  offsetPercent_ = v;
+  Changed();
+}
+
+double TBarSeries::MinYValue() const {
+  return UseYOrigin ? std::min(YValues.MinValue(), YOrigin()) : YValues.MinValue();
+}
+
+double TBarSeries::MaxYValue() const {
+  return UseYOrigin ? std::max(YValues.MaxValue(), YOrigin()) : YValues.MaxValue();
+}
+
+int TBarSeries::BarSeriesCount(const TChart& chart) const { return chart.ActiveBarSeriesCount(); }
+
+int TBarSeries::BarSeriesIndex(const TChart& chart) const {
+  int k = 0;
+  for (int j = 0; j < chart.SeriesCount(); ++j) {
+    const TChartSeries& s = chart.Series(j);
+    if (!s.Active || !dynamic_cast<const TBarSeries*>(&s)) continue;
+    ++k;
+    if (&s == this) return k;
+  }
+  return 1;
+}
+
+int TBarSeries::CalcBarWidth(const TChart& chart) const {
+  if (CustomBarWidth != 0) return CustomBarWidth;
+  int n = Count(), s = 1;
+  if (MultiBar == TMultiBar::mbSide) {
+    s = std::max(1, BarSeriesCount(chart));
+    for (int j = 0; j < chart.SeriesCount(); ++j) {
+      const TChartSeries& other = chart.Series(j);
+      if (other.Active && dynamic_cast<const TBarSeries*>(&other)) n = std::max(n, other.Count());
+    }
+  }
+  if (chart.MaxPointsPerPage > 0) n = chart.MaxPointsPerPage;
+  if (n <= 0) return 0;
+  const TChartAxis& axis = HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis;
+  const int L = axis.AxisLength;
+  int64_t room;
+  if (AutoBarSize)
+    room = RoundToInt(static_cast<long double>(L) / (axis.HighValue - axis.LowValue + 2));
+  else
+    room = SideMargins ? L / (n + 1) : L / n;
+  int width = static_cast<int>(RoundToInt(BarWidthPercent() * 0.01L * room) / s);
+  if (width % 2 != 0) ++width;
+  return width;
+}
+
+AxisMargins TBarSeries::HorizontalMargins(TChart& chart) {
+  barWidth = CalcBarWidth(chart);
+  const int s = MultiBar == TMultiBar::mbSide ? std::max(1, BarSeriesCount(chart)) : 1;
+  const int margin = SideMargins ? s * barWidth : (s * barWidth) / 2;
+  return {margin, margin};
+}
+
+AxisMargins TBarSeries::VerticalMargins(TChart& chart, Canvas& canvas) {
+  AxisMargins m;
+  if (Count() == 0 || !Marks.Visible) return m;
+  canvas.SetFont(Marks.Font.Spec(canvas.PixelsPerInch()));
+  const int room = LineHeight(canvas) + Marks.ArrowLength +
+                   (Marks.Frame.Visible ? 2 * Marks.Frame.Width : 0) + 1;
+  const TChartAxis& axis = VertAxis == TVertAxis::aRightAxis ? chart.RightAxis : chart.LeftAxis;
+  // Room for the marks above bars that rise from the origin, below bars that hang.
+  if (UseYOrigin && YValues.MinValue() < YOrigin) (axis.Inverted ? m.start : m.end) = room;
+  if (!UseYOrigin || YValues.MaxValue() > YOrigin) (axis.Inverted ? m.end : m.start) = room;
+  return m;
+}
+
+Rect TBarSeries::BarBox(const TChart& chart, int i) const {
+  const TChartAxis& h = HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis;
+  const TChartAxis& v = VertAxis == TVertAxis::aRightAxis ? chart.RightAxis : chart.LeftAxis;
+  const int w = barWidth;
+  int left = h.ValueToPixel(XValues.Value(i));
+  if (MultiBar == TMultiBar::mbSide) {
+    const int k = BarSeriesIndex(chart), s = std::max(1, BarSeriesCount(chart));
+    left += static_cast<int>(RoundToInt((k - s * 0.5L - 1) * w));
+  } else {
+    left -= w / 2;
+  }
+  if (OffsetPercent() != 0) left += static_cast<int>(RoundToInt(OffsetPercent() * w * 0.01L));
+  const int top = v.ValueToPixel(YValues.Value(i));
+  const int base = UseYOrigin ? v.ValueToPixel(YOrigin) : v.EndPixel;
+  return {left, top, left + w, base};
+}
+
+void TBarSeries::DrawPoints(TChart& chart, TKivCanvas3D& c3d) {
+  if (firstVisible < 0) return;
+  Canvas& c = c3d.C();
+  const TChartAxis& h = HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis;
+  const bool backward = h.Inverted;
+  for (int n = 0; n <= lastVisible - firstVisible; ++n) {
+    const int i = backward ? lastVisible - n : firstVisible + n;
+    const chart::Color color = PointColor(i);
+    if (color == clNone) continue;
+    const Rect box = BarBox(chart, i);
+    const int upper = std::min(box.top, box.bottom), lower = std::max(box.top, box.bottom);
+    ApplyChartPen(c, BarPen);
+    PrepareFillBrush(c, color, BarBrush.Style,
+                     BarBrush.Color == AutoColor ? chart.Color() : BarBrush.Color());
+    if (c3d.is3D) {
+      c3d.DrawBox3D(box.left, box.right, upper, lower, startZ, endZ, Dark3D);
+      continue;
+    }
+    // 2D: a bar too thin for its outline is drawn in its fill colour.
+    if (c.Brush().style == BrushStyle::Solid) {
+      if (box.right == box.left || lower == upper) {
+        PenSpec pen = c.Pen();
+        pen.color = c.Brush().color;
+        if (pen.style == PenStyle::Clear) pen.style = PenStyle::Solid;
+        c.SetPen(pen);
+        c.Line({box.left, upper}, {box.right, lower});
+      } else if (box.right - box.left < c.Pen().width || lower - upper < c.Pen().width) {
+        PenSpec pen = c.Pen();
+        pen.color = c.Brush().color;
+        c.SetPen(pen);
+        c.SetBrush({c.Brush().color, BrushStyle::Clear});
+      }
+    }
+    c.Rectangle({box.left, upper, box.right, lower});
+  }
+}
+
+Point TBarSeries::MarkAnchor(const TChart& chart, int i) const {
+  const Rect box = BarBox(chart, i);
+  return {box.left, box.top};
+}
+
+void TBarSeries::AdjustMarkPosition(TSeriesMarkPosition& pos, const TChart& chart, int i) const {
+  const Rect box = BarBox(chart, i);
+  const int h = barWidth / 2;
+  int a = Marks.ArrowLength;
+  if (box.bottom < box.top) a = -a - pos.height;  // a bar hanging below its origin
+  pos.leftTop.x += h;
+  pos.leftTop.y -= a;
+  pos.arrowTo.x += h;
+  pos.arrowTo.y -= a;
+  pos.arrowFrom.x += h;
+}
+
+}  // namespace dw::chart

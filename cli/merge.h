@@ -1,0 +1,29 @@
+#pragma once
+// `driftwise merge`: pools the Delta values of several result files that
+// describe the same run and reports as one run would over the pooled count.
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+namespace dw::cli {
+
+struct MergeOptions {
+  std::vector<std::string> results;  // in the order given
+  std::string observedDelta;
+  std::optional<std::string> histogramTable;
+  std::optional<std::string> json;
+  std::optional<std::string> chart;
+};
+
+void AddMergeOptions(CLI::App& merge, MergeOptions& options);
+
+// Returns the exit status: refused files (a header that differs from the
+// first file's, a malformed line) give 1 with the file and line on `err`.
+int MergeCommand(const MergeOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace dw::cli

@@ -1,0 +1,193 @@
+#include "cli/testsummary.h"
+
+#include "cli/json.h"
+
+namespace dw::cli {
+
+void SummariseHistogram(const RecordedHistogram& histogram, double deltaMin, double deltaMax,
+                        TestSummary& summary) {
+  summary.deltaMin = deltaMin;
+  summary.deltaMax = deltaMax;
+  summary.classes.clear();
+  for (std::size_t i = 0; i < histogram.points.size(); ++i) {
+    const RecordedHistogram::Point& point = histogram.points[i];
+    long double low, high;
+    ClassBounds(static_cast<int>(i) + 1, deltaMin, deltaMax, low, high);
+    summary.classes.push_back(ClassSummary{static_cast<double>(low), static_cast<double>(high),
+                                           point.label, static_cast<uint64_t>(point.y)});
+    if (point.color == clRed) summary.observedClass = static_cast<int>(i) + 1;
+  }
+}
+
+TestSummary RunTestSummary(const EngineState& state, const RecordedHistogram& histogram,
+                           const RunRecord& record) {
+  const SimulationParameters& params = state.params;
+  TestSummary s;
+  s.command = "run";
+  s.model = record.model;
+  s.P = params.P;
+  s.N = params.N;
+  s.n = params.n;
+  s.T = params.T;
+  s.A = params.A;
+  s.m = params.m;
+  s.observedDelta = params.ObservedDelta;
+  s.input = record.input;
+  s.output = record.output;
+  GeneratorSummary g;
+  g.seededFromClock = record.seededFromClock;
+  g.seed = record.seed;
+  g.job = record.job;
+  g.startState = record.startState;
+  g.endState = record.endState;
+  RunSize size;
+  size.model = params.InfiniteIslandFlag ? MigrationModel::InfiniteIsland
+               : record.model == "stepping" ? MigrationModel::SteppingStone
+                                            : MigrationModel::FiniteIsland;
+  size.m = params.m;
+  size.P = params.P;
+  size.N = params.N;
+  size.n = params.n;
+  size.T = params.T;
+  size.I = params.I;
+  g.bounds = RunDraws(size);
+  g.draws = ConsumedDraws(g.startState, g.endState, g.bounds);
+  s.generator = g;
+  s.simulations = params.I;
+  s.higher = state.DeltaAboveCount;
+  SummariseHistogram(histogram, state.DeltaMin, state.DeltaMax, s);
+  return s;
+}
+
+std::string ModelWord(const std::string& modelLine) {
+  if (modelLine == "Infinite island model") return "infinite";
+  if (modelLine == "Stepping-stone") return "stepping";
+  return "finite";
+}
+
+namespace {
+
+void WriteParameters(const TestSummary& s, JsonWriter& json) {
+  json.Key("parameters");
+  json.BeginObject();
+  json.Key("model");
+  json.String(s.model);
+  const std::pair<const char*, uint32_t> counts[] = {
+      {"populations", s.P}, {"size", s.N}, {"sample", s.n}, {"generations", s.T}, {"alleles", s.A}};
+  for (const auto& [name, value] : counts) {
+    json.Key(name);
+    json.Unsigned(value);
+  }
+  json.Key("migration");
+  json.Real(s.m);
+  json.Key("observed_delta");
+  json.Real(s.observedDelta);
+  json.EndObject();
+}
+
+void WriteGenerator(const GeneratorSummary& g, JsonWriter& json) {
+  json.BeginObject();
+  json.Key("seeded_from_clock");
+  json.Bool(g.seededFromClock);
+  json.Key("seed");
+  json.Unsigned(g.seed);
+  json.Key("job");
+  if (g.job) json.Unsigned(g.job->job); else json.Null();
+  json.Key("jobs");
+  if (g.job) json.Unsigned(g.job->jobs); else json.Null();
+  json.Key("share");
+  if (g.job) json.Unsigned(JobShare(g.job->jobs)); else json.Null();
+  json.Key("start_state");
+  json.Unsigned(g.startState);
+  json.Key("end_state");
+  json.Unsigned(g.endState);
+  json.Key("draws");
+  if (g.draws) json.Unsigned(*g.draws); else json.Null();
+  json.Key("draws_at_least");
+  json.Unsigned(g.bounds.low);
+  json.Key("draws_at_most");
+  json.Unsigned(g.bounds.high);
+  json.EndObject();
+}
+
+void WriteSources(const TestSummary& s, JsonWriter& json) {
+  if (s.command == "run") {
+    json.Key("input");
+    json.String(s.input);
+    json.Key("output");
+    json.String(s.output);
+    return;
+  }
+  json.Key("files");
+  json.BeginArray();
+  for (const SourceFile& file : s.files) {
+    json.BeginObject();
+    json.Key("name");
+    json.String(file.name);
+    json.Key("simulations");
+    json.Unsigned(file.simulations);
+    json.EndObject();
+  }
+  json.EndArray();
+}
+
+void WriteClasses(const TestSummary& s, JsonWriter& json) {
+  json.Key("observed_class");
+  json.Integer(s.observedClass);
+  json.Key("classes");
+  json.BeginArray();
+  for (std::size_t i = 0; i < s.classes.size(); ++i) {
+    const ClassSummary& c = s.classes[i];
+    json.BeginObject();
+    json.Key("class");
+    json.Unsigned(i + 1);
+    json.Key("low");
+    json.Real(c.low);
+    json.Key("high");
+    json.Real(c.high);
+    json.Key("label");
+    json.String(c.label);
+    json.Key("count");
+    json.Unsigned(c.count);
+    json.EndObject();
+  }
+  json.EndArray();
+}
+
+}  // namespace
+
+std::string SummaryJson(const TestSummary& s) {
+  JsonWriter json;
+  json.BeginObject();
+  json.Key("format");
+  json.String("driftwise-summary");
+  json.Key("version");
+  json.Integer(1);
+  json.Key("command");
+  json.String(s.command);
+  WriteParameters(s, json);
+  WriteSources(s, json);
+  json.Key("generator");
+  if (s.generator) WriteGenerator(*s.generator, json); else json.Null();
+  json.Key("simulations");
+  json.Unsigned(s.simulations);
+  json.Key("lower");
+  json.Unsigned(s.simulations - s.higher);
+  json.Key("higher");
+  json.Unsigned(s.higher);
+  // One-sided: the share of simulated values above the observed one, and
+  // the form that counts the observation as one more simulation.
+  json.Key("p_value");
+  json.Real(static_cast<double>(s.higher) / static_cast<double>(s.simulations));
+  json.Key("p_value_plus_one");
+  json.Real(static_cast<double>(s.higher + 1) / static_cast<double>(s.simulations + 1));
+  json.Key("delta_min");
+  json.Real(s.deltaMin);
+  json.Key("delta_max");
+  json.Real(s.deltaMax);
+  WriteClasses(s, json);
+  json.EndObject();
+  return json.Text();
+}
+
+}  // namespace dw::cli

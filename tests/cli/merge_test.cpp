@@ -1,0 +1,261 @@
+// `driftwise merge` end to end: pooled counts against counting the files'
+// Delta values directly, refusals, more values than a 16-bit count holds,
+// and the JSON summary read back by an independent parser.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <sstream>
+
+#include "engine/histogram.h"
+#include "runtime/textfile.h"
+#include "tests/cli/program.h"
+
+namespace dw {
+namespace {
+
+const std::string kRun = "run -P 3 -N 20 -T 10 -I 20 -n 10 -A 3 -i three.txt ";
+
+// What a merge must report, found by reading the Delta after each
+// "Delta=WC-RH=" and counting the way a run counts.
+struct DirectCount {
+  std::vector<double> deltas;
+  double observed;
+  double min, max;
+  uint64_t above = 0;
+  std::array<uint64_t, 10> classes{};
+  int observedClass = 0;
+
+  DirectCount(const std::vector<std::string>& texts, double observedDelta)
+      : observed(observedDelta), min(observedDelta), max(observedDelta) {
+    const std::string key = "Delta=WC-RH=";
+    for (const std::string& text : texts)
+      for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1))
+        deltas.push_back(std::strtod(text.c_str() + at + key.size(), nullptr));
+    for (double d : deltas) {
+      if (d > observed) ++above;
+      min = std::min(min, d);
+      max = std::max(max, d);
+    }
+    for (double d : deltas) ++classes[HistogramClass(d, min, max)];
+    observedClass = HistogramClass(observed, min, max) + 1;
+  }
+  std::string Summary() const {
+    return "Finished : " + std::to_string(deltas.size()) + " simulations\n" +
+           std::to_string(deltas.size() - above) + " values lower than Delta obs, \n" +
+           std::to_string(above) + " values higher than Delta obs\n" +
+           "Please see tab Results and graphs for the histogram\n";
+  }
+};
+
+// The counts column of a histogram table and the class marked "*".
+std::array<uint64_t, 10> TableCounts(const std::string& table, int& marked) {
+  std::array<uint64_t, 10> counts{};
+  std::istringstream in(table);
+  std::string line;
+  for (int i = 0; i < 3; ++i) std::getline(in, line);
+  marked = 0;
+  for (int i = 0; i < 10 && std::getline(in, line); ++i) {
+    const std::size_t tab = line.find('\t');
+    counts[i] = std::stoull(line.substr(tab + 1));
+    if (line.back() == '*') marked = i + 1;
+  }
+  return counts;
+}
+
+TEST(Merge, PoolsInFileOrderAndCountsAsARun) {
+  test::Program p;
+  std::vector<std::string> files;
+  for (const char* seed : {"1", "2", "3"}) {
+    ASSERT_EQ(p.Run(kRun + "--seed " + seed + " -o r" + seed + ".txt"), 0) << p.err;
+    files.push_back(p.File(std::string("r") + seed + ".txt"));
+  }
+  ASSERT_EQ(p.Run("merge -d 0.005 r1.txt r2.txt r3.txt --histogram-table t.tab"), 0) << p.err;
+  const DirectCount direct(files, 0.005);
+  ASSERT_EQ(direct.deltas.size(), 60u);
+  EXPECT_EQ(p.out, direct.Summary());
+  EXPECT_EQ(p.err, "");
+  int marked = 0;
+  EXPECT_EQ(TableCounts(p.File("t.tab"), marked), direct.classes);
+  EXPECT_EQ(marked, direct.observedClass);
+  EXPECT_EQ(p.File("t.tab").rfind("Histogram of simulated values of Delta\n"
+                                  "N=20, m=0.1000, Delta obs=0.0050\n"
+                                  "Amongst 60 simulations, " +
+                                      std::to_string(60 - direct.above) + " lower values, " +
+                                      std::to_string(direct.above) + " higher values\n",
+                                  0),
+            0u);
+
+  // One file merged alone reports what its run reported (the values here
+  // sit away from the class boundaries the seven decimals could move).
+  ASSERT_EQ(p.Run(kRun + "--seed 1 -o r1.txt -d -0.01"), 0);
+  const std::string runSummary = p.out;
+  ASSERT_EQ(p.Run("merge r1.txt -d -0.01"), 0) << p.err;
+  EXPECT_EQ(p.out, runSummary);
+}
+
+TEST(Merge, DrawsTheChartOfThePooledHistogram) {
+  test::Program p;
+  ASSERT_EQ(p.Run(kRun + "--seed 1 -o a.txt"), 0) << p.err;
+  ASSERT_EQ(p.Run(kRun + "--seed 2 -o b.txt"), 0) << p.err;
+  ASSERT_EQ(p.Run("merge -d 0.005 a.txt b.txt --chart pooled.svg"), 0) << p.err;
+  const std::string svg = p.File("pooled.svg");
+  EXPECT_NE(svg.find("<svg"), std::string::npos);
+  EXPECT_NE(svg.find("Amongst 40 simulations"), std::string::npos);
+}
+
+TEST(Merge, RefusesOtherTestsAndMalformedFiles) {
+  test::Program p;
+  ASSERT_EQ(p.Run(kRun + "--seed 1 -o a.txt"), 0) << p.err;
+  ASSERT_EQ(p.Run(kRun + "--seed 2 -o b.txt -N 21"), 0) << p.err;
+  ASSERT_EQ(p.Run(kRun + "--seed 3 -o c.txt --model stepping"), 0) << p.err;
+  std::string cut = p.File("a.txt");
+  cut.resize(cut.size() - 20);  // as a run that ended in an error mid-line leaves it
+  p.Write("cut.txt", cut);
+  struct Case {
+    std::string arguments;
+    int status;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"merge -d 0 a.txt b.txt", 1,
+       "Cannot merge runs of different tests: N = 21 in b.txt, N = 20 in a.txt\n"},
+      {"merge -d 0 a.txt a.txt c.txt", 1,
+       "Cannot merge runs of different tests: model = \"Stepping-stone\" in c.txt, model = "
+       "\"Infinite island model\" in a.txt\n"},
+      {"merge -d 0 a.txt cut.txt", 1,
+       "cut.txt, line 26: not a value line (WC=, RH= and Delta=WC-RH= with seven decimals "
+       "each): \"" +
+           cut.substr(cut.rfind('\n') + 1) +
+           "\"; a run that ended in an error leaves such a last line\n"},
+      {"merge -d 0 a.txt three.txt", 1,
+       "three.txt, line 1: not a result file: the first line should read \"Output file : values "
+       "of Fst : Weir&Cockerham, Robertson&Hill, and Delta=WC-RH\"\n"},
+      {"merge -d 0 a.txt missing.txt", 2, "missing.txt: Fichier introuvable.\n"},
+      {"merge -d abc a.txt", 2, "'abc' n'est pas une valeur en virgule flottante correcte.\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(p.Run(c.arguments), c.status) << c.arguments;
+    EXPECT_EQ(p.err, c.err) << c.arguments;
+    EXPECT_EQ(p.out, "") << c.arguments;
+  }
+  for (const std::string arguments : {"merge a.txt", "merge -d 0", "merge -d 0 a.txt --chart x.gif",
+                                      "merge -d 0 a.txt --json - --histogram-table -"}) {
+    EXPECT_EQ(p.Run(arguments), 64) << arguments;
+    EXPECT_NE(p.err, "") << arguments;
+  }
+}
+
+// A result file of the given Delta values, written as a run writes them.
+std::string ResultFileOf(const std::vector<double>& deltas) {
+  std::string text =
+      "Output file : values of Fst : Weir&Cockerham, Robertson&Hill, and Delta=WC-RH\r\n"
+      "Infinite island model\r\n"
+      "10 islands of effective size 100, 50 individuals sampled per island.\r\n"
+      "Migration rate 0.1000, number of generations : 100\r\n"
+      "Number of alleles 5\r\n";
+  for (double d : deltas)
+    text += "\r\nWC=" + RealText(0.05, 11, 7) + " RH=" + RealText(0.05 - d, 11, 7) +
+            " Delta=WC-RH=" + RealText(d, 11, 7);
+  return text;
+}
+
+TEST(Merge, PoolsMoreValuesThanASixteenBitCountHolds) {
+  // 70000 values, 69990 of them in class 6.
+  std::vector<double> first, second;
+  for (int i = 0; i < 35000; ++i) first.push_back(i < 5 ? -0.05 + 0.01 * i : 0.0012345);
+  for (int i = 0; i < 35000; ++i) second.push_back(i < 5 ? 0.01 + 0.01 * i : 0.0023456);
+  test::Program p;
+  p.Write("a.txt", ResultFileOf(first));
+  p.Write("b.txt", ResultFileOf(second));
+  ASSERT_EQ(p.Run("merge -d 0.005 a.txt b.txt --histogram-table -"), 0) << p.err;
+  const DirectCount direct({ResultFileOf(first), ResultFileOf(second)}, 0.005);
+  ASSERT_EQ(direct.deltas.size(), 70000u);
+  EXPECT_EQ(p.out.rfind(direct.Summary(), 0), 0u) << p.out.substr(0, 200);
+  int marked = 0;
+  const auto counts = TableCounts(p.out.substr(direct.Summary().size()), marked);
+  EXPECT_EQ(counts, direct.classes);
+  EXPECT_GT(counts[5], 65535u);  // positions 0.512345 and 0.523456 of the range
+  EXPECT_NE(p.out.find("Amongst 70000 simulations, 69995 lower values, 5 higher values\n"),
+            std::string::npos);
+}
+
+// Reads the JSON with Python's parser and prints the fields to compare.
+std::string ReadWithPython(const test::Program& p, const std::string& json) {
+  const std::string script =
+      "import json,sys; d=json.load(open(sys.argv[1])); "
+      "print(d['simulations'], d['lower'], d['higher'], repr(d['p_value']), "
+      "repr(d['p_value_plus_one']), d['observed_class'], "
+      "' '.join(str(c['count']) for c in d['classes']), repr(d['delta_min']), "
+      "repr(d['delta_max']), repr(d['classes'][0]['low']), repr(d['classes'][9]['high']), "
+      "d['parameters']['size'], repr(d['parameters']['migration']), "
+      "repr(d['parameters']['observed_delta']), d['command'], len(d.get('files', [])))";
+  const std::string command = "cd '" + p.dir.Path().string() + "' && python3 -c \"" + script +
+                              "\" " + json + " >py.txt 2>py.err";
+  EXPECT_EQ(std::system(command.c_str()), 0) << p.File("py.err");
+  return p.File("py.txt");
+}
+
+TEST(Merge, JsonParsesAndMatchesTheSummary) {
+  test::Program p;
+  std::vector<std::string> files;
+  for (const char* seed : {"4", "5"}) {
+    ASSERT_EQ(p.Run(kRun + "--seed " + seed + " -o r" + seed + ".txt"), 0) << p.err;
+    files.push_back(p.File(std::string("r") + seed + ".txt"));
+  }
+  ASSERT_EQ(p.Run("merge -d 0.003 r4.txt r5.txt --json s.json --histogram-table t.tab"), 0)
+      << p.err;
+  const DirectCount direct(files, 0.003);
+  EXPECT_EQ(p.out, direct.Summary());
+  std::istringstream py(ReadWithPython(p, "s.json"));
+  uint64_t simulations, lower, higher;
+  std::string pValue, pPlusOne, min, max, low, high, m, observed, command;
+  int observedClass;
+  py >> simulations >> lower >> higher >> pValue >> pPlusOne >> observedClass;
+  std::array<uint64_t, 10> counts{};
+  for (uint64_t& c : counts) py >> c;
+  uint32_t N;
+  std::size_t fileCount;
+  py >> min >> max >> low >> high >> N >> m >> observed >> command >> fileCount;
+  ASSERT_FALSE(py.fail()) << py.str();
+  EXPECT_EQ(simulations, 40u);
+  EXPECT_EQ(higher, direct.above);
+  EXPECT_EQ(lower, 40 - direct.above);
+  EXPECT_EQ(std::strtod(pValue.c_str(), nullptr), static_cast<double>(higher) / 40.0);
+  EXPECT_EQ(std::strtod(pPlusOne.c_str(), nullptr), static_cast<double>(higher + 1) / 41.0);
+  EXPECT_EQ(observedClass, direct.observedClass);
+  EXPECT_EQ(counts, direct.classes);
+  int marked = 0;
+  EXPECT_EQ(TableCounts(p.File("t.tab"), marked), counts);
+  EXPECT_EQ(std::strtod(min.c_str(), nullptr), direct.min);
+  EXPECT_EQ(std::strtod(max.c_str(), nullptr), direct.max);
+  EXPECT_EQ(std::strtod(low.c_str(), nullptr), direct.min);
+  EXPECT_EQ(std::strtod(high.c_str(), nullptr), direct.max);
+  EXPECT_EQ(N, 20u);
+  EXPECT_EQ(std::strtod(m.c_str(), nullptr), 0.1);
+  EXPECT_EQ(std::strtod(observed.c_str(), nullptr), 0.003);
+  EXPECT_EQ(command, "merge");
+  EXPECT_EQ(fileCount, 2u);
+
+  // --json - puts the document alone on standard output.
+  ASSERT_EQ(p.Run("merge -d 0.003 r4.txt r5.txt --json -"), 0) << p.err;
+  EXPECT_EQ(p.out, p.File("s.json"));
+}
+
+TEST(RunJson, ParsesAndMatchesTheSummary) {
+  test::Program p;
+  ASSERT_EQ(p.Run(kRun + "--seed 6 -o r.txt --json r.json --histogram-table t.tab"), 0) << p.err;
+  const DirectCount fromFile({p.File("r.txt")}, 0.005);
+  std::istringstream py(ReadWithPython(p, "r.json"));
+  uint64_t simulations, lower, higher;
+  py >> simulations >> lower >> higher;
+  EXPECT_EQ(p.out, "Finished : 20 simulations\n" + std::to_string(lower) +
+                       " values lower than Delta obs, \n" + std::to_string(higher) +
+                       " values higher than Delta obs\n"
+                       "Please see tab Results and graphs for the histogram\n");
+  EXPECT_EQ(simulations, 20u);
+  EXPECT_EQ(higher, fromFile.above);  // the observed 0.005 is no boundary of the file's rounding
+}
+
+}  // namespace
+}  // namespace dw

@@ -1,0 +1,182 @@
+// The information dialog, the error box, the application's title and hints,
+// and the help layer.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "dialogs.h"
+#include "runtime/errors.h"
+#include "ui/application.h"
+#include "ui/help.h"
+#include "ui/messages.h"
+
+using dw::ui::TMessageForm;
+
+class MessagesTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  // The caption of both pop-ups is the program file's name, cut at the first
+  // "." and capitalised.
+  void CaptionFromProgramFile_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("tester.exe") << "C:/tools/tester.exe" << "Tester";
+    QTest::newRow("TESTER.EXE") << "TESTER.EXE" << "Tester";
+    QTest::newRow("my.prog.exe") << "/opt/bin/my.prog.exe" << "My";
+    QTest::newRow("driftwise") << "../build/app/driftwise" << "Driftwise";
+  }
+  void CaptionFromProgramFile() {
+    QFETCH(QString, program);
+    QFETCH(QString, caption);
+    const QByteArray path = program.toUtf8();
+    dw::ui::InitialiseApplication(*qApp, path.constData());
+    QCOMPARE(dw::ui::CurrentApplicationTitle(), caption);
+    DialogWatcher watcher;
+    dw::ui::ShowInfoMessage("Hello");
+    dw::ui::ShowErrorBox("Boom");
+    QCOMPARE(watcher.seen.size(), size_t{2});
+    QCOMPARE(watcher.seen[0].caption, caption);
+    QCOMPARE(watcher.seen[1].caption, caption);
+    QCOMPARE(dw::ui::HelpFileName(), QString("VEDADORIVO.HLP"));
+  }
+
+  void ErrorBoxFullStop_data() {
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << "Fichier introuvable" << "Fichier introuvable.";
+    QTest::newRow("full stop") << "Done." << "Done.";
+    QTest::newRow("bracket") << "Erreur (5)" << "Erreur (5)";
+    QTest::newRow("exclamation") << "Attention!" << "Attention!";
+    QTest::newRow("question") << "Quoi?" << "Quoi?.";
+    QTest::newRow("empty") << "" << "";
+  }
+  void ErrorBoxFullStop() {
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    DialogWatcher watcher;
+    dw::ui::ShowErrorBox(message.toStdString());
+    QCOMPARE(watcher.seen.size(), size_t{1});
+    QCOMPARE(watcher.seen[0].kind, SeenDialog::Error);
+    QCOMPARE(watcher.seen[0].text, shown);
+    QCOMPARE(watcher.seen[0].icon, QMessageBox::Critical);
+  }
+
+  // An error escaping any event handler ends up in the error box, and the
+  // program goes on.
+  void ErrorEscapingAHandler() {
+    QPushButton button("x");
+    QObject::connect(&button, &QPushButton::clicked,
+                     [] { throw dw::EInOutError(2); });
+    button.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&button));
+    DialogWatcher watcher;
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QCOMPARE(watcher.seen.size(), size_t{1});
+    QCOMPARE(watcher.seen[0].text, QString("Fichier introuvable."));
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QCOMPARE(watcher.seen.size(), size_t{2});
+  }
+
+  void InfoDialogLayout() {
+    TMessageForm form("Finished : 1000 simulations\n963 values lower than Delta obs, \n37 "
+                      "values higher than Delta obs\nPlease see tab Results and graphs for the "
+                      "histogram");
+    const QFontMetrics fm(QApplication::font("QMessageBox"));
+    auto* message = form.findChild<QWidget*>("Message");
+    auto* ok = form.findChild<QPushButton*>("OK");
+    QVERIFY(message && ok);
+    QCOMPARE(ok->text(), QString("OK"));
+    QVERIFY(ok->isDefault());
+    // One line per line break.
+    QCOMPARE(qRound(double(message->height()) / fm.lineSpacing()), 4);
+    const int w = fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 52;
+    QCOMPARE(message->x(), 2 * w);
+    QCOMPARE(message->y(), fm.height());
+    QCOMPARE(ok->x(), (form.width() - ok->width()) / 2);
+    QCOMPARE(ok->y(), message->height() + fm.height() + qRound(10.0 * fm.height() / 8));
+    QCOMPARE(form.width(), std::max(message->width(), ok->width()) + 4 * w);
+    QVERIFY(form.minimumSize() == form.maximumSize());  // not resizable
+  }
+
+  void LongLineWrapsAtHalfTheScreen() {
+    QString text;
+    for (int i = 0; i < 80; ++i) text += "word ";
+    TMessageForm form(text);
+    auto* message = form.findChild<QWidget*>("Message");
+    const int half = QGuiApplication::primaryScreen()->geometry().width() / 2;
+    QVERIFY(message->width() <= half);
+    QVERIFY(message->width() > half / 2);
+    QVERIFY(message->height() >= 2 * QFontMetrics(QApplication::font("QMessageBox")).height());
+  }
+
+  void EscEnterAndClickClose_data() {
+    QTest::addColumn<int>("how");
+    QTest::newRow("Esc") << 0;
+    QTest::newRow("Enter") << 1;
+    QTest::newRow("click") << 2;
+  }
+  void EscEnterAndClickClose() {
+    QFETCH(int, how);
+    TMessageForm form("Closing");
+    bool closedWhileShown = false;
+    QTimer::singleShot(50, &form, [&] {
+      QVERIFY(form.isVisible());
+      QVERIFY(form.isModal());
+      if (how == 0) QTest::keyClick(&form, Qt::Key_Escape);
+      if (how == 1) QTest::keyClick(&form, Qt::Key_Return);
+      if (how == 2) QTest::mouseClick(form.findChild<QPushButton*>("OK"), Qt::LeftButton);
+      closedWhileShown = !form.isVisible();
+    });
+    QTimer::singleShot(3000, &form, [&] { form.done(99); });
+    const int result = form.exec();
+    QVERIFY(closedWhileShown);
+    QVERIFY(result != 99);
+  }
+
+  void HintSettings() {
+    dw::ui::THintStyle style;
+    QCOMPARE(style.styleHint(QStyle::SH_ToolTip_WakeUpDelay), 500);
+  }
+
+  void HelpFileMissingOrFound() {
+    dw::ui::SetHelpFileName("VEDADORIVO.HLP");
+    QTemporaryDir dir;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    QString opened;
+    dw::ui::SetHelpOpener([&](const QString& path) {
+      opened = path;
+      return true;
+    });
+    {
+      DialogWatcher watcher;
+      dw::ui::ShowHelpContents();
+      QCOMPARE(watcher.seen.size(), size_t{1});
+      QCOMPARE(watcher.seen[0].text, QString("Cannot find the help file VEDADORIVO.HLP"));
+      QVERIFY(opened.isEmpty());
+    }
+    QFile file(dir.filePath("VEDADORIVO.HLP"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    {
+      DialogWatcher watcher;
+      dw::ui::ShowHelpContents();
+      QCOMPARE(watcher.seen.size(), size_t{0});
+      QCOMPARE(QFileInfo(opened).canonicalFilePath(), QFileInfo(file).canonicalFilePath());
+    }
+    dw::ui::SetHelpOpener({});
+    QDir::setCurrent(previous);
+  }
+};
+
+int main(int argc, char** argv) {
+  dw::ui::TApplication app(argc, argv);
+  MessagesTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+#include "messages_test.moc"

@@ -1,0 +1,55 @@
+#include "ui/application.h"
+
+#include <QStyleFactory>
+#include <exception>
+
+#include "runtime/errors.h"
+#include "runtime/floatmode.h"
+#include "runtime/messages.h"
+#include "ui/help.h"
+#include "ui/locale.h"
+#include "ui/mainwindow.h"
+#include "ui/messages.h"
+
+namespace dw::ui {
+
+int THintStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                          QStyleHintReturn* returnData) const {
+  if (hint == SH_ToolTip_WakeUpDelay) return kHintPause;
+  return QProxyStyle::styleHint(hint, option, widget, returnData);
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const RuntimeError& error) {
+    ShowErrorBox(error.Message());
+  } catch (const std::exception& error) {
+    ShowErrorBox(error.what());
+  }
+  return true;
+}
+
+void InitialiseApplication(QApplication& app, const char* programPath) {
+  EstablishFloatErrorMode();
+  SetNumberMarks(NumberMarksFromLocale(QLocale::system()));
+  SetApplicationTitle(QString::fromStdString(ApplicationTitle(programPath ? programPath : "")));
+  app.setStyle(new THintStyle);
+  SetHelpFileName(kHelpFileName);
+}
+
+int RunWindowProgram(int argc, char** argv) {
+  TApplication app(argc, argv);
+  InitialiseApplication(app, argc > 0 ? argv[0] : "");
+  {
+    TTestneutre window;
+    window.show();
+    app.exec();
+  }
+  QuitHelp();
+  return 0;
+}
+
+}  // namespace dw::ui

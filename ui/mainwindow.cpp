@@ -1,0 +1,431 @@
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <exception>
+
+#include "chart/qt/chart_widget.h"
+#include "chart/qt/qpainter_canvas.h"
+#include "runtime/errors.h"
+#include "runtime/floatmode.h"
+#include "ui/help.h"
+#include "ui/locale.h"
+#include "ui/messages.h"
+#include "ui/progress.h"
+
+namespace dw::ui {
+
+namespace {
+
+constexpr int kDesignPixelsPerInch = 120;
+constexpr int kDesignTextHeight = 16;
+constexpr int kFontHeight = 13;
+constexpr int kFileButtonFontHeight = 17;
+constexpr int kWindowLeft = 97, kWindowTop = 121;
+constexpr int kWindowWidth = 820, kWindowHeight = 570;
+
+int MulDiv(int a, int b, int c) {
+  return static_cast<int>((static_cast<long long>(a) * b + (c / 2)) / c);
+}
+
+QFont FormFont(int pixelHeight, bool bold) {
+  QFont font;
+  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(pixelHeight);
+  font.setBold(bold);
+  return font;
+}
+
+// What the run reads from the form, read at the moments the run asks.
+class FormReader : public RunForm {
+ public:
+  explicit FormReader(TTestneutre& w) : w_(w) {}
+  int32_t Populations() override { return w_.varP->Value(); }
+  int32_t PopulationSize() override { return w_.varN->Value(); }
+  int32_t Generations() override { return w_.varG->Value(); }
+  int32_t Alleles() override { return w_.vara->Value(); }
+  int32_t SampleSize() override { return w_.varechant->Value(); }
+  int32_t Simulations() override { return w_.repetitions->Value(); }
+  std::string MigrationRateText() override { return w_.varm->text().toStdString(); }
+  std::string ObservedDeltaText() override { return w_.vdelta->text().toStdString(); }
+  bool InfiniteIslandSelected() override { return w_.infinite->isChecked(); }
+  bool SteppingStoneSelected() override { return w_.stepping->isChecked(); }
+  std::string InputFileName() override { return w_.FichFreq->text().toStdString(); }
+  std::string ResultFileName() override { return w_.FichFst->text().toStdString(); }
+
+ private:
+  TTestneutre& w_;
+};
+
+// The run's messages in the information dialog, the progress dialog taken
+// down first.
+class DialogMessages : public MessageSink {
+ public:
+  explicit DialogMessages(TRunProgress& progress) : progress_(progress) {}
+  void ShowInfoMessage(const std::string& text) override {
+    progress_.Close();
+    ui::ShowInfoMessage(text);
+  }
+
+ private:
+  TRunProgress& progress_;
+};
+
+// The chart on the page inside its print margins, drawn as the screen draws it.
+void PrintChart(chart::TChart& chart, QPrinter& printer) {
+  QPainter painter(&printer);
+  if (!painter.isActive()) return;
+  const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
+  const int* margins = chart.PrintMarginPercents;
+  const int w = page.width(), h = page.height();
+  const chart::Rect rect{MulDiv(w, margins[0], 100), MulDiv(h, margins[1], 100),
+                         w - MulDiv(w, margins[2], 100), h - MulDiv(h, margins[3], 100)};
+  const bool buffered = chart.canvas3D.buffered;
+  chart.canvas3D.buffered = false;
+  chart::QPainterCanvas canvas(painter, printer.resolution());
+  chart::DrawChart(chart, canvas, rect);
+  chart.canvas3D.buffered = buffered;
+  chart.Invalidate();
+}
+
+}  // namespace
+
+bool TButton::event(QEvent* event) {
+  if (event->type() == QEvent::Shortcut) {
+    if (isEnabled()) click();
+    return true;
+  }
+  return QPushButton::event(event);
+}
+
+TTestneutre::TTestneutre(int pixelsPerInch, QWidget* parent) : QMainWindow(parent) {
+  setObjectName("Testneutre");
+  setWindowTitle("Driftwise : Single locus, multiallelic test of neutrality");
+  setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+
+  // Designed at 120 pixels per inch: elsewhere the font follows the
+  // resolution and every length the resulting text height.
+  if (pixelsPerInch <= 0)
+    pixelsPerInch = screen() ? static_cast<int>(screen()->logicalDotsPerInchY() + 0.5)
+                             : kDesignPixelsPerInch;
+  int fontHeight = kFontHeight;
+  int buttonFontHeight = kFileButtonFontHeight;
+  if (pixelsPerInch != kDesignPixelsPerInch) {
+    fontHeight = MulDiv(kFontHeight, pixelsPerInch, kDesignPixelsPerInch);
+    buttonFontHeight = MulDiv(kFileButtonFontHeight, pixelsPerInch, kDesignPixelsPerInch);
+    textHeight_ = QFontMetrics(FormFont(fontHeight, false)).height();
+  }
+  QFont font = FormFont(fontHeight, false);
+  setFont(font);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+  setPalette(pal);
+
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName("PageControl1");
+  setCentralWidget(PageControl1);
+  TabSheet1 = new QWidget;
+  TabSheet1->setObjectName("TabSheet1");
+  TabSheet2 = new QWidget;
+  TabSheet2->setObjectName("TabSheet2");
+  PageControl1->addTab(TabSheet1, "Parameters");
+  PageControl1->addTab(TabSheet2, "Results and graphs");
+  BuildParametersTab();
+  SpeedButton1->setFont(FormFont(buttonFontHeight, true));
+  SpeedButton2->setFont(FormFont(buttonFontHeight, true));
+  BuildResultsTab();
+  BuildStatusBar();
+  SetTabOrder();
+  PageControl1->setCurrentIndex(0);
+  ReadNumberMarks();
+
+  resize(Scaled(kWindowWidth), Scaled(kWindowHeight));
+  move(kWindowLeft, kWindowTop);
+  varP->setFocus(Qt::OtherFocusReason);
+}
+
+TTestneutre::~TTestneutre() = default;
+
+int TTestneutre::Scaled(int designPixels) const {
+  return textHeight_ == kDesignTextHeight ? designPixels
+                                          : MulDiv(designPixels, textHeight_, kDesignTextHeight);
+}
+
+void TTestneutre::Place(QWidget* widget, int l, int t, int w, int h) const {
+  widget->setGeometry(Scaled(l), Scaled(t), Scaled(w), Scaled(h));
+}
+
+void TTestneutre::SetHint(QWidget* widget, const char* hint) const {
+  widget->setToolTip(hint);
+  widget->setStatusTip(hint);
+  widget->setToolTipDuration(2500);
+}
+
+QLabel* TTestneutre::AddLabel(QWidget* parent, const char* caption, int l, int t, int w, int h) {
+  auto* label = new QLabel(caption, parent);
+  Place(label, l, t, w, h);
+  return label;
+}
+
+TSpinEdit* TTestneutre::AddSpinEdit(QWidget* parent, int32_t min, int32_t max, int32_t step,
+                                    int32_t value, int l, int t, int w, int h, const char* hint) {
+  auto* edit = new TSpinEdit(parent);
+  edit->SetMinValue(min);
+  edit->SetMaxValue(max);
+  edit->SetIncrement(step);
+  edit->SetValue(value);
+  Place(edit, l, t, w, h);
+  SetHint(edit, hint);
+  return edit;
+}
+
+QLineEdit* TTestneutre::AddEdit(QWidget* parent, const char* text, int l, int t, int w, int h,
+                                const char* hint) {
+  auto* edit = new QLineEdit(text, parent);
+  Place(edit, l, t, w, h);
+  SetHint(edit, hint);
+  return edit;
+}
+
+void TTestneutre::BuildParametersTab() {
+  QWidget* tab = TabSheet1;
+  AddLabel(tab, "Number of populations (P) :", 24, 21, 161, 16)->setObjectName("Label1");
+  AddLabel(tab, "Effective population size (N) :", 24, 56, 171, 16)->setObjectName("Label2");
+  AddLabel(tab, "Migration rate (m) :", 24, 92, 109, 16)->setObjectName("Label3");
+  AddLabel(tab, "Number of alleles (A) :", 24, 128, 131, 16)->setObjectName("Label6");
+  AddLabel(tab, "Number of generations (T) :", 24, 164, 162, 16)->setObjectName("Label8");
+  AddLabel(tab, "Number of simulations (I) :", 88, 320, 152, 16)->setObjectName("Label20");
+  AddLabel(tab, "Input file (initial frequencies) :", 24, 395, 168, 16)->setObjectName("Label9");
+  AddLabel(tab, "Output file (Fst) :", 24, 434, 93, 16)->setObjectName("Label15");
+  AddLabel(tab, "Sampling size per pop. (n) :", 440, 91, 161, 16)->setObjectName("Label13");
+  AddLabel(tab, "observed Delta = WC - RH :", 432, 136, 164, 16)->setObjectName("Label22");
+
+  varP = AddSpinEdit(tab, 2, 100, 1, 10, 208, 16, 57, 26, "Number of populations in your sample");
+  varP->setObjectName("varP");
+  varN = AddSpinEdit(tab, 5, 5000, 10, 100, 208, 53, 57, 26,
+                     "Effective (putative) size of each population");
+  varN->setObjectName("varN");
+  varm = AddEdit(tab, "0.1", 208, 90, 57, 24, "Migration rate (with Nm=(1/Fst - 1)/4)");
+  varm->setObjectName("varm");
+  vara = AddSpinEdit(tab, 1, 50, 1, 5, 208, 126, 57, 26, "Number of alleles in your sample");
+  vara->setObjectName("vara");
+  varG = AddSpinEdit(tab, 1, 1000, 10, 100, 208, 160, 57, 26,
+                     "Number of generations before sampling (migration-drift equilibrium)");
+  varG->setObjectName("varG");
+  varechant = AddSpinEdit(tab, 1, 1000, 10, 50, 616, 80, 49, 26,
+                          "Mean sampling size (per population)");
+  varechant->setObjectName("varechant");
+  vdelta = AddEdit(tab, "0.005", 616, 130, 57, 24,
+                   "In your data set : Delta= estimator of Weir&Cockerham - estimator of "
+                   "Robertson&Hill");
+  vdelta->setObjectName("vdelta");
+
+  auto* group = new QGroupBox("Model :", tab);
+  GroupBox1 = group;
+  GroupBox1->setObjectName("GroupBox1");
+  Place(GroupBox1, 24, 200, 265, 97);
+  infinite = new QRadioButton("Infinite island model", GroupBox1);
+  infinite->setObjectName("infinite");
+  Place(infinite, 16, 24, 233, 18);
+  SetHint(infinite, "Infinite island model");
+  Fini = new QRadioButton("Finite island model", GroupBox1);
+  Fini->setObjectName("Fini");
+  Place(Fini, 16, 47, 241, 14);
+  SetHint(Fini, "Finite island model with P populations");
+  stepping = new QRadioButton("Stepping-stone", GroupBox1);
+  stepping->setObjectName("stepping");
+  Place(stepping, 16, 64, 241, 21);
+  SetHint(stepping, "Stepping-stone : when isolation by distance");
+  infinite->setChecked(true);
+
+  repetitions = AddSpinEdit(tab, 1, 10000, 100, 1000, 112, 344, 73, 26,
+                            "Total number of repetitions");
+  repetitions->setObjectName("repetitions");
+  FichFreq = AddEdit(tab, "freqini.txt", 208, 392, 233, 24,
+                     "Input file, initial frequencies (P+1 raws, A columns)");
+  FichFreq->setObjectName("FichFreq");
+  FichFst = AddEdit(tab, "fst.txt", 208, 426, 233, 24,
+                    "Output file : WC, RH and Delta calculated by simulations");
+  FichFst->setObjectName("FichFst");
+
+  SpeedButton1 = new QToolButton(tab);
+  SpeedButton1->setObjectName("SpeedButton1");
+  SpeedButton1->setText("...");
+  SpeedButton1->setAutoRaise(true);
+  SpeedButton1->setFocusPolicy(Qt::NoFocus);
+  Place(SpeedButton1, 456, 392, 23, 22);
+  connect(SpeedButton1, &QToolButton::clicked, this, &TTestneutre::SpeedButton1Click);
+  SpeedButton2 = new QToolButton(tab);
+  SpeedButton2->setObjectName("SpeedButton2");
+  SpeedButton2->setText("...");
+  SpeedButton2->setAutoRaise(true);
+  SpeedButton2->setFocusPolicy(Qt::NoFocus);
+  Place(SpeedButton2, 457, 427, 23, 23);
+  connect(SpeedButton2, &QToolButton::clicked, this, &TTestneutre::SpeedButton2Click);
+
+  Button1 = new TButton("&Go", tab);
+  Button1->setObjectName("Button1");
+  Place(Button1, 576, 248, 105, 33);
+  connect(Button1, &QPushButton::clicked, this, &TTestneutre::Button1Click);
+  BitBtn2 = new TButton(style()->standardIcon(QStyle::SP_DialogHelpButton), "&Help", tab);
+  BitBtn2->setObjectName("BitBtn2");
+  Place(BitBtn2, 576, 320, 105, 33);
+  connect(BitBtn2, &QPushButton::clicked, this, &TTestneutre::BitBtn2Click);
+  BitBtn1 = new TButton(style()->standardIcon(QStyle::SP_DialogCloseButton), "&Close", tab);
+  BitBtn1->setObjectName("BitBtn1");
+  Place(BitBtn1, 576, 384, 105, 33);
+  connect(BitBtn1, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TTestneutre::BuildResultsTab() {
+  QWidget* tab = TabSheet2;
+  AddLabel(tab, "The class corresponding to observed Delta appears in red", 32, 8, 349, 16)
+      ->setObjectName("Label4");
+  Chart1 = new chart::TChartWidget(tab);
+  Chart1->setObjectName("Chart1");
+  Place(Chart1, 8, 24, 689, 449);
+  Button2 = new TButton("Print", tab);
+  Button2->setObjectName("Button2");
+  Place(Button2, 616, 8, 65, 33);
+  connect(Button2, &QPushButton::clicked, this, &TTestneutre::Button2Click);
+}
+
+void TTestneutre::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName("StatusBar1");
+  bar->setSizeGripEnabled(false);
+  bar->setFixedHeight(Scaled(19));
+  StatusPanel1 = new QLabel(bar);
+  StatusPanel1->setObjectName("StatusPanel1");
+  StatusPanel1->setFixedWidth(Scaled(600));
+  StatusPanel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  StatusPanel2 = new QLabel("<-  Help \"Driftwise\" Rel 1.0", bar);
+  StatusPanel2->setObjectName("StatusPanel2");
+  StatusPanel2->setTextFormat(Qt::PlainText);
+  StatusPanel2->setFixedWidth(Scaled(125));
+  StatusPanel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  bar->addWidget(StatusPanel1);
+  bar->addWidget(StatusPanel2);
+}
+
+void TTestneutre::SetTabOrder() {
+  QWidget* order[] = {varP,     varN,     varm,     vara,     varG,    varechant, vdelta,
+                      infinite, Fini,     stepping, repetitions, FichFreq, FichFst,   Button1,
+                      BitBtn2,  BitBtn1};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+  setTabOrder(Chart1, Button2);
+}
+
+void TTestneutre::ReadNumberMarks() {
+  SetNumberMarks(NumberMarksFromLocale(QLocale::system()));
+  Chart1->SetNumberMarks(CurrentNumberMarks());
+}
+
+bool TTestneutre::event(QEvent* event) {
+  // The hint of the control under the pointer goes to panel 1.
+  if (event->type() == QEvent::StatusTip) {
+    StatusPanel1->setText(static_cast<QStatusTipEvent*>(event)->tip());
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+void TTestneutre::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LocaleChange) ReadNumberMarks();
+  QMainWindow::changeEvent(event);
+}
+
+void TTestneutre::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (placed_) return;
+  placed_ = true;
+  // The designed size is the outer size, frame included.
+  const QSize frame = frameGeometry().size() - geometry().size();
+  if (frame.width() > 0 || frame.height() > 0)
+    resize(Scaled(kWindowWidth) - frame.width(), Scaled(kWindowHeight) - frame.height());
+  move(kWindowLeft, kWindowTop);
+}
+
+void TTestneutre::Button1Click() {
+  try {
+    RunFromForm();
+  } catch (const RuntimeError& error) {
+    ShowErrorBox(error.Message());
+  } catch (const std::exception& error) {
+    ShowErrorBox(error.what());
+  }
+}
+
+void TTestneutre::RunFromForm() {
+  TRunProgress progress(this, progressDelayMs_);
+  DialogMessages messages(progress);
+  ClockSeed clock;
+  RunServices services{messages, *Chart1, seedSource_ ? *seedSource_ : clock, CurrentNumberMarks(),
+                       &progress};
+  FormReader form(*this);
+  const RunOutcome outcome = RunNeutralityTest(form, services, state_, rng_);
+  progress.Close();
+  if (outcome == RunOutcome::Cancelled)
+    ShowInfoMessage("Run cancelled: " + FormatInteger(static_cast<int32_t>(progress.Completed())) +
+                    " of " + FormatInteger(static_cast<int32_t>(state_.params.I)) +
+                    " simulations were completed");
+}
+
+void TTestneutre::SpeedButton1Click() {
+  QFileDialog dialog(this);
+  dialog.setObjectName("OpenDialog1");
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters({"Text files (*.txt)", "All files (*.*)"});
+  dialog.setDefaultSuffix("txt");
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  dialog.setSizeGripEnabled(true);
+  if (!openChoice_.isEmpty()) dialog.selectFile(openChoice_);
+  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  EstablishFloatErrorMode();
+  if (!accepted) return;
+  openChoice_ = dialog.selectedFiles().first();
+  FichFreq->setText(QDir::toNativeSeparators(openChoice_));
+}
+
+void TTestneutre::SpeedButton2Click() {
+  QFileDialog dialog(this);
+  dialog.setObjectName("SaveDialog1");
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter("Text files (*.txt)");
+  dialog.setDefaultSuffix("txt");
+  dialog.setSizeGripEnabled(true);
+  if (!saveChoice_.isEmpty()) dialog.selectFile(saveChoice_);
+  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  EstablishFloatErrorMode();
+  if (!accepted) return;
+  saveChoice_ = dialog.selectedFiles().first();
+  FichFst->setText(QDir::toNativeSeparators(saveChoice_));
+}
+
+void TTestneutre::Button2Click() {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setDocName("Chart1");
+  QPrintPreviewDialog preview(&printer, this);
+  preview.setObjectName("PrintPreview");
+  connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+          [this](QPrinter* p) { PrintChart(Chart1->Chart(), *p); });
+  preview.exec();
+  EstablishFloatErrorMode();
+}
+
+void TTestneutre::BitBtn2Click() { ShowHelpContents(); }
+
+}  // namespace dw::ui

@@ -1,0 +1,113 @@
+#pragma once
+// The program's one window: the parameter form on "Parameters", the
+// histogram on "Results and graphs", and the run started from "&Go".
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include "engine/rundriver.h"
+#include "engine/state.h"
+#include "runtime/random.h"
+#include "ui/spinedit.h"
+
+namespace dw::chart {
+class TChartWidget;
+}
+
+namespace dw::ui {
+
+// A push button whose accelerator clicks it where the focus is, so a box
+// being typed in keeps its text as typed.
+class TButton : public QPushButton {
+  Q_OBJECT
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  bool event(QEvent* event) override;
+};
+
+class TTestneutre : public QMainWindow {
+  Q_OBJECT
+ public:
+  // `pixelsPerInch` 0 takes the screen's; the form was designed at 120.
+  explicit TTestneutre(int pixelsPerInch = 0, QWidget* parent = nullptr);
+  ~TTestneutre() override;
+
+  // A design length in pixels at this window's resolution.
+  int Scaled(int designPixels) const;
+
+  // The run's seed; the clock unless a test gives another source.
+  void SetSeedSource(SeedSource* seed) { seedSource_ = seed; }
+  // How long a run goes before its progress dialog shows.
+  void SetProgressDelay(int ms) { progressDelayMs_ = ms; }
+  const EngineState& State() const { return state_; }
+
+  QTabWidget* PageControl1;
+  QWidget* TabSheet1;
+  QWidget* TabSheet2;
+  QLabel* StatusPanel1;
+  QLabel* StatusPanel2;
+  TSpinEdit* varP;
+  TSpinEdit* varN;
+  QLineEdit* varm;
+  TSpinEdit* vara;
+  TSpinEdit* varG;
+  TSpinEdit* varechant;
+  QLineEdit* vdelta;
+  QWidget* GroupBox1;
+  QRadioButton* infinite;
+  QRadioButton* Fini;
+  QRadioButton* stepping;
+  TSpinEdit* repetitions;
+  QLineEdit* FichFreq;
+  QLineEdit* FichFst;
+  QToolButton* SpeedButton1;
+  QToolButton* SpeedButton2;
+  TButton* Button1;
+  TButton* BitBtn2;
+  TButton* BitBtn1;
+  chart::TChartWidget* Chart1;
+  TButton* Button2;
+
+ public slots:
+  void Button1Click();
+  void SpeedButton1Click();
+  void SpeedButton2Click();
+  void Button2Click();
+  void BitBtn2Click();
+
+ protected:
+  bool event(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void BuildParametersTab();
+  void BuildResultsTab();
+  void BuildStatusBar();
+  void SetTabOrder();
+  void ReadNumberMarks();
+  QLabel* AddLabel(QWidget* parent, const char* caption, int l, int t, int w, int h);
+  TSpinEdit* AddSpinEdit(QWidget* parent, int32_t min, int32_t max, int32_t step,
+                         int32_t value, int l, int t, int w, int h, const char* hint);
+  QLineEdit* AddEdit(QWidget* parent, const char* text, int l, int t, int w, int h,
+                     const char* hint);
+  void Place(QWidget* widget, int l, int t, int w, int h) const;
+  void SetHint(QWidget* widget, const char* hint) const;
+  void RunFromForm();
+
+  int textHeight_ = 16;  // this window's text height; the design's is 16
+  bool placed_ = false;
+  int progressDelayMs_ = 300;
+  SeedSource* seedSource_ = nullptr;
+  QString openChoice_, saveChoice_;
+  EngineState state_;
+  Random rng_;
+};
+
+}  // namespace dw::ui
