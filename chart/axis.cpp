@@ -182,7 +182,7 @@ double NextLabelStep(double x) {
 }
 
 double TChartAxis::LabelIncrement(Canvas& canvas) {
-  canvas.SetFont(LabelsFont.Spec(canvas.PixelsPerInch()));
+  canvas.SetFont(LabelsFont.Resolved(canvas.PixelsPerInch()));
   int64_t s = std::max(LabelExtent(canvas, ValueLabelText(HighValue)),
                        LabelExtent(canvas, ValueLabelText(LowValue)));
   if (labelsSeparation_ > 0) s += RoundToInt(labelsSeparation_ * 0.01L * s);
@@ -201,7 +201,7 @@ double TChartAxis::LabelIncrement(Canvas& canvas) {
 
 int TChartAxis::LabelsSizeFor(Canvas& canvas, TAxisLabelStyle style) {
   if (LabelsSize != 0) return LabelsSize;
-  canvas.SetFont(LabelsFont.Spec(canvas.PixelsPerInch()));
+  canvas.SetFont(LabelsFont.Resolved(canvas.PixelsPerInch()));
   const int a = labelsAngle_ % 360;
   const bool parallel = horizontal ? (a == 0 || a == 180) : (a == 90 || a == 270);
   if (parallel) return LineHeight(canvas);
@@ -262,7 +262,7 @@ Rect TChartAxis::ReserveAxisSpace(Canvas& canvas, Rect r) {
   if (!Title.Caption().empty()) {
     int size = TitleSize;
     if (size == 0) {
-      canvas.SetFont(Title.Font.Spec(canvas.PixelsPerInch()));
+      canvas.SetFont(Title.Font.Resolved(canvas.PixelsPerInch()));
       const int a = Title.Angle % 360;
       const bool parallel = horizontal ? (a == 0 || a == 180) : (a == 90 || a == 270);
       size = parallel ? LineHeight(canvas) : canvas.TextWidth(Title.Caption());
@@ -394,7 +394,7 @@ void TChartAxis::DrawTicksAndGrid(TKivCanvas3D& c3d, int p, int& lastTick) {
 
 void TChartAxis::DrawLabel(TKivCanvas3D& c3d, int p, const std::string& text) {
   Canvas& c = c3d.C();
-  FontSpec font = LabelsFont.Spec(c.PixelsPerInch());
+  FontSpec font = LabelsFont.Resolved(c.PixelsPerInch());
   if (chart_.PrintingInProgress && font.color == clWhite) font.color = clBlack;
   c.SetFont(font);
   c.SetBrush({chart_.Color, BrushStyle::Clear});
@@ -477,7 +477,7 @@ void TChartAxis::DrawTextLabels(TKivCanvas3D& c3d, TAxisLabelStyle style, int& l
     const int p = ValueToPixel(value);
     if (!TickOnLabelsOnly) DrawTicksAndGrid(c3d, p, lastTick);
     if (!Labels) continue;
-    c.SetFont(LabelsFont.Spec(c.PixelsPerInch()));
+    c.SetFont(LabelsFont.Resolved(c.PixelsPerInch()));
     const int e = LabelExtent(c, text);
     int h = e / 2;
     if (labelsSeparation_ != 0 && drawnBefore) {

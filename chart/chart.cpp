@@ -123,7 +123,7 @@ void ComputePlotRect(TChart& chart) {
 void PlaceAndPaintTitle(TChart& chart, Canvas& canvas, TChartTitle& block, bool isTitle) {
   const int lines = block.Text.Count();
   if (!block.Visible || lines == 0) return;  // no lines: no room, nothing painted
-  canvas.SetFont(block.Font.Spec(canvas.PixelsPerInch()));
+  canvas.SetFont(block.Font.Resolved(canvas.PixelsPerInch()));
   const int h = LineHeight(canvas);
 
   if (block.Color == AutoColor) {

@@ -7,7 +7,7 @@
 
 namespace dw::chart {
 
-FontSpec TChartFont::Spec(int pixelsPerInch, int zoomPercent) const {
+FontSpec TChartFont::Resolved(int pixelsPerInch, int zoomPercent) const {
   FontSpec f;
   f.name = Name;
   int size = Size;
@@ -30,10 +30,10 @@ FontSpec TChartFont::Spec(int pixelsPerInch, int zoomPercent) const {
 }
 
 void ApplyChartPen(Canvas& canvas, const TChartPen& pen) {
-  PenSpec spec{pen.Color, pen.Style, pen.Width, pen.Mode};
-  if (!pen.Visible) spec.style = PenStyle::Clear;
-  else if (pen.SmallDots && pen.Width == 1) spec.style = PenStyle::Dot;
-  canvas.SetPen(spec);
+  PenSpec resolved{pen.Color, pen.Style, pen.Width, pen.Mode};
+  if (!pen.Visible) resolved.style = PenStyle::Clear;
+  else if (pen.SmallDots && pen.Width == 1) resolved.style = PenStyle::Dot;
+  canvas.SetPen(resolved);
 }
 
 void TStringList::Clear() {

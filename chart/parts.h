@@ -148,7 +148,7 @@ class TChartFont : public ChartPart {
 
   // The font as a canvas of the given resolution draws it; `zoomPercent`
   // scales the size (marks and labels in a zoomed 3D view).
-  FontSpec Spec(int pixelsPerInch, int zoomPercent = 100) const;
+  FontSpec Resolved(int pixelsPerInch, int zoomPercent = 100) const;
 };
 
 // Lines of text; every change tells the chart.

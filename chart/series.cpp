@@ -214,7 +214,7 @@ void TChartSeries::DrawMarks(TChart& chart, TKivCanvas3D& c3d) {
   if (!Marks.Visible || firstVisible < 0) return;
   Canvas& c = c3d.C();
   const int zoom = c3d.is3D && c3d.zoomText ? chart.View3DOptions.Zoom : 100;
-  c.SetFont(Marks.Font.Spec(c.PixelsPerInch(), zoom));
+  c.SetFont(Marks.Font.Resolved(c.PixelsPerInch(), zoom));
   const int lineHeight = LineHeight(c);
   const int frame = Marks.Frame.Visible ? Marks.Frame.Width() : 0;
   for (int i = firstVisible; i <= lastVisible; ++i) {
@@ -349,7 +349,7 @@ AxisMargins TBarSeries::HorizontalMargins(TChart& chart) {
 AxisMargins TBarSeries::VerticalMargins(TChart& chart, Canvas& canvas) {
   AxisMargins m;
   if (Count() == 0 || !Marks.Visible) return m;
-  canvas.SetFont(Marks.Font.Spec(canvas.PixelsPerInch()));
+  canvas.SetFont(Marks.Font.Resolved(canvas.PixelsPerInch()));
   const int room = LineHeight(canvas) + Marks.ArrowLength +
                    (Marks.Frame.Visible ? 2 * Marks.Frame.Width : 0) + 1;
   const TChartAxis& axis = VertAxis == TVertAxis::aRightAxis ? chart.RightAxis : chart.LeftAxis;

@@ -25,16 +25,16 @@ QPainterCanvas::QPainterCanvas(QPainter& painter, int pixelsPerInch)
   painter_.setBackground(ToQColor(BackColor()));
 }
 
-QFont QPainterCanvas::ToQFont(const FontSpec& spec) {
-  QFont f(QString::fromStdString(spec.name));
+QFont QPainterCanvas::ToQFont(const FontSpec& font) {
+  QFont f(QString::fromStdString(font.name));
   // A negative height is the character height (the em size); a positive one
   // the cell, of which the em is about 7/8 for Arial.
-  const int pixels = spec.height < 0 ? -spec.height : std::max(1, spec.height * 7 / 8);
+  const int pixels = font.height < 0 ? -font.height : std::max(1, font.height * 7 / 8);
   f.setPixelSize(std::max(1, pixels));
-  f.setBold(spec.bold);
-  f.setItalic(spec.italic);
-  f.setUnderline(spec.underline);
-  f.setStrikeOut(spec.strikeOut);
+  f.setBold(font.bold);
+  f.setItalic(font.italic);
+  f.setUnderline(font.underline);
+  f.setStrikeOut(font.strikeOut);
   f.setKerning(false);
   f.setStyleStrategy(QFont::PreferOutline);  // outline fonts rotate
   return f;

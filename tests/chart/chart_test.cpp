@@ -52,7 +52,7 @@ TEST(ChartLayout, TitleLinesTakeTheirHeightPlusFive) {
   TChart chart;
   ConfigureResultsChart(chart);
   RecordingCanvas canvas;
-  const int lineHeight = RecordingCanvas::LineHeightOf(chart.Title.Font.Spec(96));
+  const int lineHeight = RecordingCanvas::LineHeightOf(chart.Title.Font.Resolved(96));
   ASSERT_EQ(lineHeight, 15);  // 13-pixel Arial in the recording metric
   chart.Title.Text.SetLines({"Histogram of simulated values of Delta", "N=100, m=0.1000, Delta obs=0.0050",
                              "Amongst 1000 simulations, 963 lower values, 37 higher values"});
@@ -62,7 +62,7 @@ TEST(ChartLayout, TitleLinesTakeTheirHeightPlusFive) {
   EXPECT_EQ(chart.PlotRect.top, 18 + 3 * lineHeight + 5);
   // Centred lines, one line height apart, on a white box as wide as the
   // longest line plus a "W".
-  const int cw = RecordingCanvas::CharWidth(chart.Title.Font.Spec(96));
+  const int cw = RecordingCanvas::CharWidth(chart.Title.Font.Resolved(96));
   const std::string longest = chart.Title.Text[2];
   const int w = cw + static_cast<int>(longest.size()) * cw;
   const int m = (21 + 668) / 2;
@@ -86,7 +86,7 @@ TEST(ChartLayout, TitleLinesTakeTheirHeightPlusFive) {
   // A foot takes its room from the bottom.
   chart.Foot.Text.SetLines({"foot"});
   PlaceAndPaintTitle(chart, canvas, chart.Foot, false);
-  EXPECT_EQ(chart.PlotRect.bottom, 431 - RecordingCanvas::LineHeightOf(chart.Foot.Font.Spec(96)) - 5);
+  EXPECT_EQ(chart.PlotRect.bottom, 431 - RecordingCanvas::LineHeightOf(chart.Foot.Font.Resolved(96)) - 5);
 }
 
 TEST(ChartLayout, DepthIsOnePointFivePercentOfThePlotWidth) {
@@ -124,10 +124,10 @@ TEST(ChartDrawing, EmptyChartBeforeTheFirstRun) {
   const TChartAxis& bottom = chart.BottomAxis;
   EXPECT_EQ(bottom.LowValue, 0);
   EXPECT_EQ(bottom.HighValue, 0);
-  const int h = RecordingCanvas::LineHeightOf(bottom.LabelsFont.Spec(96)) / 2;
+  const int h = RecordingCanvas::LineHeightOf(bottom.LabelsFont.Resolved(96)) / 2;
   EXPECT_EQ(rotated[0], "rotated 90 " + ToString(Point{bottom.CenterPixel - h, bottom.LabelPixel}) + " 0");
   // The bottom axis takes the label's width, a space and 6 pixels; the left axis 6.
-  const int cw = RecordingCanvas::CharWidth(bottom.LabelsFont.Spec(96));
+  const int cw = RecordingCanvas::CharWidth(bottom.LabelsFont.Resolved(96));
   EXPECT_EQ(bottom.LabelPixel, 431 - 2 * cw);
   EXPECT_EQ(chart.PlotRect.bottom, bottom.LabelPixel - 6);
   EXPECT_EQ(chart.PlotRect.left, 21 + 6);
@@ -204,14 +204,14 @@ TEST(ChartDrawing, AfterARunTenBarsTenLabelsAndMarksAboveTheBars) {
   EXPECT_EQ(bottom.ValueToPixel(9), bottom.EndPixel - s.barWidth);
   // The tallest bar's mark leaves room above it for the box and arrow.
   const TChartAxis& left = chart.LeftAxis;
-  const int markRoom = RecordingCanvas::LineHeightOf(s.Marks.Font.Spec(96)) + 20 + 2 + 1;
+  const int markRoom = RecordingCanvas::LineHeightOf(s.Marks.Font.Resolved(96)) + 20 + 2 + 1;
   EXPECT_EQ(left.ValueToPixel(230), left.StartPixel + markRoom);
   EXPECT_EQ(left.ValueToPixel(0), left.EndPixel);
 
   // Ten class labels read upward under their bars.
   const auto rotated = canvas.Lines("rotated 90 ");
   ASSERT_EQ(rotated.size(), 10u);
-  const int h = RecordingCanvas::LineHeightOf(bottom.LabelsFont.Spec(96)) / 2;
+  const int h = RecordingCanvas::LineHeightOf(bottom.LabelsFont.Resolved(96)) / 2;
   for (int i = 0; i < 10; ++i)
     EXPECT_EQ(rotated[size_t(i)], "rotated 90 " + ToString(Point{bottom.ValueToPixel(i) - h, bottom.LabelPixel}) +
                                       " " + s.Label(i));
@@ -234,7 +234,7 @@ TEST(ChartDrawing, AfterARunTenBarsTenLabelsAndMarksAboveTheBars) {
   const Point from = c3d.ProjectPoint(mid, box.top, s.middleZ);
   const Point to = c3d.ProjectPoint(mid, box.top - 20, s.middleZ);
   EXPECT_TRUE(canvas.Has("line " + ToString(from) + " " + ToString(to)));
-  const FontSpec markFont = s.Marks.Font.Spec(96);
+  const FontSpec markFont = s.Marks.Font.Resolved(96);
   const int bw = 3 * RecordingCanvas::CharWidth(markFont) + RecordingCanvas::CharWidth(markFont) + 2;
   const int bh = RecordingCanvas::LineHeightOf(markFont) + 2;
   const Rect markBox{to.x - bw / 2, to.y - bh + 1, to.x - bw / 2 + bw, to.y + 1};

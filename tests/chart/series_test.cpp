@@ -166,7 +166,7 @@ TEST(BarSeries, VerticalMarginIsForMarksAboveRisingBarsOnly) {
   for (int i = 0; i < 10; ++i) s.AppendPoint(0, "c", clWhite);
   EXPECT_EQ(s.VerticalMargins(chart, canvas).start, 0);  // all counts zero
   s.AppendPoint(3, "c", clWhite);
-  const int lineHeight = RecordingCanvas::LineHeightOf(s.Marks.Font.Spec(96));
+  const int lineHeight = RecordingCanvas::LineHeightOf(s.Marks.Font.Resolved(96));
   const AxisMargins m = s.VerticalMargins(chart, canvas);
   EXPECT_EQ(m.start, lineHeight + 20 + 2 + 1);
   EXPECT_EQ(m.end, 0);

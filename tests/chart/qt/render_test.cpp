@@ -161,7 +161,7 @@ TEST_F(RenderedRun, TheThreeTitleLinesAreCentredAboveThePlot) {
   QImage probe(1, 1, QImage::Format_RGB32);
   QPainter painter(&probe);
   QPainterCanvas canvas(painter, 96);
-  canvas.SetFont(chart_->Title.Font.Spec(96));
+  canvas.SetFont(chart_->Title.Font.Resolved(96));
   const int h = LineHeight(canvas);
   const int top = 18;  // the plot's top before the title
   for (int line = 0; line < 3; ++line) {
@@ -188,7 +188,7 @@ TEST_F(RenderedRun, TenClassLabelsReadUpwardUnderTheirBars) {
   QImage probe(1, 1, QImage::Format_RGB32);
   QPainter painter(&probe);
   QPainterCanvas canvas(painter, 96);
-  canvas.SetFont(bottom.LabelsFont.Spec(96));
+  canvas.SetFont(bottom.LabelsFont.Resolved(96));
   const int h = LineHeight(canvas) / 2;
   for (int i = 0; i < 10; ++i) {
     const int p = bottom.ValueToPixel(i);
