@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QStyle>
+#include <algorithm>
 #include <exception>
 
 #include "chart/qt/chart_widget.h"
@@ -28,7 +29,6 @@ namespace dw::ui {
 namespace {
 
 constexpr int kDesignPixelsPerInch = 120;
-constexpr int kDesignTextHeight = 16;
 constexpr int kFontHeight = 13;
 constexpr int kFileButtonFontHeight = 17;
 constexpr int kWindowLeft = 97, kWindowTop = 121;
@@ -125,6 +125,10 @@ TTestneutre::TTestneutre(int pixelsPerInch, QWidget* parent) : QMainWindow(paren
     fontHeight = MulDiv(kFontHeight, pixelsPerInch, kDesignPixelsPerInch);
     buttonFontHeight = MulDiv(kFileButtonFontHeight, pixelsPerInch, kDesignPixelsPerInch);
     textHeight_ = QFontMetrics(FormFont(fontHeight, false)).height();
+    // The ratio is taken to the same font's height at the design size, so a
+    // fallback font shorter than the designed 16 pixels does not shrink the
+    // form further than the text does.
+    designTextHeight_ = QFontMetrics(FormFont(kFontHeight, false)).height();
   }
   QFont font = FormFont(fontHeight, false);
   setFont(font);
@@ -158,12 +162,24 @@ TTestneutre::TTestneutre(int pixelsPerInch, QWidget* parent) : QMainWindow(paren
 TTestneutre::~TTestneutre() = default;
 
 int TTestneutre::Scaled(int designPixels) const {
-  return textHeight_ == kDesignTextHeight ? designPixels
-                                          : MulDiv(designPixels, textHeight_, kDesignTextHeight);
+  return textHeight_ == designTextHeight_ ? designPixels
+                                          : MulDiv(designPixels, textHeight_, designTextHeight_);
 }
 
 void TTestneutre::Place(QWidget* widget, int l, int t, int w, int h) const {
   widget->setGeometry(Scaled(l), Scaled(t), Scaled(w), Scaled(h));
+}
+
+void TTestneutre::PlaceCaption(QWidget* widget, int l, int t, int w, int h) const {
+  Place(widget, l, t, w, h);
+  const QSize needed = widget->sizeHint();
+  QRect box = widget->geometry();
+  if (needed.width() > box.width()) box.setWidth(needed.width());
+  if (needed.height() > box.height()) {
+    box.setTop(box.top() - (needed.height() - box.height()) / 2);
+    box.setHeight(needed.height());
+  }
+  widget->setGeometry(box);
 }
 
 void TTestneutre::SetHint(QWidget* widget, const char* hint) const {
@@ -174,7 +190,7 @@ void TTestneutre::SetHint(QWidget* widget, const char* hint) const {
 
 QLabel* TTestneutre::AddLabel(QWidget* parent, const char* caption, int l, int t, int w, int h) {
   auto* label = new QLabel(caption, parent);
-  Place(label, l, t, w, h);
+  PlaceCaption(label, l, t, w, h);
   return label;
 }
 
@@ -237,15 +253,15 @@ void TTestneutre::BuildParametersTab() {
   Place(GroupBox1, 24, 200, 265, 97);
   infinite = new QRadioButton("Infinite island model", GroupBox1);
   infinite->setObjectName("infinite");
-  Place(infinite, 16, 24, 233, 18);
+  PlaceCaption(infinite, 16, 24, 233, 18);
   SetHint(infinite, "Infinite island model");
   Fini = new QRadioButton("Finite island model", GroupBox1);
   Fini->setObjectName("Fini");
-  Place(Fini, 16, 47, 241, 14);
+  PlaceCaption(Fini, 16, 47, 241, 14);
   SetHint(Fini, "Finite island model with P populations");
   stepping = new QRadioButton("Stepping-stone", GroupBox1);
   stepping->setObjectName("stepping");
-  Place(stepping, 16, 64, 241, 21);
+  PlaceCaption(stepping, 16, 64, 241, 21);
   SetHint(stepping, "Stepping-stone : when isolation by distance");
   infinite->setChecked(true);
 
@@ -313,8 +329,8 @@ void TTestneutre::BuildStatusBar() {
   StatusPanel2 = new QLabel("<-  Help \"Driftwise\" Rel 1.0", bar);
   StatusPanel2->setObjectName("StatusPanel2");
   StatusPanel2->setTextFormat(Qt::PlainText);
-  StatusPanel2->setFixedWidth(Scaled(125));
   StatusPanel2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  StatusPanel2->setFixedWidth(std::max(Scaled(125), StatusPanel2->sizeHint().width()));
   bar->addWidget(StatusPanel1);
   bar->addWidget(StatusPanel2);
 }

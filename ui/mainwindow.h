@@ -98,10 +98,15 @@ class TTestneutre : public QMainWindow {
   QLineEdit* AddEdit(QWidget* parent, const char* text, int l, int t, int w, int h,
                      const char* hint);
   void Place(QWidget* widget, int l, int t, int w, int h) const;
+  // Places a control that shows a caption, grown to its text where the
+  // fallback font needs more room than the designed size, centred on its
+  // designed box, so no caption is cut off.
+  void PlaceCaption(QWidget* widget, int l, int t, int w, int h) const;
   void SetHint(QWidget* widget, const char* hint) const;
   void RunFromForm();
 
-  int textHeight_ = 16;  // this window's text height; the design's is 16
+  int textHeight_ = 16;        // this window's text height
+  int designTextHeight_ = 16;  // the form font's height at the design size
   bool placed_ = false;
   int progressDelayMs_ = 300;
   SeedSource* seedSource_ = nullptr;

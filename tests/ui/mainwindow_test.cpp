@@ -167,9 +167,15 @@ class MainWindowTest : public QObject {
     TTestneutre w(96);
     QCOMPARE(w.font().pixelSize(), 10);
     const int text = QFontMetrics(w.font()).height();
-    QCOMPARE(w.Scaled(16), text);
-    QCOMPARE(w.varP->x(), (208 * text + 8) / 16);
-    QCOMPARE(w.Button1->width(), (105 * text + 8) / 16);
+    QFont designFont = w.font();
+    designFont.setPixelSize(13);
+    const int design = QFontMetrics(designFont).height();
+    QCOMPARE(w.Scaled(design), text);
+    QCOMPARE(w.varP->x(), (208 * text + design / 2) / design);
+    QCOMPARE(w.Button1->width(), (105 * text + design / 2) / design);
+    // Captions are never cut: each label is at least as wide as its text.
+    for (QLabel* label : w.TabSheet1->findChildren<QLabel*>())
+      QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
   }
 
   void StatusBarShowsTheHint() {
