@@ -64,6 +64,13 @@ void TChart::Invalidate() {
   if (repaintRequest_) repaintRequest_();
 }
 
+void TChart::RepaintNow() {
+  if (!immediateRepaint_) return Invalidate();
+  if (loading_) return;
+  canvas3D.dirty = true;
+  immediateRepaint_();
+}
+
 void TChart::NormalizePlotRect() {
   Rect& r = PlotRect;
   r.left = std::max(r.left, PanelRect.left);
@@ -391,6 +398,8 @@ void RenderContents(TChart& chart, TKivCanvas3D& c3d) {
     for (int i = 0; i < TChart::kAxisCount; ++i)
       if (chart.Axes(i)->IsVisible()) chart.Axes(i)->Paint(c3d);
   PaintSeries(chart, c3d);
+  // A repaint during a drag would otherwise lose the rubber band.
+  if (chart.ZoomDrag.Active) DrawZoomRectangle(chart, c);
 
   c.SetPen({clBlack, PenStyle::Solid, 1, PenMode::Copy});
   c.SetBrush({clWhite, BrushStyle::Solid});

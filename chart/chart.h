@@ -10,6 +10,7 @@
 #include "chart/canvas3d.h"
 #include "chart/parts.h"
 #include "chart/series.h"
+#include "chart/zoom.h"
 #include "runtime/numtext.h"
 
 namespace dw::chart {
@@ -47,6 +48,10 @@ class TChart : public ChartPart, private ChangeListener {
   Prop<TPanningMode> AllowPanning{this, TPanningMode::pmBoth};
   Prop<bool> AnimatedZoom{this, false};
   Prop<int> AnimatedZoomSteps{this, 8};
+  // Fired after a zoom, an undo and a scroll step; a scroll handler may
+  // change a proposed range or refuse it (false).
+  std::function<void()> OnZoom, OnUndoZoom, OnScroll;
+  std::function<bool(TChartAxis& axis, double& minimum, double& maximum)> OnAllowScroll;
   // Separators of the value labels and marks (the user's locale on screen).
   Prop<NumberMarks> Separators{this, NumberMarks{}};
 
@@ -76,6 +81,18 @@ class TChart : public ChartPart, private ChangeListener {
   void Invalidate();
   bool Dirty() const { return canvas3D.dirty; }
   void SetRepaintRequest(std::function<void()> request) { repaintRequest_ = std::move(request); }
+  // Paints at once where the control can (an animated zoom's steps);
+  // otherwise the same as Invalidate.
+  void SetImmediateRepaint(std::function<void()> repaint) {
+    immediateRepaint_ = std::move(repaint);
+  }
+  void RepaintNow();
+
+  // Mouse zoom and scroll (chart/zoom.h).
+  TDragRecord ZoomDrag, ScrollDrag;
+  TSavedAxisState SavedAxisState;
+  bool NoSavedState = true;
+  bool IsZoomed = false;
 
   // Geometry of the current paint.
   Rect PanelRect;
@@ -103,6 +120,7 @@ class TChart : public ChartPart, private ChangeListener {
   int chart3DPercent_ = 15;
   bool loading_ = false;
   std::function<void()> repaintRequest_;
+  std::function<void()> immediateRepaint_;
   std::vector<std::unique_ptr<TChartSeries>> series_;
   TChartAxis* axes_[kAxisCount];
 };

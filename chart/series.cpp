@@ -430,4 +430,46 @@ void TBarSeries::AdjustMarkPosition(TSeriesMarkPosition& pos, const TChart& char
   pos.arrowFrom.x += h;
 }
 
+namespace {
+
+// Whether p lies on the projection of the box r × [z0, z1]: the front face
+// swept along the projected depth direction by some fraction 0 … 1.
+bool OnProjectedBox(const TKivCanvas3D& c3d, const Rect& r, int z0, int z1, Point p) {
+  const Point a = c3d.ProjectPoint(r.left, r.top, z0), b = c3d.ProjectPoint(r.right, r.bottom, z0);
+  const Point back = c3d.ProjectPoint(r.left, r.top, z1);
+  double low = 0, high = 1;
+  auto narrow = [&](int q, int e0, int e1, int d) {
+    const int first = std::min(e0, e1), last = std::max(e0, e1);
+    if (d == 0) {
+      if (q < first || q > last) high = -1;
+      return;
+    }
+    double s0 = static_cast<double>(q - last) / d, s1 = static_cast<double>(q - first) / d;
+    if (s0 > s1) std::swap(s0, s1);
+    low = std::max(low, s0);
+    high = std::min(high, s1);
+  };
+  narrow(p.x, a.x, b.x, back.x - a.x);
+  narrow(p.y, a.y, b.y, back.y - a.y);
+  return low <= high;
+}
+
+}  // namespace
+
+int TBarSeries::Clicked(const TChart& chart, Point p) const {
+  if (firstVisible < 0) return -1;
+  const TKivCanvas3D& c3d = chart.canvas3D;
+  if (chart.ClipPoints && !OnProjectedBox(c3d, chart.PlotRect, 0, chart.DepthPixels, p)) return -1;
+  const TChartAxis& h = HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis;
+  // Later bars are drawn over earlier ones: test them first.
+  for (int n = lastVisible - firstVisible; n >= 0; --n) {
+    const int i = h.Inverted ? lastVisible - n : firstVisible + n;
+    if (PointColor(i) == clNone) continue;
+    const Rect box = BarBox(chart, i);
+    const Rect r{box.left, std::min(box.top, box.bottom), box.right, std::max(box.top, box.bottom)};
+    if (OnProjectedBox(c3d, r, startZ, endZ, p)) return i;
+  }
+  return -1;
+}
+
 }  // namespace dw::chart

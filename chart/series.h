@@ -147,6 +147,9 @@ class TChartSeries : public ChartPart {
   virtual AxisMargins VerticalMargins(TChart&, Canvas&) { return {}; }
   virtual void DrawPoints(TChart& chart, TKivCanvas3D& c3d) = 0;
   void DrawMarks(TChart& chart, TKivCanvas3D& c3d);
+  // The visible point whose drawing in the last paint holds screen point p,
+  // or -1.
+  virtual int Clicked(const TChart&, Point) const { return -1; }
 
  protected:
   // Top-left of point i's mark, and the adjustment a bar makes.
@@ -191,6 +194,8 @@ class TBarSeries : public TChartSeries {
   // Left, top, right, bottom of point i's bar (top: value pixel, bottom: base).
   Rect BarBox(const TChart& chart, int i) const;
   void DrawPoints(TChart& chart, TKivCanvas3D& c3d) override;
+  // The last bar drawn over p: its 3D box, as far as the plot box clips it.
+  int Clicked(const TChart& chart, Point p) const override;
 
  protected:
   Point MarkAnchor(const TChart& chart, int i) const override;

@@ -5,9 +5,6 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QGroupBox>
-#include <QPainter>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -16,9 +13,9 @@
 #include <exception>
 
 #include "chart/qt/chart_widget.h"
-#include "chart/qt/qpainter_canvas.h"
 #include "runtime/errors.h"
 #include "runtime/floatmode.h"
+#include "ui/chartpreview.h"
 #include "ui/help.h"
 #include "ui/locale.h"
 #include "ui/messages.h"
@@ -81,23 +78,6 @@ class DialogMessages : public MessageSink {
  private:
   TRunProgress& progress_;
 };
-
-// The chart on the page inside its print margins, drawn as the screen draws it.
-void PrintChart(chart::TChart& chart, QPrinter& printer) {
-  QPainter painter(&printer);
-  if (!painter.isActive()) return;
-  const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-  const int* margins = chart.PrintMarginPercents;
-  const int w = page.width(), h = page.height();
-  const chart::Rect rect{MulDiv(w, margins[0], 100), MulDiv(h, margins[1], 100),
-                         w - MulDiv(w, margins[2], 100), h - MulDiv(h, margins[3], 100)};
-  const bool buffered = chart.canvas3D.buffered;
-  chart.canvas3D.buffered = false;
-  chart::QPainterCanvas canvas(painter, printer.resolution());
-  chart::DrawChart(chart, canvas, rect);
-  chart.canvas3D.buffered = buffered;
-  chart.Invalidate();
-}
 
 }  // namespace
 
@@ -432,13 +412,7 @@ void TTestneutre::SpeedButton2Click() {
 }
 
 void TTestneutre::Button2Click() {
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setDocName("Chart1");
-  QPrintPreviewDialog preview(&printer, this);
-  preview.setObjectName("PrintPreview");
-  connect(&preview, &QPrintPreviewDialog::paintRequested, this,
-          [this](QPrinter* p) { PrintChart(Chart1->Chart(), *p); });
-  preview.exec();
+  ShowChartPreview(this, Chart1);
   EstablishFloatErrorMode();
 }
 

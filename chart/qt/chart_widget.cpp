@@ -1,9 +1,12 @@
 #include "chart/qt/chart_widget.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <optional>
 
 #include "chart/qt/qpainter_canvas.h"
+#include "chart/zoom.h"
 
 namespace dw::chart {
 
@@ -14,13 +17,89 @@ TChartWidget::TChartWidget(QWidget* parent)
   setAttribute(Qt::WA_NoSystemBackground);
   setAutoFillBackground(false);
   chart_.SetRepaintRequest([this] { update(); });
+  chart_.SetImmediateRepaint([this] { repaint(); });
   resize(689, 449);
 }
 
 void TChartWidget::paintEvent(QPaintEvent*) {
+  // The screen keeps its pixels between paints, rubber band included; only a
+  // change or a new size paints the chart again.
+  if (screen_.size() != size() || chart_.Dirty()) {
+    if (screen_.size() != size()) {
+      screen_ = QImage(size(), QImage::Format_RGB32);
+      screen_.fill(Qt::white);  // shown as it is while printing
+    }
+    QPainter screenPainter(&screen_);
+    QPainterCanvas canvas(screenPainter, logicalDpiY());
+    PaintChart(chart_, canvas, {0, 0, width(), height()});
+  }
   QPainter painter(this);
-  QPainterCanvas canvas(painter, logicalDpiY());
-  PaintChart(chart_, canvas, {0, 0, width(), height()});
+  painter.drawImage(0, 0, screen_);
+}
+
+void TChartWidget::DrawOnScreen(const std::function<void(Canvas&)>& draw) {
+  // Nothing shown yet: draw on a scratch pixel; the first paint draws the
+  // band with the chart.
+  QImage scratch;
+  if (screen_.isNull()) scratch = QImage(1, 1, QImage::Format_RGB32);
+  {
+    QPainter screenPainter(screen_.isNull() ? &scratch : &screen_);
+    QPainterCanvas canvas(screenPainter, logicalDpiY());
+    draw(canvas);
+  }
+  update();
+}
+
+namespace {
+
+std::optional<MouseButton> ChartButton(Qt::MouseButton b) {
+  switch (b) {
+    case Qt::LeftButton: return MouseButton::Left;
+    case Qt::RightButton: return MouseButton::Right;
+    case Qt::MiddleButton: return MouseButton::Middle;
+    default: return std::nullopt;
+  }
+}
+
+unsigned ChartKeys(Qt::KeyboardModifiers m) {
+  return (m & Qt::ShiftModifier ? ssShift : 0u) | (m & Qt::ControlModifier ? ssCtrl : 0u) |
+         (m & Qt::AltModifier ? ssAlt : 0u);
+}
+
+Point ChartPoint(const QMouseEvent* e) {
+  const QPoint p = e->position().toPoint();
+  return {p.x(), p.y()};
+}
+
+}  // namespace
+
+void TChartWidget::mousePressEvent(QMouseEvent* event) {
+  const std::optional<MouseButton> button = ChartButton(event->button());
+  if (!button) return QWidget::mousePressEvent(event);
+  bool dragging = false;
+  DrawOnScreen([&](Canvas& c) {
+    dragging = ChartMouseDown(chart_, *button, ChartKeys(event->modifiers()), ChartPoint(event), c);
+  });
+  if (dragging) setCursor(Qt::ArrowCursor);
+}
+
+void TChartWidget::mouseMoveEvent(QMouseEvent* event) {
+  if (!chart_.ZoomDrag.Active && !chart_.ScrollDrag.Active) {
+    unsetCursor();  // the bar series has no cursor of its own
+    return;
+  }
+  DrawOnScreen([&](Canvas& c) { ChartMouseMove(chart_, ChartPoint(event), c); });
+}
+
+void TChartWidget::mouseReleaseEvent(QMouseEvent* event) {
+  const std::optional<MouseButton> button = ChartButton(event->button());
+  if (!button) return QWidget::mouseReleaseEvent(event);
+  DrawOnScreen([&](Canvas& c) { ChartMouseUp(chart_, *button, ChartPoint(event), c); });
+}
+
+void TChartWidget::leaveEvent(QEvent* event) {
+  ChartMouseLeave(chart_);
+  QWidget::leaveEvent(event);
 }
 
 void TChartWidget::resizeEvent(QResizeEvent* event) {

@@ -1,8 +1,11 @@
 #pragma once
 // The results chart as a widget: it owns a TChart set up as the results tab's
 // chart, paints it through the chart's off-screen buffer, never lets the
-// window system erase its background, and takes a run's histogram.
+// window system erase its background, takes a run's histogram, and zooms and
+// scrolls with the mouse.
+#include <QImage>
 #include <QWidget>
+#include <functional>
 
 #include "chart/chart.h"
 #include "engine/histogram.h"
@@ -31,10 +34,21 @@ class TChartWidget : public QWidget, public HistogramTarget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
+  // Draws on what the window shows, then has it shown.
+  void DrawOnScreen(const std::function<void(Canvas&)>& draw);
+
   TChart chart_;
   TBarSeries& series1_;
+  // The window's pixels: the chart as last painted, with the rubber band
+  // inverted over it while a zoom is dragged. Qt lets a widget draw only
+  // while it paints, so mouse handling draws here and asks for a paint.
+  QImage screen_;
 };
 
 }  // namespace dw::chart

@@ -1,0 +1,230 @@
+#include "chart/qt/print.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QScreen>
+#include <utility>
+
+#include "chart/chart.h"
+#include "chart/qt/qpainter_canvas.h"
+#include "runtime/random.h"
+
+namespace dw::chart {
+
+namespace {
+
+// Half of the percent of s2 left over when the chart, at ratio r of its
+// sides, spans 60 % of s1.
+int ShareOfRest(int s1, int s2, long double r, int lx, int ly) {
+  const long double used = 0.6L * s1 * r * lx / ly;
+  return static_cast<int>(RoundToInt(100.0L * (s2 - used) / s2)) / 2;
+}
+
+}  // namespace
+
+PrintMargins ProportionalMargins(int chartWidth, int chartHeight, const PageGeometry& page) {
+  // A degenerate chart or page has no proportion to keep.
+  if (chartWidth <= 0 || chartHeight <= 0 || page.width <= 0 || page.height <= 0 ||
+      page.pixelsPerInchX <= 0 || page.pixelsPerInchY <= 0)
+    return {};
+  const int lx = page.pixelsPerInchX, ly = page.pixelsPerInchY;
+  if (chartHeight < chartWidth) {
+    const int m = ShareOfRest(page.width, page.height,
+                              static_cast<long double>(chartHeight) / chartWidth, lx, ly);
+    return {15, m, 15, m};
+  }
+  const int m = ShareOfRest(page.height, page.width,
+                            static_cast<long double>(chartWidth) / chartHeight, lx, ly);
+  return {m, 15, m, 15};
+}
+
+Rect PrintAreaFor(const PrintMargins& margins, int pageWidth, int pageHeight) {
+  auto part = [](int percent, int size) {
+    return static_cast<int>(RoundToInt(static_cast<long double>(percent) * size / 100));
+  };
+  return {part(margins.left, pageWidth), part(margins.top, pageHeight),
+          pageWidth - part(margins.right, pageWidth), pageHeight - part(margins.bottom, pageHeight)};
+}
+
+LogicalSize PrintLogicalSize(int chartWidth, int chartHeight, int detail) {
+  return {chartWidth - MulDiv(chartWidth, detail, 100), chartHeight - MulDiv(chartHeight, detail, 100)};
+}
+
+Rect NormalizedRect(const Rect& rect) {
+  Rect r = rect;
+  if (r.left > r.right) std::swap(r.left, r.right);
+  if (r.top > r.bottom) std::swap(r.top, r.bottom);
+  return r;
+}
+
+Rect LogicalRect(const Rect& rect, const LogicalSize& size) {
+  const int w = rect.Width(), h = rect.Height();
+  return {MulDiv(rect.left, size.width, w), MulDiv(rect.top, size.height, h),
+          MulDiv(rect.right, size.width, w), MulDiv(rect.bottom, size.height, h)};
+}
+
+PrintMargins ChartMargins(const TChart& chart) {
+  const int* m = chart.PrintMarginPercents;
+  return {m[0], m[1], m[2], m[3]};
+}
+
+void SetChartMargins(TChart& chart, const PrintMargins& margins) {
+  int* m = chart.PrintMarginPercents;
+  m[0] = margins.left;
+  m[1] = margins.top;
+  m[2] = margins.right;
+  m[3] = margins.bottom;
+}
+
+PrintMargins ProportionalMargins(const TChart& chart, const PageGeometry& page) {
+  return ProportionalMargins(chart.ControlWidth, chart.ControlHeight, page);
+}
+
+Rect PrintArea(TChart& chart, const PageGeometry& page) {
+  if (chart.PrintProportional) SetChartMargins(chart, ProportionalMargins(chart, page));
+  return PrintAreaFor(ChartMargins(chart), page.width, page.height);
+}
+
+int ScreenPixelsPerInch() {
+  if (QGuiApplication::instance())
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+      return qRound(screen->logicalDotsPerInchY());
+  return 96;
+}
+
+namespace {
+
+// Logical pens of one pixel or more scale with the mapping, as on the
+// platform's device contexts; only width 0 stays the device's thinnest line.
+class ScaledPenCanvas : public QPainterCanvas {
+ public:
+  using QPainterCanvas::QPainterCanvas;
+  void SetPen(const PenSpec& pen) override {
+    QPainterCanvas::SetPen(pen);
+    if (pen.width < 1 || pen.style == PenStyle::Clear) return;
+    QPen scaled = Painter().pen();
+    scaled.setCosmetic(false);
+    scaled.setWidth(pen.width);
+    Painter().setPen(scaled);
+  }
+};
+
+// Printing state of one drawing, put back however the drawing ends.
+class PrintingScope {
+ public:
+  explicit PrintingScope(TChart& chart) : chart_(chart), buffered_(chart.canvas3D.buffered) {
+    chart_.canvas3D.buffered = false;
+    chart_.PrintingInProgress = true;
+  }
+  ~PrintingScope() {
+    chart_.PrintingInProgress = false;
+    chart_.canvas3D.buffered = buffered_;
+    // The geometry now belongs to the page; the screen must lay out anew.
+    chart_.canvas3D.dirty = true;
+  }
+
+ private:
+  TChart& chart_;
+  bool buffered_;
+};
+
+}  // namespace
+
+void DrawChartForPrint(TChart& chart, QPainter& painter, const Rect& rect, int pixelsPerInch) {
+  const Rect r = NormalizedRect(rect);
+  if (r.Width() <= 0 || r.Height() <= 0) return;
+  const LogicalSize size = PrintLogicalSize(chart.ControlWidth, chart.ControlHeight, chart.PrintDetail);
+  if (size.width <= 0 || size.height <= 0) return;
+  const Rect logical = LogicalRect(r, size);
+  painter.save();
+  painter.setWindow(0, 0, size.width, size.height);
+  painter.setViewport(0, 0, r.Width(), r.Height());
+  {
+    PrintingScope scope(chart);
+    ScaledPenCanvas canvas(painter, pixelsPerInch);
+    canvas.ClipToRect(logical);
+    DrawChart(chart, canvas, logical);
+    canvas.RemoveClip();
+  }
+  painter.restore();
+}
+
+PageGeometry PageOf(const QPrinter& printer) {
+  const QRect paint = printer.pageLayout().paintRectPixels(printer.resolution());
+  return {paint.width(), paint.height(), printer.logicalDpiX(), printer.logicalDpiY()};
+}
+
+bool PrintsToPdf(const QPrinter& printer) { return printer.outputFormat() == QPrinter::PdfFormat; }
+
+void PrintChart(TChart& chart, QPrinter& printer, const QString& title) {
+  const Rect area = PrintArea(chart, PageOf(printer));
+  printer.setDocName(title);
+  QPainter painter;
+  if (!painter.begin(&printer)) {
+    if (PrintsToPdf(printer))
+      throw EPrinter("Impossible de créer le fichier " +
+                     QFileInfo(printer.outputFileName()).absoluteFilePath().toStdString());
+    throw EPrinter("L'imprimante sélectionnée n'est pas valide");
+  }
+  try {
+    DrawChartForPrint(chart, painter, area);
+    if (!painter.end()) throw EPrinter("L'impression a échoué");
+  } catch (...) {
+    printer.abort();
+    if (printer.printerState() == QPrinter::Active && painter.isActive()) painter.end();
+    throw;
+  }
+}
+
+namespace {
+
+void UsePdfOutput(QPrinter& printer) {
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setResolution(300);
+  printer.setPageSize(QPageSize(QPageSize::Letter));
+  printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
+}
+
+}  // namespace
+
+QPrinter& Printer() {
+  // Never destroyed: it outlives the application object otherwise.
+  static QPrinter* printer = [] {
+    auto* p = new QPrinter(QPrinter::HighResolution);
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (QPrinterInfo::availablePrinterNames().isEmpty())
+      UsePdfOutput(*p);
+    else if (!info.isNull())
+      p->setPrinterName(info.printerName());
+    return p;
+  }();
+  return *printer;
+}
+
+QStringList PrinterNames() {
+  QStringList names = QPrinterInfo::availablePrinterNames();
+  if (names.isEmpty()) names << kPdfPrinterName;
+  return names;
+}
+
+QString CurrentPrinterName(const QPrinter& printer) {
+  return PrintsToPdf(printer) ? QString(kPdfPrinterName) : printer.printerName();
+}
+
+void SelectPrinter(QPrinter& printer, const QString& name) {
+  const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
+  if (name == kPdfPrinterName) {
+    if (!PrintsToPdf(printer)) UsePdfOutput(printer);  // keeps a paper the user chose
+  } else {
+    printer.setOutputFormat(QPrinter::NativeFormat);
+    printer.setPrinterName(name);
+  }
+  printer.setPageOrientation(orientation);
+}
+
+}  // namespace dw::chart

@@ -1,0 +1,93 @@
+#pragma once
+// The chart on paper: the print margins and area, the logical size that
+// trades detail for size, the scaled drawing onto a printer (or any painter)
+// and the one-page print document. The geometry is plain arithmetic on page
+// sizes and resolutions, so it needs no printer.
+#include <QString>
+#include <QStringList>
+#include <stdexcept>
+
+#include "chart/canvas.h"
+
+class QPainter;
+class QPrinter;
+
+namespace dw::chart {
+
+class TChart;
+
+// Percent of the page, in the chart's order left, top, right, bottom.
+struct PrintMargins {
+  int left = 15, top = 15, right = 15, bottom = 15;
+  friend bool operator==(const PrintMargins&, const PrintMargins&) = default;
+};
+
+// A printer page: its printable size in printer pixels and its pixels per
+// inch across and down.
+struct PageGeometry {
+  int width = 0, height = 0;
+  int pixelsPerInchX = 300, pixelsPerInchY = 300;
+};
+
+// Margins that let a chart of chartWidth × chartHeight use 60 % of the page's
+// longer side in proportion: 15 % on the sides across the chart's longer
+// side, the rest shared out on the other two.
+PrintMargins ProportionalMargins(int chartWidth, int chartHeight, const PageGeometry& page);
+// The rectangle inside the margins, in printer pixels.
+Rect PrintAreaFor(const PrintMargins& margins, int pageWidth, int pageHeight);
+// The size the chart is laid out at: its client size, grown by -detail percent
+// (detail -100 … 0; -100 doubles it).
+struct LogicalSize {
+  int width = 0, height = 0;
+};
+LogicalSize PrintLogicalSize(int chartWidth, int chartHeight, int detail);
+// `rect` with left/right and top/bottom in order.
+Rect NormalizedRect(const Rect& rect);
+// `rect` (normalised, device pixels) in the logical units of `size`: the
+// window that maps onto it when size is stretched over rect's extent.
+Rect LogicalRect(const Rect& rect, const LogicalSize& size);
+
+// The chart's margins, and ProportionalMargins for the chart's client size.
+PrintMargins ChartMargins(const TChart& chart);
+void SetChartMargins(TChart& chart, const PrintMargins& margins);
+PrintMargins ProportionalMargins(const TChart& chart, const PageGeometry& page);
+// With PrintProportional on, first stores the proportional margins.
+Rect PrintArea(TChart& chart, const PageGeometry& page);
+
+// Pixels per inch the chart is laid out at when it prints: the screen's, so
+// it prints as it looks.
+int ScreenPixelsPerInch();
+
+// Draws the chart stretched over `rect` (device pixels of the painter) as if
+// on a screen of its logical size: anisotropic window/viewport mapping,
+// clipped to rect, unbuffered, PrintingInProgress set meanwhile. The chart
+// is marked dirty afterwards, so the screen lays it out again.
+void DrawChartForPrint(TChart& chart, QPainter& painter, const Rect& rect,
+                       int pixelsPerInch = ScreenPixelsPerInch());
+
+// A printer that will not take the document.
+class EPrinter : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The page of a printer, orientation included.
+PageGeometry PageOf(const QPrinter& printer);
+// One document named `title` with one page holding the chart in PrintArea.
+// On failure the job is aborted and the exception goes on to the caller.
+void PrintChart(TChart& chart, QPrinter& printer, const QString& title = "Chart1");
+
+// The entry that stands for PDF output where no printer is installed.
+inline constexpr const char* kPdfPrinterName = "PDF file";
+// The process's one printer: at first the default installed printer, or PDF
+// output on a 300-dpi Letter page when none is installed.
+QPrinter& Printer();
+// The installed printers' names, or kPdfPrinterName alone when there are none.
+QStringList PrinterNames();
+// The printer's entry among PrinterNames.
+QString CurrentPrinterName(const QPrinter& printer);
+// Points the printer at the named entry; its orientation is kept.
+void SelectPrinter(QPrinter& printer, const QString& name);
+bool PrintsToPdf(const QPrinter& printer);
+
+}  // namespace dw::chart

@@ -1,0 +1,116 @@
+#pragma once
+// The modal print preview of the results chart: printer choice and setup,
+// orientation, margins typed or dragged on the page, proportional margins,
+// detail traded for size, and the print itself.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <functional>
+
+#include "chart/qt/print.h"
+#include "ui/previewpage.h"
+
+class QButtonGroup;
+class QPrinter;
+
+namespace dw::chart {
+class TChart;
+class TChartWidget;
+}  // namespace dw::chart
+
+namespace dw::ui {
+
+class TChartPreview : public QDialog {
+  Q_OBJECT
+ public:
+  // `printer` null: the process's printer. Neither is owned.
+  TChartPreview(QWidget* owner, chart::TChart& chart, QPrinter* printer = nullptr);
+
+  QWidget* Panel1;
+  QLabel* Label1;
+  QComboBox* Printers;
+  QPushButton* BSetupPrinter;
+  QPushButton* BPrint;
+  QPushButton* BClose;
+  QWidget* Panel2;
+  QGroupBox* Orientation;
+  QRadioButton* Portrait;
+  QRadioButton* Landscape;
+  QGroupBox* GBMargins;
+  // Each margin box is an edit with its up-down buttons; its value is the
+  // up-down's position.
+  QSpinBox* SETopMa;
+  QSpinBox* SELeftMa;
+  QSpinBox* SEBotMa;
+  QSpinBox* SERightMa;
+  QPushButton* BReset;
+  QCheckBox* ShowMargins;
+  QGroupBox* ChangeDetailGroup;
+  QScrollBar* Resolution;
+  QCheckBox* CBProp;
+  TKivPreviewPage* PreviewPage;
+
+  chart::TChart& Chart() { return chart_; }
+  QPrinter& Printer() { return printer_; }
+  const chart::PrintMargins& SavedMargins() const { return savedMargins_; }
+  bool Initialising() const { return initialising_; }
+
+  // Asks where the PDF goes when the printer is the PDF entry; empty: no print.
+  std::function<QString(QWidget* parent)> ChoosePdfFile;
+  // The printer setup dialog; true when the user accepted it.
+  std::function<bool(QPrinter& printer, QWidget* parent)> RunPrinterSetup;
+
+  void FormShow();
+  void Recalculate();
+  // The program writes the margins into the boxes (also the page's margin
+  // change): from a drag it switches proportional off.
+  void UpdateMargins(const chart::PrintMargins& margins, bool fromDrag);
+  void RefreshPreview();
+
+ public slots:
+  void SETopMaChange();
+  void SELeftMaChange();
+  void SEBotMaChange();
+  void SERightMaChange();
+  void PrintersChange();
+  void BSetupPrinterClick();
+  void OrientationClick();
+  void ShowMarginsClick();
+  void BResetClick();
+  void ResolutionChange();
+  void CBPropClick();
+  void BPrintClick();
+  void BCloseClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void reject() override;
+
+ private:
+  void BuildTopPanel();
+  void BuildLeftPanel();
+  QSpinBox* AddMarginBox(const char* name, int left, int top);
+  void MarginChange(QSpinBox* box, int& margin, int opposite);
+  void FillPrinters();
+  void OrientationFromPrinter();
+
+  chart::TChart& chart_;
+  QPrinter& printer_;
+  QButtonGroup* orientationItems_;
+  chart::PrintMargins savedMargins_;
+  bool initialising_ = true;
+  bool updatingMargins_ = true;
+  bool uncheckingProp_ = false;
+};
+
+// Shows the preview of the widget's chart modally over `owner`; the chart
+// repaints afterwards, however the window ends.
+void ShowChartPreview(QWidget* owner, chart::TChartWidget* chart);
+
+}  // namespace dw::ui
