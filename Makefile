@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = fuzz_frequency_file fuzz_text_reading fuzz_parse_real fuzz_format_real \
                fuzz_parse_integer
 
-.PHONY: all deps configure build run test bench clean test-sanitize fuzz
+.PHONY: all deps configure build run test bench clean test-sanitize fuzz install package
 
 all: build
 
@@ -64,6 +64,17 @@ fuzz: deps
 
 bench: build
 	$(BUILD)/bench/driftwise_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+# The program, its menu entry, icon, manual page and examples under PREFIX
+# (DESTDIR, when set, is put before it, as for a staged install).
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package driftwise_<version>_<arch>.deb, in $(BUILD).
+package: build
+	cd $(BUILD) && cpack -G DEB
+	@ls $(BUILD)/driftwise_*.deb
 
 clean:
 	rm -rf $(BUILD)

@@ -1,10 +1,13 @@
 // Speed of the engine: the default workload (P = 10, N = 100, A = 5, T = 100,
-// n = 50, m = 0.1) under each migration model, per gene copy, the default
-// run of 1000 simulations as a whole, populations of 5000, and the generator
-// per draw. Times only; asserts nothing.
+// n = 50, m = 0.1) under each migration model, per gene copy, on one thread;
+// the default run of 1000 simulations as a whole; populations of 5000; the
+// finite island model on 1, 2 and all threads; the infinite island's scout;
+// and the generator per draw.
+// Times only; asserts nothing.
 #include <benchmark/benchmark.h>
 
 #include "engine/rundriver.h"
+#include "engine/simulations.h"
 
 namespace {
 
@@ -13,6 +16,7 @@ enum class Model { Infinite, Finite, Stepping };
 struct Workload {
   Model model = Model::Infinite;
   int32_t N = 100, n = 50, T = 100, I = 10;
+  uint32_t threads = 1;  // 0: one per core
 };
 
 struct BenchForm : dw::RunForm {
@@ -43,7 +47,7 @@ void RunWorkload(benchmark::State& bench, Workload w) {
   Quiet quiet;
   dw::RecordedHistogram histogram;
   dw::FixedSeed seed(12345);
-  dw::RunServices services{quiet, histogram, seed, dw::NumberMarks{}, nullptr};
+  dw::RunServices services{quiet, histogram, seed, dw::NumberMarks{}, nullptr, w.threads};
   static dw::EngineState state;
   dw::Random rng;
   for (auto _ : bench) dw::RunNeutralityTest(form, services, state, rng);
@@ -67,6 +71,11 @@ void BM_DefaultRunTotal(benchmark::State& s) {
   RunWorkload(s, {Model::Infinite, 100, 50, 100, 1000});
 }
 BENCHMARK(BM_DefaultRunTotal)->Unit(benchmark::kMillisecond)->Iterations(3);
+// The same run on every core, its simulations placed by the scout.
+void BM_DefaultRunAllCores(benchmark::State& s) {
+  RunWorkload(s, {Model::Infinite, 100, 50, 100, 1000, 0});
+}
+BENCHMARK(BM_DefaultRunAllCores)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // Populations of 5000 (n = 2500, the most sampling draws), 10 generations.
 void BM_LargePopulationInfiniteIsland(benchmark::State& s) {
@@ -81,6 +90,35 @@ void BM_LargePopulationSteppingStone(benchmark::State& s) {
 BENCHMARK(BM_LargePopulationInfiniteIsland)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LargePopulationFiniteIsland)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LargePopulationSteppingStone)->Unit(benchmark::kMillisecond);
+
+// The finite island model's simulations spread over threads (the result is
+// the same for every count): 1000 simulations of the default workload.
+void BM_FiniteIslandThreads(benchmark::State& s) {
+  RunWorkload(s, {Model::Finite, 100, 50, 100, 1000, static_cast<uint32_t>(s.range(0))});
+}
+BENCHMARK(BM_FiniteIslandThreads)->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)
+    ->Iterations(3)->UseRealTime();
+
+// The scout that places the infinite island's simulations for the threads:
+// per gene copy of the default workload, to set against a simulated copy.
+void BM_ScoutDefaultWorkload(benchmark::State& bench) {
+  dw::SimulationParameters params;
+  params.P = 10;
+  params.N = 100;
+  params.T = 100;
+  params.n = 50;
+  params.m = 0.1;
+  params.InfiniteIslandFlag = 1;
+  uint32_t state = 12345;
+  for (auto _ : bench) {
+    state = dw::StateAfterSimulation(state, params, false);
+    benchmark::DoNotOptimize(state);
+  }
+  const double copies = 2.0 * 10 * 100 * 100 * static_cast<double>(bench.iterations());
+  bench.counters["ns_per_gene_copy"] =
+      benchmark::Counter(copies, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ScoutDefaultWorkload)->Unit(benchmark::kMicrosecond);
 
 void BM_NextUniform(benchmark::State& bench) {
   dw::Random rng;

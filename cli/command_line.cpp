@@ -12,6 +12,8 @@
 #include "chart/qt/export.h"
 #include "cli/jobs.h"
 #include "cli/merge.h"
+#include "cli/observe.h"
+#include "cli/scan.h"
 #include "cli/testsummary.h"
 #include "engine/rundriver.h"
 #include "runtime/errors.h"
@@ -36,6 +38,7 @@ struct RunOptions {
   std::optional<std::string> chart;
   std::optional<std::string> json;
   std::optional<std::string> job, jobs;
+  std::optional<std::string> threads;
 };
 
 // The counts as the boxes would hand them over: 32-bit integers as typed.
@@ -190,6 +193,11 @@ void AddRunOptions(CLI::App& run, RunOptions& o) {
   run.add_option("--jobs", o.jobs,
                  "Number of jobs J: job K starts K*floor(2^32/J) draws after --seed (default 0)")
       ->type_name("J");
+  run.add_option("--threads", o.threads,
+                 "Threads for the simulations (1 to 256; default: one per core). Used under "
+                 "the infinite and finite island models, and the stepping-stone model with "
+                 "m = 0 or 1; the results are the same for any count")
+      ->type_name("K");
   // A repeated option takes its last value, so scripts can override defaults.
   for (CLI::Option* option : run.get_options())
     option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -235,6 +243,15 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
     err << "--json - and --histogram-table - cannot both write to standard output\n";
     return kExitUsage;
   }
+  uint32_t threads = 0;  // one per core
+  if (options.threads) {
+    const auto count = ParseInteger(*options.threads);
+    if (!count || *count < 1 || *count > 256) {
+      err << "--threads: '" << *options.threads << "' is not a whole number from 1 to 256\n";
+      return kExitUsage;
+    }
+    threads = static_cast<uint32_t>(*count);
+  }
   std::optional<JobSlot> job;
   if (!ReadJobSlot(options.job, options.jobs, job, err)) return kExitUsage;
   const uint32_t base = seed.value_or(0);
@@ -254,7 +271,7 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   TerminalProgress progress(err);
   RecordingSeed recorded(seed ? static_cast<SeedSource&>(fixed) : clock);
   RunServices services{messages, histogram, recorded, NumberMarks{'.', ','},
-                       isatty(STDERR_FILENO) ? &progress : nullptr};
+                       isatty(STDERR_FILENO) ? &progress : nullptr, threads};
   static EngineState state;  // the engine's tables live for the process
   Random rng;
   try {
@@ -316,9 +333,26 @@ std::string HistogramTable(const RecordedHistogram& histogram) {
   return table;
 }
 
+// The window's purpose, for `driftwise --help`: what the program is before
+// what its sub-commands take.
+constexpr const char* kProgramPurpose =
+    "Run without arguments on a desktop, driftwise opens its window. There you\n"
+    "describe P populations of N diploid individuals, a migration rate and model\n"
+    "(infinite island, finite island or stepping-stone), a file of initial allele\n"
+    "frequencies and the Delta observed in real data. Driftwise simulates drift and\n"
+    "migration for T generations, I times over, samples n individuals per population\n"
+    "and compares two estimators of Fst, Weir and Cockerham's (WC) and Robertson and\n"
+    "Hill's (RH): it writes WC, RH and Delta = WC - RH to a result file, counts the\n"
+    "simulated Delta values above the observed one and shows them as a histogram.\n"
+    "The sub-commands below do the same without the window, and more: they pool\n"
+    "the result files of many runs and read real data; each has --help.\n";
+
 int Main(int argc, char** argv, std::ostream& out, std::ostream& err) {
   const std::string title = ApplicationTitle(argc > 0 ? argv[0] : "driftwise");
-  CLI::App app{title + ": a single-locus, multi-allelic test of neutrality", "driftwise"};
+  CLI::App app{title + ": a single-locus, multi-allelic test of neutrality\n\n" + kProgramPurpose,
+               "driftwise"};
+  app.set_version_flag("--version", std::string("driftwise ") + DW_VERSION,
+                       "Print the program's name and version and exit");
   app.require_subcommand(1);
   RunOptions options;
   CLI::App* run = app.add_subcommand("run", "Run one neutrality test headless");
@@ -327,19 +361,32 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err) {
   CLI::App* merge =
       app.add_subcommand("merge", "Pool the result files of several runs and report as one run");
   AddMergeOptions(*merge, mergeOptions);
+  ObserveOptions observeOptions;
+  CLI::App* observe = app.add_subcommand(
+      "observe", "Observed WC, RH and Delta of every locus of a Genepop file");
+  AddObserveOptions(*observe, observeOptions);
+  ScanOptions scanOptions;
+  CLI::App* scan = app.add_subcommand(
+      "scan", "Test every polymorphic locus of a Genepop file, with q-values over the loci");
+  AddScanOptions(*scan, scanOptions);
   try {
     app.parse(argc, argv);
+  } catch (const CLI::CallForVersion& e) {
+    out << e.what() << "\n";
+    return kExitDone;
   } catch (const CLI::CallForHelp&) {
     out << app.help("", CLI::AppFormatMode::Normal);
     return kExitDone;
   } catch (const CLI::ParseError& e) {
     err << e.what() << "\n";
-    err << "Run 'driftwise --help', 'driftwise run --help' or 'driftwise merge --help' for the "
-           "options.\n";
+    err << "Run 'driftwise --help', 'driftwise run --help', 'driftwise merge --help', 'driftwise "
+           "observe --help' or 'driftwise scan --help' for the options.\n";
     return kExitUsage;
   }
   if (run->parsed()) return RunCommand(options, out, err);
   if (merge->parsed()) return MergeCommand(mergeOptions, out, err);
+  if (observe->parsed()) return ObserveCommand(observeOptions, out, err);
+  if (scan->parsed()) return ScanCommand(scanOptions, out, err);
   return kExitUsage;
 }
 

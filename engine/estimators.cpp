@@ -109,9 +109,9 @@ AlleleTerms ComputeAlleleTerms(const AlleleFrequencyTable& x, uint32_t a, uint32
 
 }  // namespace
 
-void EstimateFst(const SimulationParameters& params, const std::vector<GenotypeRecord>& genotypes,
-                 const std::vector<uint8_t>& mask, uint8_t complement, uint32_t s,
-                 AlleleFrequencyTable& frequencies, TextFile& result, DeltaTallies tallies) {
+FstSums SumFstTerms(const SimulationParameters& params, const std::vector<GenotypeRecord>& genotypes,
+                    const std::vector<uint8_t>& mask, uint8_t complement,
+                    AlleleFrequencyTable& frequencies) {
   const uint32_t P = params.P, n = params.n;
   const uint8_t A = params.A;
   float heterozygotes[256];
@@ -133,35 +133,46 @@ void EstimateFst(const SimulationParameters& params, const std::vector<GenotypeR
       --informative;
     }
   }
-  const double rh = StoreF64(Divide(rhSum, static_cast<long double>(int32_t{informative} - 1)));
-  double wcNumerator = 0.0, wcDenominator = 0.0;
+  FstSums sums;
+  sums.rh = StoreF64(Divide(rhSum, static_cast<long double>(int32_t{informative} - 1)));
   for (uint32_t a = 1; a <= A; ++a) {
-    wcNumerator = StoreF64(static_cast<long double>(wcNumerator) + numerator[a]);
-    wcDenominator = StoreF64(static_cast<long double>(wcDenominator) + denominator[a]);
+    sums.wcNumerator = StoreF64(static_cast<long double>(sums.wcNumerator) + numerator[a]);
+    sums.wcDenominator = StoreF64(static_cast<long double>(sums.wcDenominator) + denominator[a]);
   }
+  return sums;
+}
 
+void WriteFstLine(const FstSums& sums, double observedDelta, uint32_t s, TextFile& result,
+                  DeltaTallies tallies) {
   EndLine(result);
   CheckIO();
   // WC goes to the file in extended precision, never stored at 64 bits.
-  const long double wc = Divide(wcNumerator, wcDenominator);
+  const long double wc = Divide(sums.wcNumerator, sums.wcDenominator);
   WriteText(result, "WC=");
   WriteReal(result, wc, 11, 7);
   EndStatement(result);
   CheckIO();
   WriteText(result, " RH=");
-  WriteReal(result, rh, 11, 7);
+  WriteReal(result, sums.rh, 11, 7);
   EndStatement(result);
   CheckIO();
-  const double delta = StoreF64(wc - static_cast<long double>(rh));
+  const double delta = StoreF64(wc - static_cast<long double>(sums.rh));
   WriteText(result, " Delta=WC-RH=");
   WriteReal(result, delta, 11, 7);
   EndStatement(result);
   CheckIO();
 
-  if (delta > params.ObservedDelta) ++tallies.aboveCount;
+  if (delta > observedDelta) ++tallies.aboveCount;
   tallies.series[s] = delta;
   if (delta < tallies.min) tallies.min = delta;
   if (delta > tallies.max) tallies.max = delta;
+}
+
+void EstimateFst(const SimulationParameters& params, const std::vector<GenotypeRecord>& genotypes,
+                 const std::vector<uint8_t>& mask, uint8_t complement, uint32_t s,
+                 AlleleFrequencyTable& frequencies, TextFile& result, DeltaTallies tallies) {
+  const FstSums sums = SumFstTerms(params, genotypes, mask, complement, frequencies);
+  WriteFstLine(sums, params.ObservedDelta, s, result, tallies);
 }
 
 }  // namespace dw

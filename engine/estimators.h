@@ -30,6 +30,27 @@ struct DeltaTallies {
   double& max;
 };
 
+// What a simulation's line is made of: the sums of the per-allele terms and
+// RH. Everything that can fail before the line is begun has been computed.
+struct FstSums {
+  double wcNumerator = 0.0;
+  double wcDenominator = 0.0;
+  double rh = 0.0;
+};
+
+// Counts the sample and sums the estimators' terms; writes nothing.
+// Floating-point faults (n = 1, a sample fixed for one allele so that RH has
+// no informative allele to divide by) raise from the float mode.
+FstSums SumFstTerms(const SimulationParameters& params, const std::vector<GenotypeRecord>& genotypes,
+                    const std::vector<uint8_t>& mask, uint8_t complement,
+                    AlleleFrequencyTable& frequencies);
+
+// Writes the line of simulation s (CR LF first, then WC, RH and Delta at
+// width 11 with 7 decimals, each statement followed by CheckIO) and then
+// updates its tallies. WC = 0/0 raises EInvalidOp after the line end.
+void WriteFstLine(const FstSums& sums, double observedDelta, uint32_t s, TextFile& result,
+                  DeltaTallies tallies);
+
 // Counts the sample, computes WC, RH and Delta = WC − RH, writes the line
 // (CR LF first, then the three values at width 11 with 7 decimals) and then
 // updates the tallies of simulation s. Floating-point faults (n = 1, a sample

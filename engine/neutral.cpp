@@ -1,7 +1,9 @@
 #include "engine/neutral.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "engine/founding.h"
@@ -68,6 +70,11 @@ namespace {
 
 constexpr uint32_t kHalf = 0x80000000u;  // the state of the draw 1/2
 
+// A record is stored as one word: population in the low half, then the
+// first and the second allele.
+static_assert(std::endian::native == std::endian::little && sizeof(GenotypeRecord) == 4 &&
+              offsetof(GenotypeRecord, first) == 2 && offsetof(GenotypeRecord, second) == 3);
+
 // a when `condition`, b otherwise, by arithmetic, which the compiler keeps
 // free of branches: the draws decide at random, and a branch would be
 // mispredicted as often as the choice goes against the odds.
@@ -80,13 +87,15 @@ inline T Pick(bool condition, T a, T b) {
 // The general test u ≥ m for u = state·2^-32: state ≥ m·2^32 (exact, a
 // scaling by a power of two), and a whole state passes exactly when it is at
 // least ⌈m·2^32⌉. m = 1 gives 2^32, which no state reaches.
-uint64_t StayThreshold(double m) { return static_cast<uint64_t>(std::ceil(std::ldexp(m, 32))); }
+uint64_t StayThreshold(double m) { return static_cast<uint64_t>(std::ceil(m * 0x1p32)); }
 
 // The general allele choice takes the second allele when RoundToInt(v) = 1,
-// that is v > 1/2: state > 2^31.
+// that is v > 1/2: state > 2^31, exactly when state + 2^31 − 1 carries into
+// bit 32. The allele is read as the byte at the record's first allele plus
+// that carry, since the second allele follows the first.
 inline uint8_t PassedAllele(const GenotypeRecord& parent, uint32_t choiceState) {
-  const uint32_t alleles = parent.first | uint32_t{parent.second} << 8;
-  return static_cast<uint8_t>(alleles >> (8 * (choiceState > kHalf)));
+  const std::size_t second = (uint64_t{choiceState} + (kHalf - 1)) >> 32;
+  return reinterpret_cast<const uint8_t*>(&parent)[offsetof(GenotypeRecord, first) + second];
 }
 
 // ⌈X·2^-32⌉ − 1, and 0 for X = 0: ⌊(X − 1)/2^32⌋ for X ≥ 1.
@@ -99,14 +108,22 @@ inline uint8_t PassedAllele(const GenotypeRecord& parent, uint32_t choiceState) 
 // lo + ⌊x⌋; for whole x ≥ 1 one step down gives lo + x − 1, otherwise the
 // guess stands. Either way lo + ⌈x⌉ − 1, and lo for x = 0.
 inline uint32_t ParentOffset(uint64_t X) { return static_cast<uint32_t>((X - (X != 0)) >> 32); }
+// The same offset kept at 64 bits, to index with as it is.
+inline std::size_t ParentOffsetIndex(uint64_t X) { return (X - (X != 0)) >> 32; }
 
 // What every gene copy of one population reads.
 struct NeutralPopulation {
   const GenotypeRecord* parents;
+  const GenotypeRecord* own;  // parents + lo(p)
   uint32_t p, P, N;
   uint64_t stayThreshold;
   uint64_t othersTotal;  // (P − 1)·N, the other populations' total fitness
   uint32_t beforeOwn;    // (p − 1)·N individuals precede population p
+
+  // DrawOwnGene's parent for the position state.
+  const GenotypeRecord& OwnParent(uint32_t positionState) const {
+    return own[ParentOffsetIndex(uint64_t{N} * positionState)];
+  }
 
   uint32_t IndexAt(uint32_t k, uint32_t positionState) const {
     return FirstOf(k, N) + ParentOffset(uint64_t{N} * positionState);
@@ -136,16 +153,20 @@ constexpr StateJump kBack1 = JumpOfSteps((uint64_t{1} << 32) - 1);
 
 // Infinite island: the migration draw, then a position and an allele choice
 // (staying), or an allele from the pool (migrating), whose next draw starts
-// the next copy. Both genes are formed and one is kept. `draw` is the state
-// of the copy's first draw, then of the next copy's.
+// the next copy. `draw` is the state of the copy's first draw, then of the
+// next copy's. One branch decides both the gene and the next copy's start:
+// it goes the usual way (staying) as often as 1 − m, and the code is laid
+// out for that way, the rates in use being small.
 inline uint8_t InfiniteIslandGene(const NeutralPopulation& pop, const AlleleLookup& pool,
                                   uint32_t& draw) {
-  const uint32_t second = kAhead1.From(draw), third = kAhead2.From(draw);
-  const bool stays = draw >= pop.stayThreshold;
-  const uint8_t own = PassedAllele(pop.parents[pop.IndexAt(pop.p, second)], third);
-  const uint8_t migrant = pool.AlleleOf(second);
-  draw = stays ? kAhead3.From(draw) : third;
-  return Pick(stays, own, migrant);
+  const uint32_t second = kAhead1.From(draw);
+  if (__builtin_expect(draw >= pop.stayThreshold, 1)) {
+    const uint32_t third = kAhead2.From(draw);
+    draw = kAhead3.From(draw);
+    return PassedAllele(pop.OwnParent(second), third);
+  }
+  draw = kAhead2.From(draw);
+  return pool.AlleleOf(second);
 }
 
 // Stepping-stone: staying takes a position and a choice; migrating takes a
@@ -154,12 +175,13 @@ inline uint8_t SteppingStoneGene(const NeutralPopulation& pop, uint32_t up, uint
                                  uint32_t& draw) {
   const uint32_t second = kAhead1.From(draw), third = kAhead2.From(draw),
                  fourth = kAhead3.From(draw);
-  const bool stays = draw >= pop.stayThreshold;
+  if (__builtin_expect(draw >= pop.stayThreshold, 1)) {
+    draw = fourth;
+    return PassedAllele(pop.OwnParent(second), third);
+  }
+  draw = kAhead4.From(draw);
   const uint32_t neighbour = Pick(second >= kHalf, up, down);
-  const uint32_t index = Pick(stays, pop.IndexAt(pop.p, second), pop.IndexAt(neighbour, third));
-  const uint8_t allele = PassedAllele(pop.parents[index], Pick(stays, third, fourth));
-  draw = stays ? fourth : kAhead4.From(draw);
-  return allele;
+  return PassedAllele(pop.parents[pop.IndexAt(neighbour, third)], fourth);
 }
 
 // Finite island: three draws either way; the second places the parent in
@@ -167,8 +189,8 @@ inline uint8_t SteppingStoneGene(const NeutralPopulation& pop, uint32_t up, uint
 inline uint8_t FiniteIslandGene(const NeutralPopulation& pop, uint32_t& draw) {
   const uint32_t second = kAhead1.From(draw), third = kAhead2.From(draw);
   const bool stays = draw >= pop.stayThreshold;
-  const uint32_t index = Pick(stays, pop.IndexAt(pop.p, second), pop.OtherIslandIndex(second));
   draw = kAhead3.From(draw);
+  const uint32_t index = stays ? pop.IndexAt(pop.p, second) : pop.OtherIslandIndex(second);
   return PassedAllele(pop.parents[index], third);
 }
 
@@ -178,12 +200,14 @@ template <typename Gene>
 void FillPopulation(uint32_t p, uint32_t N, Gene gene, Random& rng, GenotypeRecord* offspring,
                     float* individualFitness) {
   uint32_t draw = kAhead1.From(rng.RandomSeed);
+  // The record is formed as one word and stored at once.
+  const uint32_t population = static_cast<uint16_t>(p);
   for (uint32_t j = FirstOf(p, N); j <= LastOf(p, N); ++j) {
-    const uint8_t first = gene(draw);
-    const uint8_t second = gene(draw);
-    offspring[j] = GenotypeRecord{static_cast<uint16_t>(p), first, second};
-    individualFitness[j] = 1.0f;
+    const uint32_t first = gene(draw);
+    const uint32_t second = gene(draw);
+    offspring[j] = std::bit_cast<GenotypeRecord>(population | first << 16 | second << 24);
   }
+  std::fill_n(individualFitness + FirstOf(p, N), N, 1.0f);
   rng.RandomSeed = kBack1.From(draw);
 }
 
@@ -214,7 +238,8 @@ void ReproduceNeutralPopulation(const SimulationParameters& params, uint32_t p,
                                 std::vector<GenotypeRecord>& offspring,
                                 std::vector<float>& individualFitness) {
   const uint32_t P = params.P, N = params.N;
-  const NeutralPopulation pop{parents.data(), p, P, N, StayThreshold(params.m),
+  const NeutralPopulation pop{parents.data(), parents.data() + FirstOf(p, N), p, P, N,
+                              StayThreshold(params.m),
                               uint64_t{P - 1} * N, (p - 1) * N};
   GenotypeRecord* out = offspring.data();
   float* fitness = individualFitness.data();
@@ -238,10 +263,10 @@ void PromoteNeutralOffspring(const std::vector<GenotypeRecord>& offspring, uint3
                              std::vector<float>& cumulative) {
   const std::size_t individuals = static_cast<std::size_t>(P) * N;
   std::copy(offspring.begin() + 1, offspring.begin() + 1 + individuals, parents.begin() + 1);
-  for (uint32_t p = 1; p <= P; ++p) {
-    float* C = cumulative.data() + FirstOf(p, N);
-    for (uint32_t i = 0; i < N; ++i) C[i] = static_cast<float>(i + 1);
-  }
+  // Every population's sums read the same: form the first, copy it on.
+  float* first = cumulative.data() + FirstOf(1, N);
+  for (uint32_t i = 0; i < N; ++i) first[i] = static_cast<float>(i + 1);
+  for (uint32_t p = 2; p <= P; ++p) std::copy(first, first + N, cumulative.data() + FirstOf(p, N));
 }
 
 }  // namespace dw

@@ -5,11 +5,8 @@
 
 #include "engine/estimators.h"
 #include "engine/fitness.h"
-#include "engine/founding.h"
 #include "engine/frequencyfile.h"
-#include "engine/neutral.h"
-#include "engine/reproduction.h"
-#include "engine/sampling.h"
+#include "engine/simulations.h"
 #include "runtime/floatmode.h"
 #include "runtime/textfile.h"
 
@@ -51,98 +48,6 @@ std::optional<std::string> CountProblem(const TypedCounts& typed) {
   return std::nullopt;
 }
 
-void SumTotalFitness(EngineState& state) {
-  const SimulationParameters& params = state.params;
-  state.TotalFitness = 0.0;
-  for (uint32_t i = 1; i <= params.P; ++i)
-    state.TotalFitness = static_cast<double>(static_cast<long double>(state.TotalFitness) +
-                                             state.CumulativeFitness[LastOf(i, params.N)]);
-}
-
-// One generation through the general path: any fitness, any heterozygote rule.
-void ReproduceGeneration(RunForm& form, EngineState& state, Random& rng) {
-  const SimulationParameters& params = state.params;
-  const ParentTables parents{state.ParentGeneration, state.CumulativeFitness, state.MigrantPool,
-                             state.FitnessTable};
-  for (uint32_t i = 1; i <= params.P; ++i) {
-    if (params.InfiniteIslandFlag)
-      SelectMigrantPool(params.A, state.FitnessTable, params.HeterozygoteRule,
-                        params.SelectionCoefficient, state.MigrantPool);
-    ReproducePopulation(params, i, state.TotalFitness, form.SteppingStoneSelected(), parents, rng,
-                        state.OffspringGeneration, state.IndividualFitness);
-  }
-}
-
-// The same generation when every genotype fitness is 1: the same draws in the
-// same order through exact integer arithmetic. The pool moves only under
-// selection, which is then described again before each population.
-void ReproduceNeutralGeneration(RunForm& form, EngineState& state, AlleleLookup& pool,
-                                Random& rng) {
-  const SimulationParameters& params = state.params;
-  for (uint32_t i = 1; i <= params.P; ++i) {
-    if (params.InfiniteIslandFlag && params.SelectionCoefficient != 0.0) {
-      SelectMigrantPool(params.A, state.FitnessTable, params.HeterozygoteRule,
-                        params.SelectionCoefficient, state.MigrantPool);
-      pool.Describe(state.MigrantPool.data(), params.A);
-    }
-    ReproduceNeutralPopulation(params, i, form.SteppingStoneSelected(), state.ParentGeneration,
-                               pool, rng, state.OffspringGeneration, state.IndividualFitness);
-  }
-}
-
-// What the neutral path keeps from one simulation to the next: a lookup per
-// population's frequency row (when there are few enough rows to keep one
-// each) and one for the migrant pool. Rows and pool are restored alike at
-// every simulation, so each is described once and then found unchanged.
-struct NeutralLookups {
-  static constexpr uint32_t kMaxRows = 1024;
-  std::vector<AlleleLookup> rows;  // rows[1..P], or empty
-  AlleleLookup pool;
-};
-
-void FoundGeneration(EngineState& state, NeutralLookups* lookups, Random& rng) {
-  const SimulationParameters& params = state.params;
-  if (lookups == nullptr || lookups->rows.empty()) {
-    FoundPopulations(params, state.WorkingFrequencies, state.FitnessTable, rng,
-                     state.ParentGeneration, state.CumulativeFitness, state.MigrantPool);
-    return;
-  }
-  for (uint32_t c = 1; c <= params.P; ++c)
-    lookups->rows[c].Describe(state.WorkingFrequencies.Row(c), params.A);
-  FoundNeutralPopulations(params, state.WorkingFrequencies, lookups->rows.data(), rng,
-                          state.ParentGeneration, state.CumulativeFitness, state.MigrantPool);
-}
-
-// `lookups` is null unless every genotype fitness is 1.
-void RunSimulation(uint32_t s, RunForm& form, EngineState& state, NeutralLookups* lookups,
-                   Random& rng) {
-  const SimulationParameters& params = state.params;
-  RestoreFrequencies(state.InitialFrequencies, params.P + 1u, params.A, state.WorkingFrequencies);
-  FoundGeneration(state, lookups, rng);
-  if (lookups && params.InfiniteIslandFlag)
-    lookups->pool.Describe(state.MigrantPool.data(), params.A);
-  for (uint32_t g = 1; g <= params.T; ++g) {
-    SumTotalFitness(state);
-    if (lookups)
-      ReproduceNeutralGeneration(form, state, lookups->pool, rng);
-    else
-      ReproduceGeneration(form, state, rng);
-    if (g == params.T) {
-      DrawSample(params.P, params.n, params.N, rng, state.SampleMask, state.SampleIsComplement);
-      EstimateFst(params, state.OffspringGeneration, state.SampleMask, state.SampleIsComplement, s,
-                  state.WorkingFrequencies, state.ResultFile,
-                  DeltaTallies{state.DeltaSeries, state.DeltaAboveCount, state.DeltaMin,
-                               state.DeltaMax});
-    }
-    if (lookups)
-      PromoteNeutralOffspring(state.OffspringGeneration, params.N, params.P,
-                              state.ParentGeneration, state.CumulativeFitness);
-    else
-      PromoteOffspring(state.OffspringGeneration, state.IndividualFitness, params.N, params.P,
-                       state.ParentGeneration, state.CumulativeFitness);
-  }
-}
-
 // Opens both files, writes the header, reads the frequencies and runs the
 // simulations; false when the frequency file was refused.
 bool RunSimulations(RunForm& form, RunServices& services, EngineState& state, Random& rng) {
@@ -158,7 +63,8 @@ bool RunSimulations(RunForm& form, RunServices& services, EngineState& state, Ra
   MarkComplete(state.ResultFile);
   services.seed.Seed(rng);
   BuildFitnessTable(params.A, 0, 0, 0, 0, params.SelectionCoefficient, state.FitnessTable);
-  WriteResultHeader(params, form.SteppingStoneSelected(), state.ResultFile);
+  const bool steppingStone = form.SteppingStoneSelected();
+  WriteResultHeader(params, steppingStone, state.ResultFile);
   MarkComplete(state.ResultFile);
   if (!ReadInitialFrequencies(state.InputFile, params.P + 1u, params.A, state.InitialFrequencies,
                               services.messages)) {
@@ -170,16 +76,9 @@ bool RunSimulations(RunForm& form, RunServices& services, EngineState& state, Ra
   }
   CloseFile(state.InputFile);
   CheckIO();
-  // The weights are fixed for the run, so is whether every genotype fitness is 1.
-  const bool neutral = IsNeutral(state.FitnessTable, params.A);
-  NeutralLookups lookups;
-  if (neutral && params.P <= NeutralLookups::kMaxRows) lookups.rows.resize(params.P + 1u);
-  for (uint32_t s = 1; s <= params.I; ++s) {
-    RunSimulation(s, form, state, neutral ? &lookups : nullptr, rng);
-    MarkComplete(state.ResultFile);
-    if (services.progress) services.progress->SimulationFinished(s, params.I);
-    if (services.progress && services.progress->CancelRequested()) throw RunCancelled{};
-  }
+  if (RunAllSimulations(form, steppingStone, services.progress, services.threads, state, rng) ==
+      SimulationsEnd::Cancelled)
+    throw RunCancelled{};
   CloseFile(state.ResultFile);
   CheckIO();
   return true;

@@ -1,0 +1,195 @@
+#include "cli/plot.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+#include <algorithm>
+#include <cmath>
+
+#include "chart/qt/export.h"
+#include "chart/qt/qpainter_canvas.h"
+#include "runtime/numtext.h"
+
+namespace dw::cli {
+
+using chart::Point;
+using chart::Rect;
+
+void PlotRange(const ScanPlot& plot, double& bottom, double& top) {
+  if (plot.loci.empty()) {
+    bottom = -1, top = 1;
+    return;
+  }
+  bottom = top = 0.0;
+  for (const PlotLocus& l : plot.loci) {
+    bottom = std::min({bottom, l.low, l.observed});
+    top = std::max({top, l.high, l.observed});
+  }
+  if (top == bottom) top = bottom + 1;
+  const double margin = (top - bottom) / 20;
+  bottom -= margin;
+  top += margin;
+}
+
+namespace {
+
+constexpr chart::Color kBand = chart::RGB(198, 219, 239);
+constexpr chart::Color kBandEdge = chart::RGB(66, 146, 198);
+constexpr chart::Color kMedian = chart::RGB(8, 48, 107);
+constexpr chart::Color kGrid = chart::RGB(220, 220, 220);
+
+// A round step near a sixth of the range: 1, 2 or 5 times a power of ten.
+double TickStep(double range) {
+  const double rough = range / 6;
+  const double power = std::pow(10.0, std::floor(std::log10(rough)));
+  for (double m : {1.0, 2.0, 5.0})
+    if (m * power >= rough) return m * power;
+  return 10 * power;
+}
+
+struct Frame {
+  Rect plot;
+  double bottom, top;
+  int Y(double v) const {
+    return plot.bottom -
+           static_cast<int>(std::lround((v - bottom) / (top - bottom) * plot.Height()));
+  }
+  int X(std::size_t i, std::size_t count) const {
+    return plot.left + static_cast<int>((2 * i + 1) * plot.Width() / (2 * count));
+  }
+};
+
+void DrawAxisAndTicks(const Frame& f, chart::Canvas& canvas) {
+  const double step = TickStep(f.top - f.bottom);
+  const int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step))));
+  canvas.SetTextAlign(chart::HAlign::Right, chart::VAlign::Top);
+  for (double v = std::ceil(f.bottom / step) * step; v <= f.top; v += step) {
+    const int y = f.Y(v);
+    canvas.SetPen({std::abs(v) < step / 2 ? chart::clGray : kGrid, chart::PenStyle::Solid, 1});
+    canvas.Line({f.plot.left, y}, {f.plot.right, y});
+    canvas.SetPen({chart::clBlack});
+    canvas.Line({f.plot.left - 4, y}, {f.plot.left, y});
+    const std::string label =
+        FormatFixed(std::abs(v) < step / 2 ? 0.0 : v, 18, decimals, NumberMarks{'.', ','});
+    canvas.TextOut({f.plot.left - 6, y - canvas.TextHeight(label) / 2}, label);
+  }
+  canvas.SetPen({chart::clBlack});
+  canvas.Line({f.plot.left, f.plot.top}, {f.plot.left, f.plot.bottom});
+  canvas.Line({f.plot.left, f.plot.bottom}, {f.plot.right, f.plot.bottom});
+}
+
+// Band, median and observed point of locus i; its name under the axis.
+void DrawLocus(const Frame& f, const PlotLocus& l, std::size_t i, std::size_t count,
+               chart::Canvas& canvas) {
+  const int x = f.X(i, count);
+  const int half = std::clamp(f.plot.Width() / static_cast<int>(4 * count), 2, 14);
+  canvas.SetPen({kBandEdge});
+  canvas.SetBrush({kBand});
+  canvas.Rectangle({x - half, f.Y(l.high), x + half + 1, f.Y(l.low) + 1});
+  canvas.SetPen({kMedian, chart::PenStyle::Solid, 2});
+  canvas.Line({x - half, f.Y(l.median)}, {x + half + 1, f.Y(l.median)});
+  const int y = f.Y(l.observed);
+  const Point diamond[] = {{x, y - 5}, {x + 5, y}, {x, y + 5}, {x - 5, y}};
+  canvas.SetPen({chart::clBlack});
+  canvas.SetBrush({l.flagged ? chart::clRed : chart::clBlack});
+  canvas.Polygon(diamond);
+  canvas.SetBackMode(chart::BackMode::Transparent);
+  canvas.SetTextAlign(chart::HAlign::Right, chart::VAlign::Top);
+  const int h = canvas.TextHeight(l.name);
+  canvas.RotatedTextOut({x - h / 2, f.plot.bottom + 6}, l.name, 90);
+}
+
+int NamesHeight(const ScanPlot& plot, chart::Canvas& canvas) {
+  int widest = 0;
+  for (const PlotLocus& l : plot.loci) widest = std::max(widest, canvas.TextWidth(l.name));
+  return widest + 12;
+}
+
+}  // namespace
+
+void DrawScanPlot(const ScanPlot& plot, chart::Canvas& canvas, const Rect& area) {
+  canvas.SetFont(chart::FontSpec{});
+  canvas.SetBrush({chart::clWhite});
+  canvas.FillRect(area);
+  Frame f;
+  PlotRange(plot, f.bottom, f.top);
+  const int line = canvas.TextHeight("Delta");
+  f.plot = {area.left + 70, area.top + 2 * line + 16, area.right - 20,
+            area.bottom - NamesHeight(plot, canvas)};
+  canvas.SetBackMode(chart::BackMode::Transparent);
+  canvas.SetTextAlign(chart::HAlign::Center, chart::VAlign::Top);
+  canvas.TextOut({(area.left + area.right) / 2, area.top + 8}, plot.title);
+  canvas.SetTextAlign(chart::HAlign::Center, chart::VAlign::Top);
+  canvas.RotatedTextOut({area.left + 10, (f.plot.top + f.plot.bottom) / 2}, "Delta = WC - RH", 90);
+  DrawAxisAndTicks(f, canvas);
+  for (std::size_t i = 0; i < plot.loci.size(); ++i)
+    DrawLocus(f, plot.loci[i], i, plot.loci.size(), canvas);
+}
+
+namespace {
+
+void DrawOnto(const ScanPlot& plot, QPainter& painter, int width, int height) {
+  painter.setRenderHint(QPainter::Antialiasing);
+  chart::QPainterCanvas canvas(painter, 96);
+  DrawScanPlot(plot, canvas, {0, 0, width, height});
+}
+
+QByteArray Render(const ScanPlot& plot, chart::ChartFileFormat format, int width, int height) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (format == chart::ChartFileFormat::Png) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    image.setDotsPerMeterX(3780);  // 96 per inch
+    image.setDotsPerMeterY(3780);
+    {
+      QPainter painter(&image);
+      DrawOnto(plot, painter, width, height);
+    }
+    image.save(&buffer, "PNG");
+  } else if (format == chart::ChartFileFormat::Svg) {
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(QSize(width, height));
+    svg.setViewBox(QRect(0, 0, width, height));
+    svg.setResolution(96);
+    QPainter painter(&svg);
+    DrawOnto(plot, painter, width, height);
+  } else {
+    QPdfWriter pdf(&buffer);
+    pdf.setResolution(96);
+    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+    pdf.setPageSize(QPageSize(QSizeF(width * 72.0 / 96, height * 72.0 / 96), QPageSize::Point,
+                              "Plot", QPageSize::ExactMatch));
+    QPainter painter(&pdf);
+    DrawOnto(plot, painter, width, height);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+bool WriteScanPlot(const std::string& fileName, const ScanPlot& plot, std::string& error) {
+  const auto format = chart::ChartFormatFromFileName(fileName);
+  if (!format) {
+    error = "--plot: '" + fileName + "' must end in .png, .svg or .pdf";
+    return false;
+  }
+  chart::EnsureGuiApplication();
+  const int width = std::max(720, 110 + 28 * static_cast<int>(plot.loci.size()));
+  const QByteArray bytes = Render(plot, *format, width, 480);
+  QFile file(QString::fromStdString(fileName));
+  if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+      file.write(bytes) != bytes.size() || !file.flush()) {
+    error = "Cannot write the plot to '" + fileName + "': " + file.errorString().toStdString();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace dw::cli

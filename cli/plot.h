@@ -1,0 +1,36 @@
+#pragma once
+// The scan's picture: the loci along the horizontal axis; for each, the
+// simulated Delta's 2.5–97.5 % interval as a band with its median, and the
+// observed Delta as a point, red when the locus is flagged. Drawn on the
+// chart canvas, so it can be checked on a recording canvas and written as
+// PNG, SVG or PDF.
+#include <string>
+#include <vector>
+
+#include "chart/canvas.h"
+
+namespace dw::cli {
+
+struct PlotLocus {
+  std::string name;
+  double low = 0, median = 0, high = 0;  // of the simulated Delta
+  double observed = 0;
+  bool flagged = false;
+};
+
+struct ScanPlot {
+  std::string title;
+  std::vector<PlotLocus> loci;  // in file order
+};
+
+// The vertical range: every band and point, widened by a twentieth, and
+// zero; (−1, 1) when there is nothing to show.
+void PlotRange(const ScanPlot& plot, double& bottom, double& top);
+
+void DrawScanPlot(const ScanPlot& plot, chart::Canvas& canvas, const chart::Rect& area);
+
+// By the file's extension (.png, .svg, .pdf), at a width that grows with the
+// number of loci. False with the reason in `error`.
+bool WriteScanPlot(const std::string& fileName, const ScanPlot& plot, std::string& error);
+
+}  // namespace dw::cli

@@ -1,0 +1,31 @@
+// Renders the scalable icon to one PNG size at build time, so the raster
+// sizes of the icon theme never drift from the drawing.
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s ICON.svg SIZE OUT.png\n", argv[0]);
+    return 64;
+  }
+  const int size = std::atoi(argv[2]);
+  QSvgRenderer renderer{QString::fromLocal8Bit(argv[1])};
+  if (!renderer.isValid() || size < 1) {
+    std::fprintf(stderr, "%s: cannot render %s at %s pixels\n", argv[0], argv[1], argv[2]);
+    return 1;
+  }
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  renderer.render(&painter);
+  painter.end();
+  if (!image.save(QString::fromLocal8Bit(argv[3]), "PNG")) {
+    std::fprintf(stderr, "%s: cannot write %s\n", argv[0], argv[3]);
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,230 @@
+// `driftwise scan`: the shipped example end to end (the planted locus is the
+// one flagged, the bytes do not depend on the threads, a locus reruns with
+// `driftwise run` from its kept files), the initial frequencies it writes,
+// the p- and q-values against hand-worked tables, and the plot's geometry.
+#include "cli/scan.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "chart/recording_canvas.h"
+#include "cli/plot.h"
+#include "tests/cli/program.h"
+
+namespace dw {
+namespace {
+
+// A light workload: the smallest two-sided p is 2/201, so seven tested loci
+// still reach q ≈ 0.07 when one locus lies beyond every simulation.
+const std::string kScan = "scan example.gen -I 200 -T 50 --seed 7";
+
+struct Row {
+  std::map<std::string, std::string> field;
+};
+
+std::vector<Row> Rows(const std::string& table) {
+  std::istringstream in(table);
+  std::string line, cell;
+  std::getline(in, line);
+  std::vector<std::string> names;
+  for (std::istringstream header(line); std::getline(header, cell, '\t');) names.push_back(cell);
+  std::vector<Row> rows;
+  while (std::getline(in, line)) {
+    Row row;
+    std::istringstream cells(line);
+    for (const std::string& name : names) {
+      std::getline(cells, cell, '\t');
+      row.field[name] = cell;
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+void CopyExample(const test::Program& p) {
+  p.Write("example.gen",
+          test::ReadBytes(std::string(DW_SOURCE_DIR) + "/examples/five-samples.gen"));
+}
+
+TEST(Scan, FlagsThePlantedLocusAloneWhateverTheThreads) {
+  test::Program p;
+  CopyExample(p);
+  ASSERT_EQ(p.Run(kScan + " --threads 1"), 0) << p.err;
+  const std::string single = p.out;
+  ASSERT_EQ(p.Run(kScan + " --threads 2 --tsv two.tsv"), 0) << p.err;
+  EXPECT_EQ(p.File("two.tsv"), single);
+  ASSERT_EQ(p.Run(kScan + " --threads 3"), 0) << p.err;
+  EXPECT_EQ(p.out, single);
+
+  const std::map<std::string, std::string> expected = {
+      {"Est2", "no"},         {"Mdh1", "no"},
+      {"Pgm", "no"},          {"Got1", "two alleles: Delta is 0 by construction"},
+      {"Lap", "yes"},         {"Idh", "no"},
+      {"Sod", "monomorphic"}, {"Ck", "no"},
+      {"Adh", "no"}};
+  const std::vector<Row> rows = Rows(single);
+  ASSERT_EQ(rows.size(), expected.size());
+  std::set<std::string> seeds;
+  for (const Row& row : rows) {
+    const std::string& locus = row.field.at("locus");
+    EXPECT_EQ(row.field.at("flag"), expected.at(locus)) << locus;
+    if (row.field.at("flag") != "yes" && row.field.at("flag") != "no") continue;
+    EXPECT_EQ(row.field.at("P"), "5");
+    EXPECT_EQ(row.field.at("simulations"), "200");
+    EXPECT_EQ(std::stoi(row.field.at("lower")) + std::stoi(row.field.at("higher")), 200);
+    seeds.insert(row.field.at("seed"));
+  }
+  EXPECT_EQ(seeds.size(), 7u);  // one seed per tested locus
+}
+
+TEST(Scan, KeptFilesRerunWithRunToTheSameBytes) {
+  test::Program p;
+  CopyExample(p);
+  ASSERT_EQ(p.Run(kScan + " --results-dir kept"), 0) << p.err;
+  const std::vector<Row> rows = Rows(p.out);
+  const Row& lap = rows[4];
+  ASSERT_EQ(lap.field.at("locus"), "Lap");
+  const std::string run = "run --seed " + lap.field.at("seed") + " -P 5 -A 8 -n " +
+                          lap.field.at("n") +
+                          " -N 100 -m 0.1 -T 50 -I 200 -i kept/locus005-Lap-freq.txt -o again.txt";
+  ASSERT_EQ(p.Run(run), 0) << p.err;
+  const std::string kept = p.File("kept/locus005-Lap-fst.txt");
+  ASSERT_FALSE(kept.empty());
+  EXPECT_EQ(p.File("again.txt"), kept);
+  // Every simulated Delta of the planted locus lies below the observed one.
+  EXPECT_EQ(lap.field.at("higher"), "0");
+  EXPECT_EQ(lap.field.at("p_two_sided"), "0.009950");
+}
+
+TEST(Scan, WritesTheInitialFrequenciesOfEachStart) {
+  // Three alleles over 2 + 2 individuals: pooled 3/8, 2/8, 3/8.
+  const std::string data = "t\nL\nPop\na, 0101\nb, 0102\nPop\nc, 0303\nd, 0203\n";
+  const std::string pooled = "0.375000000 0.250000000 0.375000000\r\n";
+  struct Case {
+    const char* start;
+    std::string file;
+  };
+  const Case cases[] = {
+      {"pooled", pooled + pooled + pooled},
+      {"observed",
+       "0.750000000 0.250000000 0.000000000\r\n0.000000000 0.250000000 0.750000000\r\n" + pooled},
+  };
+  for (const Case& c : cases) {
+    test::Program p;
+    p.Write("d.gen", data);
+    EXPECT_EQ(p.Run(std::string("scan d.gen -I 5 -T 2 -N 10 --seed 3 --results-dir k --start ") +
+                    c.start),
+              0)
+        << p.err;
+    EXPECT_EQ(p.File("k/locus001-L-freq.txt"), c.file) << c.start;
+  }
+}
+
+TEST(Scan, ReportsALocusWhoseRunFailed) {
+  // Two individuals per sample in populations of 10: within a thousand
+  // simulations one sample comes out fixed for one allele, and the run's
+  // estimators fail on it.
+  test::Program p;
+  p.Write("d.gen", "t\nL\nPop\na, 0101\nb, 0102\nPop\nc, 0303\nd, 0203\n");
+  EXPECT_EQ(p.Run("scan d.gen -I 1000 -T 20 -N 10 --seed 3"), 2);
+  EXPECT_EQ(p.err, "locus L: Opération en virgule flottante incorrecte.\n");
+  const std::vector<Row> rows = Rows(p.out);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].field.at("flag"), "error");
+  EXPECT_EQ(rows[0].field.at("p_two_sided"), "NA");
+  EXPECT_EQ(rows[0].field.at("Delta_obs"), "0.1750000");
+}
+
+TEST(Scan, RefusesBadParametersBeforeRunning) {
+  struct Case {
+    std::string arguments;
+    int status;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"scan example.gen -N 20", 1,
+       "locus Est2: Sampling size cannot be higher than population size (n = 29, N = 20)\n"},
+      {"scan example.gen -m 1.5", 1, "The migration rate must be between 0 and 1\n"},
+      {"scan example.gen --threads 0", 64, "--threads: '0' is not a whole number from 1 to 1024\n"},
+      {"scan example.gen --plot p.gif", 64, "--plot: 'p.gif' must end in .png, .svg or .pdf\n"},
+      {"scan example.gen --fdr 2", 64, "--fdr: '2' must be between 0 and 1\n"},
+      {"scan missing.gen", 2, "missing.gen: Fichier introuvable.\n"},
+  };
+  for (const Case& c : cases) {
+    test::Program p;
+    CopyExample(p);
+    EXPECT_EQ(p.Run(c.arguments), c.status) << c.arguments;
+    EXPECT_EQ(p.err, c.err) << c.arguments;
+    EXPECT_EQ(p.out, "") << c.arguments;
+  }
+}
+
+TEST(ScanStatistics, HandWorkedTables) {
+  // Benjamini–Hochberg by hand: sorted p·6/rank = 0.03 0.03 0.06 0.06 0.048
+  // 0.5, then the running minimum from the top.
+  const std::vector<double> q = cli::BenjaminiHochberg({0.01, 0.04, 0.03, 0.005, 0.5, 0.04});
+  const double expected[] = {0.03, 0.048, 0.048, 0.03, 0.5, 0.048};
+  ASSERT_EQ(q.size(), 6u);
+  for (int i = 0; i < 6; ++i) EXPECT_NEAR(q[i], expected[i], 1e-15) << i;
+  EXPECT_EQ(cli::BenjaminiHochberg({0.9, 0.95}), (std::vector<double>{0.95, 0.95}));
+  EXPECT_TRUE(cli::BenjaminiHochberg({}).empty());
+
+  struct Tails {
+    uint64_t I, lower, higher;
+    double pHigher, pLower, twoSided;
+  };
+  for (const Tails& t : {Tails{1000, 1000, 0, 1.0 / 1001, 1.0, 2.0 / 1001},
+                         Tails{1000, 500, 500, 501.0 / 1001, 501.0 / 1001, 1.0},
+                         Tails{99, 2, 97, 98.0 / 100, 3.0 / 100, 6.0 / 100}}) {
+    const cli::TailProbabilities p = cli::TailsOf(t.I, t.lower, t.higher);
+    EXPECT_DOUBLE_EQ(p.higher, t.pHigher);
+    EXPECT_DOUBLE_EQ(p.lower, t.pLower);
+    EXPECT_DOUBLE_EQ(p.twoSided, t.twoSided);
+  }
+  const std::vector<double> sorted = {1, 2, 3, 4};
+  EXPECT_DOUBLE_EQ(cli::Quantile(sorted, 0.0), 1.0);
+  EXPECT_DOUBLE_EQ(cli::Quantile(sorted, 0.5), 2.5);
+  EXPECT_DOUBLE_EQ(cli::Quantile(sorted, 0.025), 1.075);
+  EXPECT_DOUBLE_EQ(cli::Quantile(sorted, 1.0), 4.0);
+}
+
+TEST(ScanPlot, BandsPointsAndNames) {
+  cli::ScanPlot plot;
+  plot.title = "t";
+  plot.loci = {{"A", -0.01, 0.0, 0.01, 0.005, false},
+               {"B", -0.02, 0.0, 0.02, 0.05, true},
+               {"C", -0.01, 0.001, 0.01, -0.008, false}};
+  double bottom = 0, top = 0;
+  cli::PlotRange(plot, bottom, top);
+  EXPECT_DOUBLE_EQ(bottom, -0.02 - 0.0035);
+  EXPECT_DOUBLE_EQ(top, 0.05 + 0.0035);
+  chart::RecordingCanvas canvas;
+  cli::DrawScanPlot(plot, canvas, {0, 0, 600, 400});
+  const auto red = canvas.Lines("polygon FF0000");
+  ASSERT_EQ(red.size(), 1u);
+  EXPECT_EQ(canvas.Lines("polygon 000000").size(), 2u);
+  const auto names = canvas.Lines("rotated 90 ");
+  ASSERT_EQ(names.size(), 4u);  // the axis title, then the loci in order
+  int lastX = -1;
+  for (int i = 1; i < 4; ++i) {
+    const std::string& line = names[i];
+    EXPECT_EQ(line.back(), "ABC"[i - 1]);
+    const int x = std::stoi(line.substr(std::string("rotated 90 ").size()));
+    EXPECT_GT(x, lastX);
+    lastX = x;
+  }
+  // B's point (0.05) stands above its band (top at 0.02): smaller y.
+  const auto bands = canvas.Lines("rect ");
+  ASSERT_EQ(bands.size(), 3u);
+  int bandTop = 0;
+  std::sscanf(bands[1].c_str(), "rect %*d,%d", &bandTop);
+  int pointTop = 0;
+  std::sscanf(red[0].c_str(), "polygon FF0000 solid %*d,%d", &pointTop);
+  EXPECT_LT(pointTop, bandTop);
+}
+
+}  // namespace
+}  // namespace dw
