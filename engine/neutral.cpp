@@ -149,6 +149,8 @@ constexpr StateJump kAhead1 = JumpOfSteps(1);
 constexpr StateJump kAhead2 = JumpOfSteps(2);
 constexpr StateJump kAhead3 = JumpOfSteps(3);
 constexpr StateJump kAhead4 = JumpOfSteps(4);
+constexpr StateJump kAhead5 = JumpOfSteps(5);
+constexpr StateJump kAhead6 = JumpOfSteps(6);
 constexpr StateJump kBack1 = JumpOfSteps((uint64_t{1} << 32) - 1);
 
 // Infinite island: the migration draw, then a position and an allele choice
@@ -194,17 +196,61 @@ inline uint8_t FiniteIslandGene(const NeutralPopulation& pop, uint32_t& draw) {
   return PassedAllele(pop.parents[index], third);
 }
 
-// Offspring lo(p)..hi(p), copy 1 then copy 2; `draw` runs one state ahead of
-// the generator, which is set back to the last state drawn.
+// A copy that stays in its own population, from its first state: a
+// position and an allele choice (under the infinite island and the
+// stepping-stone models alike).
+inline uint8_t StayingGene(const NeutralPopulation& pop, uint32_t start) {
+  return PassedAllele(pop.OwnParent(kAhead1.From(start)), kAhead2.From(start));
+}
+
+// Offspring lo(p)..hi(p) an individual at a time where a copy that stays
+// takes three draws: when both copies stay (the usual case) the next
+// individual starts six draws on, formed from this one's first state
+// directly, so the chain from individual to individual is one multiply-add
+// instead of two. Otherwise `gene` goes on copy by copy from the first copy
+// that leaves; the draws are those of `gene` called copy after copy.
 template <typename Gene>
-void FillPopulation(uint32_t p, uint32_t N, Gene gene, Random& rng, GenotypeRecord* offspring,
-                    float* individualFitness) {
+void FillByIndividual(const NeutralPopulation& pop, Gene gene, Random& rng,
+                      GenotypeRecord* offspring, float* individualFitness) {
+  const uint32_t p = pop.p, N = pop.N;
   uint32_t draw = kAhead1.From(rng.RandomSeed);
-  // The record is formed as one word and stored at once.
   const uint32_t population = static_cast<uint16_t>(p);
   for (uint32_t j = FirstOf(p, N); j <= LastOf(p, N); ++j) {
-    const uint32_t first = gene(draw);
-    const uint32_t second = gene(draw);
+    const uint32_t start = draw;
+    const uint32_t secondStart = kAhead3.From(start);  // when the first copy stays
+    const uint32_t bothStay = kAhead6.From(start);
+    uint32_t first, second;
+    if (__builtin_expect(start >= pop.stayThreshold, 1)) {
+      first = StayingGene(pop, start);
+      if (__builtin_expect(secondStart >= pop.stayThreshold, 1)) {
+        second = StayingGene(pop, secondStart);
+        draw = bothStay;
+      } else {
+        draw = secondStart;
+        second = gene(draw);
+      }
+    } else {
+      first = gene(draw);
+      second = gene(draw);
+    }
+    offspring[j] = std::bit_cast<GenotypeRecord>(population | first << 16 | second << 24);
+  }
+  std::fill_n(individualFitness + FirstOf(p, N), N, 1.0f);
+  rng.RandomSeed = kBack1.From(draw);
+}
+
+// Finite island: every copy takes three draws, so each individual starts six
+// draws after the one before.
+void FillFiniteIsland(const NeutralPopulation& pop, Random& rng, GenotypeRecord* offspring,
+                      float* individualFitness) {
+  const uint32_t p = pop.p, N = pop.N;
+  uint32_t draw = kAhead1.From(rng.RandomSeed);
+  const uint32_t population = static_cast<uint16_t>(p);
+  for (uint32_t j = FirstOf(p, N); j <= LastOf(p, N); ++j) {
+    uint32_t firstDraw = draw, secondDraw = kAhead3.From(draw);
+    const uint32_t first = FiniteIslandGene(pop, firstDraw);
+    const uint32_t second = FiniteIslandGene(pop, secondDraw);
+    draw = kAhead6.From(draw);
     offspring[j] = std::bit_cast<GenotypeRecord>(population | first << 16 | second << 24);
   }
   std::fill_n(individualFitness + FirstOf(p, N), N, 1.0f);
@@ -244,17 +290,16 @@ void ReproduceNeutralPopulation(const SimulationParameters& params, uint32_t p,
   GenotypeRecord* out = offspring.data();
   float* fitness = individualFitness.data();
   if (params.InfiniteIslandFlag) {
-    FillPopulation(
-        p, N, [pop, &pool](uint32_t& s) { return InfiniteIslandGene(pop, pool, s); }, rng, out,
+    FillByIndividual(
+        pop, [&pop, &pool](uint32_t& s) { return InfiniteIslandGene(pop, pool, s); }, rng, out,
         fitness);
   } else if (steppingStone) {
     const uint32_t up = p == P ? 1 : p + 1, down = p == 1 ? P : p - 1;
-    FillPopulation(
-        p, N, [pop, up, down](uint32_t& s) { return SteppingStoneGene(pop, up, down, s); }, rng, out,
-        fitness);
+    FillByIndividual(
+        pop, [&pop, up, down](uint32_t& s) { return SteppingStoneGene(pop, up, down, s); }, rng,
+        out, fitness);
   } else {
-    FillPopulation(
-        p, N, [pop](uint32_t& s) { return FiniteIslandGene(pop, s); }, rng, out, fitness);
+    FillFiniteIsland(pop, rng, out, fitness);
   }
 }
 
