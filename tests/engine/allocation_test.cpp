@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/rundriver.h"
+#include "tests/engine/run_form.h"
 #include "tests/support/files.h"
 
 namespace {
@@ -29,21 +30,16 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 namespace dw {
 namespace {
 
-struct Form : RunForm {
-  int32_t I = 3;
-  std::string model, input, result;
-  int32_t Populations() override { return 3; }
-  int32_t PopulationSize() override { return 40; }
-  int32_t Generations() override { return 6; }
-  int32_t Alleles() override { return 3; }
-  int32_t SampleSize() override { return 25; }
-  int32_t Simulations() override { return I; }
-  std::string MigrationRateText() override { return "0.2"; }
-  std::string ObservedDeltaText() override { return "0.005"; }
-  bool InfiniteIslandSelected() override { return model == "infinite"; }
-  bool SteppingStoneSelected() override { return model == "stepping"; }
-  std::string InputFileName() override { return input; }
-  std::string ResultFileName() override { return result; }
+struct Form : test::TestForm {
+  Form() {
+    P = 3;
+    N = 40;
+    T = 6;
+    A = 3;
+    n = 25;
+    I = 3;
+    m = "0.2";
+  }
 };
 
 struct Quiet : MessageSink {

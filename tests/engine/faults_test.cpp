@@ -14,6 +14,7 @@
 #include "runtime/errors.h"
 #include "runtime/osfiles.h"
 #include "tests/engine/faultyfiles.h"
+#include "tests/engine/run_form.h"
 #include "tests/support/files.h"
 
 namespace dw {
@@ -21,29 +22,17 @@ namespace {
 
 using test::FaultyFiles;
 
-struct Form : RunForm {
-  int32_t P = 3, N = 20, T = 10, A = 3, n = 10, I = 12;
-  std::string m = "0.1", delta = "0.005";
-  bool infinite = true;
-  std::string input = "in", result = "out";
-  int32_t Populations() override { return P; }
-  int32_t PopulationSize() override { return N; }
-  int32_t Generations() override { return T; }
-  int32_t Alleles() override { return A; }
-  int32_t SampleSize() override { return n; }
-  int32_t Simulations() override { return I; }
-  std::string MigrationRateText() override { return m; }
-  std::string ObservedDeltaText() override { return delta; }
-  bool InfiniteIslandSelected() override { return infinite; }
-  bool SteppingStoneSelected() override { return false; }
-  std::string InputFileName() override { return input; }
-  std::string ResultFileName() override { return result; }
+struct Form : test::TestForm {
+  Form() {
+    P = 3;
+    N = 20;
+    T = 10;
+    A = 3;
+    n = 10;
+    I = 12;
+  }
 };
-
-struct Messages : MessageSink {
-  std::vector<std::string> shown;
-  void ShowInfoMessage(const std::string& text) override { shown.push_back(text); }
-};
+using Messages = test::RecordedMessages;
 
 struct Progress : RunProgress {
   FaultyFiles& files;

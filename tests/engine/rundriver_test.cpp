@@ -6,39 +6,14 @@
 
 #include "engine/frequencyfile.h"
 #include "runtime/errors.h"
+#include "tests/engine/run_form.h"
 #include "tests/support/files.h"
 
 namespace dw {
 namespace {
 
-// The window's fields, with its defaults, and a scratch directory for files.
-struct Form : RunForm {
-  int32_t P = 10, N = 100, T = 100, A = 5, n = 50, I = 1000;
-  std::string m = "0.1", delta = "0.005";
-  bool infinite = true, stepping = false;
-  std::string input, result;
-  int steppingReads = 0;
-  int32_t Populations() override { return P; }
-  int32_t PopulationSize() override { return N; }
-  int32_t Generations() override { return T; }
-  int32_t Alleles() override { return A; }
-  int32_t SampleSize() override { return n; }
-  int32_t Simulations() override { return I; }
-  std::string MigrationRateText() override { return m; }
-  std::string ObservedDeltaText() override { return delta; }
-  bool InfiniteIslandSelected() override { return infinite; }
-  bool SteppingStoneSelected() override {
-    ++steppingReads;
-    return stepping;
-  }
-  std::string InputFileName() override { return input; }
-  std::string ResultFileName() override { return result; }
-};
-
-struct Messages : MessageSink {
-  std::vector<std::string> shown;
-  void ShowInfoMessage(const std::string& text) override { shown.push_back(text); }
-};
+using Form = test::TestForm;
+using Messages = test::RecordedMessages;
 
 const char kFrequencies3x3[] = "0.2 0.3 0.5\n0.6 0.2 0.2\n0.3 0.3 0.4\n0.4 0.4 0.2\n";
 
@@ -106,12 +81,11 @@ TEST(RunNeutralityTest, FinishesWithTheFileTheTalliesAndTheSummary) {
 
 TEST(RunNeutralityTest, SteppingStoneChoiceIsReadAtEveryUse) {
   Driver d;
-  d.form.infinite = false;
-  d.form.stepping = true;
+  d.form.model = "stepping";
   ASSERT_EQ(d.Run(), RunOutcome::Finished);
   EXPECT_NE(d.Result().find("\r\nStepping-stone\r\n"), std::string::npos);
   EXPECT_EQ(d.form.steppingReads, 1 + 20 * 10 * 3);  // the header, then each reproduction
-  d.form.stepping = false;
+  d.form.model = "finite";
   ASSERT_EQ(d.Run(), RunOutcome::Finished);
   EXPECT_NE(d.Result().find("\r\nFinite island model\r\n"), std::string::npos);
 }

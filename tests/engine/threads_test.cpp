@@ -14,35 +14,28 @@
 #include "runtime/osfiles.h"
 #include "runtime/textfile.h"
 #include "tests/engine/faultyfiles.h"
+#include "tests/engine/run_form.h"
 
 namespace dw {
 namespace {
 
 using test::FaultyFiles;
 
-struct Form : RunForm {
-  int32_t P = 4, N = 30, T = 15, A = 4, n = 20, I = 25;
-  std::string m = "0.2", model = "finite";
+struct Form : test::TestForm {
   std::string frequencies = "0.1 0.2 0.3 0.4\n0.25 0.25 0.25 0.25\n0.4 0.3 0.2 0.1\n"
                             "0.7 0.1 0.1 0.1\n0.05 0.15 0.3 0.5\n";
-  int32_t Populations() override { return P; }
-  int32_t PopulationSize() override { return N; }
-  int32_t Generations() override { return T; }
-  int32_t Alleles() override { return A; }
-  int32_t SampleSize() override { return n; }
-  int32_t Simulations() override { return I; }
-  std::string MigrationRateText() override { return m; }
-  std::string ObservedDeltaText() override { return "0.005"; }
-  bool InfiniteIslandSelected() override { return model == "infinite"; }
-  bool SteppingStoneSelected() override { return model == "stepping"; }
-  std::string InputFileName() override { return "in"; }
-  std::string ResultFileName() override { return "out"; }
+  Form() {
+    P = 4;
+    N = 30;
+    T = 15;
+    A = 4;
+    n = 20;
+    I = 25;
+    m = "0.2";
+    model = "finite";
+  }
 };
-
-struct Messages : MessageSink {
-  std::vector<std::string> shown;
-  void ShowInfoMessage(const std::string& text) override { shown.push_back(text); }
-};
+using Messages = test::RecordedMessages;
 
 // Cancels after `after` simulations (0: never); keeps what it was told.
 struct Progress : RunProgress {
