@@ -42,6 +42,9 @@ void InitialiseApplication(QApplication& app, const char* programPath) {
 
 int RunWindowProgram(int argc, char** argv) {
   TApplication app(argc, argv);
+  // Ties the window to the installed menu entry (its icon and name on the
+  // desktop's task bar).
+  QGuiApplication::setDesktopFileName("driftwise");
   InitialiseApplication(app, argc > 0 ? argv[0] : "");
   {
     TTestneutre window;

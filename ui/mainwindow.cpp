@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QIcon>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -92,7 +93,8 @@ bool TButton::event(QEvent* event) {
 TTestneutre::TTestneutre(int pixelsPerInch, QWidget* parent) : QMainWindow(parent) {
   setObjectName("Testneutre");
   setWindowTitle("Driftwise : Single locus, multiallelic test of neutrality");
-  setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+  // The installed icon of the menu entry; a stock one when run from the build.
+  setWindowIcon(QIcon::fromTheme("driftwise", style()->standardIcon(QStyle::SP_ComputerIcon)));
 
   // Designed at 120 pixels per inch: elsewhere the font follows the
   // resolution and every length the resulting text height.
