@@ -298,6 +298,12 @@ int ReadSettings(const ScanOptions& o, ScanSettings& s, std::ostream& err) {
   if (!N || !T || !I) return kExitUsage;
   s.N = *N, s.T = *T, s.I = *I;
   if (o.n && !(s.n = ReadCount("--sample", *o.n, err))) return kExitUsage;
+  // The counts every locus shares are refused once, before any locus runs;
+  // P and A (and n when not given) are each locus's own, checked as it runs.
+  if (const auto problem = CountProblem({2, s.N, s.T, 2, s.n.value_or(2), s.I})) {
+    err << *problem << "\n";
+    return kExitRefused;
+  }
   s.m = o.m;
   s.model = o.model;
   s.observedStart = o.start == "observed";

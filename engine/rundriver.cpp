@@ -17,11 +17,6 @@ namespace {
 // Leaves the simulation loop on a cancel request by the error path's way out.
 struct RunCancelled {};
 
-// The counts as typed, before their low-order bits are kept.
-struct TypedCounts {
-  int32_t P, N, T, A, n, I;
-};
-
 struct CountRule {
   int32_t TypedCounts::*count;
   int32_t min;
@@ -29,24 +24,6 @@ struct CountRule {
   const char* message;
 };
 
-// Counts that would only run another test than the one typed (a value that
-// does not fit its field) or end every simulation in a floating-point error
-// (0, P = 1, A = 1, n = 1) are refused before any file is opened.
-std::optional<std::string> CountProblem(const TypedCounts& typed) {
-  static const CountRule rules[] = {
-      {&TypedCounts::P, 2, 65535, "Number of populations (P) must be between 2 and 65535"},
-      {&TypedCounts::N, 1, 65535, "Effective population size (N) must be between 1 and 65535"},
-      {&TypedCounts::T, 1, 65535, "Number of generations (T) must be between 1 and 65535"},
-      {&TypedCounts::A, 2, 255, "Number of alleles (A) must be between 2 and 255"},
-      {&TypedCounts::n, 2, 65535, "Sampling size per pop. (n) must be between 2 and 65535"},
-      {&TypedCounts::I, 1, 65535, "Number of simulations (I) must be between 1 and 65535"},
-  };
-  for (const CountRule& rule : rules) {
-    const int32_t value = typed.*rule.count;
-    if (value < rule.min || value > rule.max) return std::string(rule.message);
-  }
-  return std::nullopt;
-}
 
 // Opens both files, writes the header, reads the frequencies and runs the
 // simulations; false when the frequency file was refused.
@@ -93,6 +70,23 @@ std::string SummaryText(const std::string& simulations, const std::string& lower
 }
 
 }  // namespace
+
+// Refused before any file is opened.
+std::optional<std::string> CountProblem(const TypedCounts& typed) {
+  static const CountRule rules[] = {
+      {&TypedCounts::P, 2, 65535, "Number of populations (P) must be between 2 and 65535"},
+      {&TypedCounts::N, 1, 65535, "Effective population size (N) must be between 1 and 65535"},
+      {&TypedCounts::T, 1, 65535, "Number of generations (T) must be between 1 and 65535"},
+      {&TypedCounts::A, 2, 255, "Number of alleles (A) must be between 2 and 255"},
+      {&TypedCounts::n, 2, 65535, "Sampling size per pop. (n) must be between 2 and 65535"},
+      {&TypedCounts::I, 1, 65535, "Number of simulations (I) must be between 1 and 65535"},
+  };
+  for (const CountRule& rule : rules) {
+    const int32_t value = typed.*rule.count;
+    if (value < rule.min || value > rule.max) return std::string(rule.message);
+  }
+  return std::nullopt;
+}
 
 std::string SummaryMessage(uint16_t I, int32_t repetitions, uint16_t above) {
   return SummaryText(FormatInteger(I), FormatInteger(repetitions - above), FormatInteger(above));

@@ -3,6 +3,7 @@
 // "&Go" handler and `driftwise run`. The driver reads the form at the moments
 // a run reads it and reports through the services it is given.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/histogram.h"
@@ -86,6 +87,15 @@ enum class RunOutcome {
 // the finished simulations are on disk.
 RunOutcome RunNeutralityTest(RunForm& form, RunServices& services, EngineState& state,
                              Random& rng);
+
+// The counts as typed, before their low-order bits are kept.
+struct TypedCounts {
+  int32_t P, N, T, A, n, I;
+};
+// The message refusing counts that would only run another test than the one
+// typed (a value that does not fit its field) or end every simulation in a
+// floating-point error (0, P = 1, A = 1, n = 1); none when they are fine.
+std::optional<std::string> CountProblem(const TypedCounts& typed);
 
 // The summary shown at the end ("Finished : …"), lines ended by CR LF.
 std::string SummaryMessage(uint16_t I, int32_t repetitions, uint16_t above);

@@ -148,6 +148,11 @@ TEST(Scan, RefusesBadParametersBeforeRunning) {
       {"scan example.gen -N 20", 1,
        "locus Est2: Sampling size cannot be higher than population size (n = 29, N = 20)\n"},
       {"scan example.gen -m 1.5", 1, "The migration rate must be between 0 and 1\n"},
+      // Counts the loci share are refused once, not once a locus.
+      {"scan example.gen -I 70000", 1,
+       "Number of simulations (I) must be between 1 and 65535\n"},
+      {"scan example.gen -T 0", 1, "Number of generations (T) must be between 1 and 65535\n"},
+      {"scan example.gen -n 1", 1, "Sampling size per pop. (n) must be between 2 and 65535\n"},
       {"scan example.gen --threads 0", 64, "--threads: '0' is not a whole number from 1 to 1024\n"},
       {"scan example.gen --plot p.gif", 64, "--plot: 'p.gif' must end in .png, .svg or .pdf\n"},
       {"scan example.gen --fdr 2", 64, "--fdr: '2' must be between 0 and 1\n"},
