@@ -125,6 +125,8 @@ class Parser {
       for (;;) {
         const std::size_t comma = rest.find(',');
         const std::string_view name = Trim(rest.substr(0, comma));
+        // Files written a name and a comma per line end their lines in a comma.
+        if (name.empty() && comma == std::string_view::npos && !data_.loci.empty()) break;
         if (name.empty()) return Fail(i, "empty locus name: expected names separated by commas");
         data_.loci.emplace_back(name);
         if (comma == std::string_view::npos) break;

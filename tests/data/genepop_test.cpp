@@ -119,5 +119,17 @@ TEST(ParseGenepop, RefusesWithTheLineAndWhatWasExpected) {
   }
 }
 
+TEST(ParseGenepop, ALocusLineMayEndInAComma) {
+  GenepopData data;
+  ASSERT_FALSE(ParseGenepop("t\nL1, L2,\nL3,\nPop\na, 0101 0202 0303\n", data));
+  EXPECT_EQ(data.loci, (std::vector<std::string>{"L1", "L2", "L3"}));
+  // A name left out between or before commas is still refused.
+  for (const char* names : {",L1", "L1,,", "L1, ,L2"}) {
+    const auto error = ParseGenepop(std::string("t\n") + names + "\nPop\na, 0101 0101\n", data);
+    ASSERT_TRUE(error) << names;
+    EXPECT_EQ(error->line, 2u) << names;
+  }
+}
+
 }  // namespace
 }  // namespace dw::data
