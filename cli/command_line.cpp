@@ -34,9 +34,7 @@ struct RunOptions {
   std::string input = "freqini.txt";
   std::string output = "fst.txt";
   std::optional<std::string> seed;
-  std::optional<std::string> histogramTable;
-  std::optional<std::string> chart;
-  std::optional<std::string> json;
+  ReportOptions report;
   std::optional<std::string> job, jobs;
   std::optional<std::string> threads;
 };
@@ -178,16 +176,7 @@ void AddRunOptions(CLI::App& run, RunOptions& o) {
   run.add_option("--seed", o.seed,
                  "Generator state to start from (0 to 4294967295) instead of the clock")
       ->type_name("STATE");
-  run.add_option("--histogram-table", o.histogramTable,
-                 "Write the histogram's title and classes to FILE (- for standard output)")
-      ->type_name("FILE");
-  run.add_option("--chart", o.chart,
-                 "Write the histogram chart to FILE (.png, .svg or .pdf), as the results tab draws it")
-      ->type_name("FILE");
-  run.add_option("--json", o.json,
-                 "Write the summary as JSON to FILE (- for standard output, instead of the "
-                 "summary)")
-      ->type_name("FILE");
+  AddReportOptions(run, o.report);
   run.add_option("--job", o.job, "This run is job K (0 to J-1) of a job array of J jobs")
       ->type_name("K");
   run.add_option("--jobs", o.jobs,
@@ -222,13 +211,10 @@ bool WriteChart(const std::string& fileName, chart::ChartFileFormat format,
 int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) {
   const auto counts = ReadCounts(options, err);
   if (!counts) return kExitUsage;
-  std::optional<chart::ChartFileFormat> chartFormat;
-  if (options.chart) {
-    chartFormat = chart::ChartFormatFromFileName(*options.chart);
-    if (!chartFormat) {
-      err << "--chart: '" << *options.chart << "' must end in .png, .svg or .pdf\n";
-      return kExitUsage;
-    }
+  const ReportOptions& report = options.report;
+  if (report.chart && !IsChartFileName(*report.chart)) {
+    err << "--chart: '" << *report.chart << "' must end in .png, .svg or .pdf\n";
+    return kExitUsage;
   }
   std::optional<uint32_t> seed;
   if (options.seed) {
@@ -238,8 +224,7 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
       return kExitUsage;
     }
   }
-  const bool jsonToOutput = options.json && *options.json == "-";
-  if (jsonToOutput && options.histogramTable && *options.histogramTable == "-") {
+  if (report.JsonToOutput() && report.histogramTable && *report.histogramTable == "-") {
     err << "--json - and --histogram-table - cannot both write to standard output\n";
     return kExitUsage;
   }
@@ -279,16 +264,14 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
       err << messages.last << "\n";
       return kExitRefused;
     }
-    if (!jsonToOutput) out << WithUnixLineEnds(messages.last) << "\n";
-    if (options.histogramTable) WriteTextFile(*options.histogramTable, HistogramTable(histogram), out);
-    if (options.json) {
+    const auto json = [&] {
       const RunRecord record{options.model, options.input,   options.output,
                              !seed,         seed ? base : recorded.state, job,
                              recorded.state, rng.RandomSeed};
-      WriteTextFile(*options.json, SummaryJson(RunTestSummary(state, histogram, record)), out);
-    }
-    out.flush();
-    if (chartFormat && !WriteChart(*options.chart, *chartFormat, histogram, err)) return kExitRuntimeError;
+      return SummaryJson(RunTestSummary(state, histogram, record));
+    };
+    if (const int status = WriteReport(report, messages.last, histogram, json, out, err))
+      return status;
   } catch (const RuntimeError& e) {
     out.flush();
     err << ErrorBoxText(e.Message()) << "\n";
@@ -308,9 +291,32 @@ bool IsChartFileName(const std::string& name) {
   return chart::ChartFormatFromFileName(name).has_value();
 }
 
-bool WriteHistogramChart(const std::string& name, const RecordedHistogram& histogram,
-                         std::ostream& err) {
-  return WriteChart(name, *chart::ChartFormatFromFileName(name), histogram, err);
+void AddReportOptions(CLI::App& command, ReportOptions& o) {
+  command.add_option("--histogram-table", o.histogramTable,
+                     "Write the histogram's title and classes to FILE (- for standard output)")
+      ->type_name("FILE");
+  command.add_option("--chart", o.chart,
+                     "Write the histogram chart to FILE (.png, .svg or .pdf), as the results tab "
+                     "draws it")
+      ->type_name("FILE");
+  command.add_option("--json", o.json,
+                     "Write the summary as JSON to FILE (- for standard output, instead of the "
+                     "summary)")
+      ->type_name("FILE");
+}
+
+int WriteReport(const ReportOptions& options, const std::string& summary,
+                const RecordedHistogram& histogram, const std::function<std::string()>& json,
+                std::ostream& out, std::ostream& err) {
+  if (!options.JsonToOutput()) out << WithUnixLineEnds(summary) << "\n";
+  if (options.histogramTable)
+    WriteTextFile(*options.histogramTable, HistogramTable(histogram), out);
+  if (options.json) WriteTextFile(*options.json, json(), out);
+  out.flush();
+  if (options.chart &&
+      !WriteChart(*options.chart, *chart::ChartFormatFromFileName(*options.chart), histogram, err))
+    return kExitRuntimeError;
+  return kExitDone;
 }
 
 std::string WithUnixLineEnds(const std::string& text) {

@@ -2,10 +2,16 @@
 // `driftwise run …`: one neutrality test from the command line, through the
 // same run driver as the window. Numbers on the command line and in its
 // output use "." whatever the locale.
+#include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 #include "engine/histogram.h"
+
+namespace CLI {
+class App;
+}
 
 namespace dw::cli {
 
@@ -31,9 +37,20 @@ void WriteOutputFile(const std::string& name, const std::string& text, std::ostr
 
 // Whether the name ends in an extension the chart export writes.
 bool IsChartFileName(const std::string& name);
-// The histogram chart as the results tab draws it; false with the reason on
-// `err` when it cannot be written.
-bool WriteHistogramChart(const std::string& name, const RecordedHistogram& histogram,
-                         std::ostream& err);
+
+// What a finished test is reported as besides its summary, the same for
+// `run` and `merge`.
+struct ReportOptions {
+  std::optional<std::string> histogramTable, chart, json;
+  bool JsonToOutput() const { return json && *json == "-"; }
+};
+void AddReportOptions(CLI::App& command, ReportOptions& options);
+// The summary (unless the JSON takes standard output), the histogram table,
+// the JSON document (`json` is asked only when it is written), then the
+// chart. File errors raise EInOutError; a chart that cannot be written gives
+// the runtime-error status with its reason on `err`, otherwise done.
+int WriteReport(const ReportOptions& options, const std::string& summary,
+                const RecordedHistogram& histogram, const std::function<std::string()>& json,
+                std::ostream& out, std::ostream& err);
 
 }  // namespace dw::cli

@@ -95,29 +95,20 @@ void AddMergeOptions(CLI::App& merge, MergeOptions& o) {
   merge.add_option("-d,--observed-delta", o.observedDelta, "Observed Delta = WC - RH")
       ->required()
       ->type_name("REAL");
-  merge.add_option("--histogram-table", o.histogramTable,
-                   "Write the histogram's title and classes to FILE (- for standard output)")
-      ->type_name("FILE");
-  merge.add_option("--chart", o.chart,
-                   "Write the histogram chart to FILE (.png, .svg or .pdf), as the results tab "
-                   "draws it")
-      ->type_name("FILE");
-  merge.add_option("--json", o.json,
-                   "Write the summary as JSON to FILE (- for standard output, instead of the "
-                   "summary)")
-      ->type_name("FILE");
+  AddReportOptions(merge, o.report);
   for (CLI::Option* option : merge.get_options())
     if (option->get_name() != "results")
       option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
 int MergeCommand(const MergeOptions& options, std::ostream& out, std::ostream& err) {
-  if (IsStandardOutput(options.json) && IsStandardOutput(options.histogramTable)) {
+  const ReportOptions& report = options.report;
+  if (report.JsonToOutput() && IsStandardOutput(report.histogramTable)) {
     err << "--json - and --histogram-table - cannot both write to standard output\n";
     return kExitUsage;
   }
-  if (options.chart && !IsChartFileName(*options.chart)) {
-    err << "--chart: '" << *options.chart << "' must end in .png, .svg or .pdf\n";
+  if (report.chart && !IsChartFileName(*report.chart)) {
+    err << "--chart: '" << *report.chart << "' must end in .png, .svg or .pdf\n";
     return kExitUsage;
   }
   const NumberMarks marks{'.', ','};
@@ -129,16 +120,9 @@ int MergeCommand(const MergeOptions& options, std::ostream& out, std::ostream& e
     std::array<uint64_t, 10> counts{};
     RecordedHistogram histogram;
     BuildDeltaHistogram(in, marks, counts, histogram);
-    if (!IsStandardOutput(options.json))
-      out << WithUnixLineEnds(PooledSummaryMessage(pooled.deltas.size(), in.deltaAboveCount))
-          << "\n";
-    if (options.histogramTable)
-      WriteOutputFile(*options.histogramTable, HistogramTable(histogram), out);
-    if (options.json)
-      WriteOutputFile(*options.json, SummaryJson(MergeSummary(pooled, in, histogram)), out);
-    out.flush();
-    if (options.chart && !WriteHistogramChart(*options.chart, histogram, err))
-      return kExitRuntimeError;
+    const std::string summary = PooledSummaryMessage(pooled.deltas.size(), in.deltaAboveCount);
+    const auto json = [&] { return SummaryJson(MergeSummary(pooled, in, histogram)); };
+    if (const int status = WriteReport(report, summary, histogram, json, out, err)) return status;
   } catch (const RuntimeError& e) {
     out.flush();
     err << ErrorBoxText(e.Message()) << "\n";

@@ -6,18 +6,14 @@
 #include <string>
 #include <vector>
 
-namespace CLI {
-class App;
-}
+#include "cli/command_line.h"
 
 namespace dw::cli {
 
 struct MergeOptions {
   std::vector<std::string> results;  // in the order given
   std::string observedDelta;
-  std::optional<std::string> histogramTable;
-  std::optional<std::string> json;
-  std::optional<std::string> chart;
+  ReportOptions report;
 };
 
 void AddMergeOptions(CLI::App& merge, MergeOptions& options);
