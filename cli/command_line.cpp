@@ -37,6 +37,7 @@ struct RunOptions {
   ReportOptions report;
   std::optional<std::string> job, jobs;
   std::optional<std::string> threads;
+  bool skipUndefined = false;
 };
 
 // The counts as the boxes would hand them over: 32-bit integers as typed.
@@ -187,6 +188,10 @@ void AddRunOptions(CLI::App& run, RunOptions& o) {
                  "the infinite and finite island models, and the stepping-stone model with "
                  "m = 0 or 1; the results are the same for any count")
       ->type_name("K");
+  run.add_flag("--skip-undefined", o.skipUndefined,
+               "Leave out, and count, the simulations whose sample is fixed for one allele "
+               "(their estimators are undefined) instead of ending with the floating-point "
+               "error; the counts are then over the defined ones, as in 'scan'");
   // A repeated option takes its last value, so scripts can override defaults.
   for (CLI::Option* option : run.get_options())
     option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -256,7 +261,8 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   TerminalProgress progress(err);
   RecordingSeed recorded(seed ? static_cast<SeedSource&>(fixed) : clock);
   RunServices services{messages, histogram, recorded, NumberMarks{'.', ','},
-                       isatty(STDERR_FILENO) ? &progress : nullptr, threads};
+                       isatty(STDERR_FILENO) ? &progress : nullptr, threads,
+                       options.skipUndefined};
   static EngineState state;  // the engine's tables live for the process
   Random rng;
   try {

@@ -53,7 +53,8 @@ TestSummary RunTestSummary(const EngineState& state, const RecordedHistogram& hi
   g.bounds = RunDraws(size);
   g.draws = ConsumedDraws(g.startState, g.endState, g.bounds);
   s.generator = g;
-  s.simulations = params.I;
+  s.simulations = state.DeltaSeries.size() - 1;
+  s.undefined = state.UndefinedCount;
   s.higher = state.DeltaAboveCount;
   SummariseHistogram(histogram, state.DeltaMin, state.DeltaMax, s);
   return s;
@@ -171,6 +172,8 @@ std::string SummaryJson(const TestSummary& s) {
   if (s.generator) WriteGenerator(*s.generator, json); else json.Null();
   json.Key("simulations");
   json.Unsigned(s.simulations);
+  json.Key("undefined");
+  json.Unsigned(s.undefined);
   json.Key("lower");
   json.Unsigned(s.simulations - s.higher);
   json.Key("higher");

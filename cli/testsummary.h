@@ -42,7 +42,8 @@ struct TestSummary {
   std::string input, output;       // run: the two files
   std::vector<SourceFile> files;   // merge: the result files, in order
   std::optional<GeneratorSummary> generator;  // run only
-  uint64_t simulations = 0;
+  uint64_t simulations = 0;  // the simulated Delta values
+  uint64_t undefined = 0;    // run --skip-undefined: simulations left out
   uint64_t higher = 0;  // strictly above the observed Delta; the others are lower
   double deltaMin = 0.0, deltaMax = 0.0;
   std::vector<ClassSummary> classes;

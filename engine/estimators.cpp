@@ -134,6 +134,11 @@ FstSums SumFstTerms(const SimulationParameters& params, const std::vector<Genoty
     }
   }
   FstSums sums;
+  // Fewer than two informative alleles means every sampled copy is one allele.
+  if (params.SkipUndefined && informative < 2) {
+    sums.defined = false;
+    return sums;
+  }
   sums.rh = StoreF64(Divide(rhSum, static_cast<long double>(int32_t{informative} - 1)));
   for (uint32_t a = 1; a <= A; ++a) {
     sums.wcNumerator = StoreF64(static_cast<long double>(sums.wcNumerator) + numerator[a]);
@@ -144,6 +149,10 @@ FstSums SumFstTerms(const SimulationParameters& params, const std::vector<Genoty
 
 void WriteFstLine(const FstSums& sums, double observedDelta, uint32_t s, TextFile& result,
                   DeltaTallies tallies) {
+  if (!sums.defined) {
+    if (tallies.undefined) ++*tallies.undefined;
+    return;
+  }
   EndLine(result);
   CheckIO();
   // WC goes to the file in extended precision, never stored at 64 bits.
@@ -163,7 +172,9 @@ void WriteFstLine(const FstSums& sums, double observedDelta, uint32_t s, TextFil
   CheckIO();
 
   if (delta > observedDelta) ++tallies.aboveCount;
-  tallies.series[s] = delta;
+  const uint32_t at = s - (tallies.undefined ? *tallies.undefined : 0);
+  tallies.series[at] = delta;
+  if (tallies.wcSeries) (*tallies.wcSeries)[at] = StoreF64(wc);
   if (delta < tallies.min) tallies.min = delta;
   if (delta > tallies.max) tallies.max = delta;
 }

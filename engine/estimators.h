@@ -28,6 +28,10 @@ struct DeltaTallies {
   uint16_t& aboveCount;         // Delta strictly above the observed one
   double& min;
   double& max;
+  std::vector<double>* wcSeries = nullptr;  // entry s receives WC, if given
+  // Simulations left out as undefined so far: the defined ones are stored at
+  // s minus this count.
+  uint32_t* undefined = nullptr;
 };
 
 // What a simulation's line is made of: the sums of the per-allele terms and
@@ -36,18 +40,23 @@ struct FstSums {
   double wcNumerator = 0.0;
   double wcDenominator = 0.0;
   double rh = 0.0;
+  // False when the sample is fixed for one allele and params.SkipUndefined is
+  // set: nothing was divided, and the simulation has no line.
+  bool defined = true;
 };
 
 // Counts the sample and sums the estimators' terms; writes nothing.
 // Floating-point faults (n = 1, a sample fixed for one allele so that RH has
-// no informative allele to divide by) raise from the float mode.
+// no informative allele to divide by) raise from the float mode; under
+// SkipUndefined a fixed sample is reported as not defined instead.
 FstSums SumFstTerms(const SimulationParameters& params, const std::vector<GenotypeRecord>& genotypes,
                     const std::vector<uint8_t>& mask, uint8_t complement,
                     AlleleFrequencyTable& frequencies);
 
 // Writes the line of simulation s (CR LF first, then WC, RH and Delta at
 // width 11 with 7 decimals, each statement followed by CheckIO) and then
-// updates its tallies. WC = 0/0 raises EInvalidOp after the line end.
+// updates its tallies. WC = 0/0 raises EInvalidOp after the line end. A
+// simulation that is not defined writes nothing and is only counted.
 void WriteFstLine(const FstSums& sums, double observedDelta, uint32_t s, TextFile& result,
                   DeltaTallies tallies);
 

@@ -92,6 +92,11 @@ std::string SummaryMessage(uint16_t I, int32_t repetitions, uint16_t above) {
   return SummaryText(FormatInteger(I), FormatInteger(repetitions - above), FormatInteger(above));
 }
 
+std::string UndefinedLine(uint32_t undefined) {
+  return CountText(undefined) + (undefined == 1 ? " simulation" : " simulations") +
+         " left out: every sampled gene copy was the same allele";
+}
+
 std::string PooledSummaryMessage(uint64_t simulations, uint64_t above) {
   return SummaryText(CountText(simulations), CountText(simulations - above), CountText(above));
 }
@@ -127,6 +132,7 @@ RunOutcome RunNeutralityTest(RunForm& form, RunServices& services, EngineState& 
   typed.I = form.Simulations();
   params.I = static_cast<uint16_t>(typed.I);
   params.InfiniteIslandFlag = form.InfiniteIslandSelected() ? 1 : 0;
+  params.SkipUndefined = services.skipUndefined ? 1 : 0;
 
   if (const auto problem = CountProblem(typed)) {
     services.messages.ShowInfoMessage(*problem);
@@ -142,6 +148,8 @@ RunOutcome RunNeutralityTest(RunForm& form, RunServices& services, EngineState& 
   }
 
   state.DeltaSeries.assign(static_cast<std::size_t>(params.I) + 1, 0.0);
+  state.WCSeries.assign(static_cast<std::size_t>(params.I) + 1, 0.0);
+  state.UndefinedCount = 0;
   state.DeltaMin = params.ObservedDelta;
   state.DeltaMax = params.ObservedDelta;
 
@@ -160,12 +168,27 @@ RunOutcome RunNeutralityTest(RunForm& form, RunServices& services, EngineState& 
   }
   if (!accepted) return RunOutcome::Refused;
 
-  const HistogramInput histogram{state.DeltaSeries, params.I,        params.N,
+  // Left-out simulations take no place in the series, the histogram or the counts.
+  const uint32_t undefined = state.UndefinedCount;
+  const uint16_t defined = static_cast<uint16_t>(params.I - undefined);
+  if (undefined > 0) {
+    if (defined == 0) {
+      services.messages.ShowInfoMessage(kAllUndefinedMessage);
+      return RunOutcome::Refused;
+    }
+    state.DeltaSeries.resize(defined + 1u);
+    state.WCSeries.resize(defined + 1u);
+  }
+  const HistogramInput histogram{state.DeltaSeries, defined,        params.N,
                                  params.m,          params.ObservedDelta, state.DeltaMin,
                                  state.DeltaMax,    state.DeltaAboveCount};
   BuildDeltaHistogram(histogram, services.marks, state.DeltaHistogram, services.histogram);
-  services.messages.ShowInfoMessage(
-      SummaryMessage(params.I, form.Simulations(), state.DeltaAboveCount));
+  if (undefined == 0)
+    services.messages.ShowInfoMessage(
+        SummaryMessage(params.I, form.Simulations(), state.DeltaAboveCount));
+  else
+    services.messages.ShowInfoMessage(SummaryMessage(defined, defined, state.DeltaAboveCount) +
+                                      "\r\n" + UndefinedLine(undefined));
   return RunOutcome::Finished;
 }
 

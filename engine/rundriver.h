@@ -73,6 +73,10 @@ struct RunServices {
   // (and the stepping-stone model at m = 0 or 1); 0: one per core. The
   // result is the same for every count.
   uint32_t threads = 0;
+  // Leave out (and count) the simulations whose sample is fixed for one
+  // allele instead of ending the run in the estimators' floating-point error;
+  // the window never asks for it.
+  bool skipUndefined = false;
 };
 
 enum class RunOutcome {
@@ -99,6 +103,10 @@ std::optional<std::string> CountProblem(const TypedCounts& typed);
 
 // The summary shown at the end ("Finished : …"), lines ended by CR LF.
 std::string SummaryMessage(uint16_t I, int32_t repetitions, uint16_t above);
+// The line added to the summary when `undefined` simulations were left out.
+std::string UndefinedLine(uint32_t undefined);
+inline constexpr const char* kAllUndefinedMessage =
+    "Every simulated sample was fixed for one allele: no Delta is defined";
 // The same message for pooled runs: `simulations` values, `above` of them
 // strictly above the observed Delta.
 std::string PooledSummaryMessage(uint64_t simulations, uint64_t above);

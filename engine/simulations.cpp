@@ -129,7 +129,8 @@ void RunSimulation(SteppingChoice& stepping, EngineState& state, NeutralLookups&
 }
 
 DeltaTallies TalliesOf(EngineState& state) {
-  return DeltaTallies{state.DeltaSeries, state.DeltaAboveCount, state.DeltaMin, state.DeltaMax};
+  return DeltaTallies{state.DeltaSeries, state.DeltaAboveCount, state.DeltaMin, state.DeltaMax,
+                      &state.WCSeries, &state.UndefinedCount};
 }
 
 // After simulation s: its line is whole; false when the run is to stop.

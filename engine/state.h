@@ -33,6 +33,10 @@ struct SimulationParameters {
   double SelectionCoefficient = 0.0;
   uint8_t HeterozygoteRule = 0;    // 0: product of the weights; else the larger
   uint8_t InfiniteIslandFlag = 0;  // stored at run start; stepping-stone is read live
+  // Set by a caller that asks for it (never by the window): a simulation whose
+  // sample is fixed for one allele is counted and left out instead of ending
+  // the run in the estimators' floating-point error.
+  uint8_t SkipUndefined = 0;
 };
 
 // Rows 1..P+1 (row P+1: the migrant source) of columns 1..A, f32, row-major.
@@ -76,6 +80,10 @@ struct EngineState {
   uint8_t SampleIsComplement = 0;
 
   std::vector<double> DeltaSeries;  // entries 1..I; entry 0 stays 0
+  std::vector<double> WCSeries;     // WC of the same simulations, stored at f64
+  // Simulations left out under SkipUndefined; the series then hold the
+  // defined ones at 1..I − UndefinedCount, in simulation order.
+  uint32_t UndefinedCount = 0;
   uint16_t DeltaAboveCount = 0;
   double DeltaMin = 0.0;
   double DeltaMax = 0.0;
