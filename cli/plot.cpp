@@ -9,6 +9,8 @@
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "chart/qt/export.h"
 #include "chart/qt/qpainter_canvas.h"
@@ -41,6 +43,7 @@ constexpr chart::Color kBand = chart::RGB(198, 219, 239);
 constexpr chart::Color kBandEdge = chart::RGB(66, 146, 198);
 constexpr chart::Color kMedian = chart::RGB(8, 48, 107);
 constexpr chart::Color kGrid = chart::RGB(220, 220, 220);
+constexpr chart::Color kWcRing = chart::RGB(230, 120, 0);
 
 // A round step near a sixth of the range: 1, 2 or 5 times a power of ten.
 double TickStep(double range) {
@@ -97,6 +100,11 @@ void DrawLocus(const Frame& f, const PlotLocus& l, std::size_t i, std::size_t co
   canvas.SetPen({chart::clBlack});
   canvas.SetBrush({l.flagged ? chart::clRed : chart::clBlack});
   canvas.Polygon(diamond);
+  if (l.flaggedWc) {
+    canvas.SetPen({kWcRing, chart::PenStyle::Solid, 2});
+    const Point ring[] = {{x, y - 9}, {x + 9, y}, {x, y + 9}, {x - 9, y}, {x, y - 9}};
+    for (int k = 0; k < 4; ++k) canvas.Line(ring[k], ring[k + 1]);
+  }
   canvas.SetBackMode(chart::BackMode::Transparent);
   canvas.SetTextAlign(chart::HAlign::Right, chart::VAlign::Top);
   const int h = canvas.TextHeight(l.name);
@@ -118,11 +126,20 @@ void DrawScanPlot(const ScanPlot& plot, chart::Canvas& canvas, const Rect& area)
   Frame f;
   PlotRange(plot, f.bottom, f.top);
   const int line = canvas.TextHeight("Delta");
-  f.plot = {area.left + 70, area.top + 2 * line + 16, area.right - 20,
+  std::vector<std::string> lines;
+  for (std::size_t from = 0;;) {
+    const std::size_t end = plot.title.find('\n', from);
+    lines.push_back(plot.title.substr(from, end - from));
+    if (end == std::string::npos) break;
+    from = end + 1;
+  }
+  const int titleLines = static_cast<int>(lines.size());
+  f.plot = {area.left + 70, area.top + (titleLines + 1) * line + 16, area.right - 20,
             area.bottom - NamesHeight(plot, canvas)};
   canvas.SetBackMode(chart::BackMode::Transparent);
   canvas.SetTextAlign(chart::HAlign::Center, chart::VAlign::Top);
-  canvas.TextOut({(area.left + area.right) / 2, area.top + 8}, plot.title);
+  for (int i = 0; i < titleLines; ++i)
+    canvas.TextOut({(area.left + area.right) / 2, area.top + 8 + i * line}, lines[i]);
   canvas.SetTextAlign(chart::HAlign::Center, chart::VAlign::Top);
   canvas.RotatedTextOut({area.left + 10, (f.plot.top + f.plot.bottom) / 2}, "Delta = WC - RH", 90);
   DrawAxisAndTicks(f, canvas);

@@ -1,7 +1,8 @@
 #pragma once
 // The scan's picture: the loci along the horizontal axis; for each, the
 // simulated Delta's 2.5–97.5 % interval as a band with its median, and the
-// observed Delta as a point, red when the locus is flagged. Drawn on the
+// observed Delta as a point, red when the locus is flagged by the Delta test
+// and ringed when flagged by the WC test. Drawn on the
 // chart canvas, so it can be checked on a recording canvas and written as
 // PNG, SVG or PDF.
 #include <string>
@@ -15,11 +16,12 @@ struct PlotLocus {
   std::string name;
   double low = 0, median = 0, high = 0;  // of the simulated Delta
   double observed = 0;
-  bool flagged = false;
+  bool flagged = false;    // by the Delta test
+  bool flaggedWc = false;  // by the WC (Fst outlier) test
 };
 
 struct ScanPlot {
-  std::string title;
+  std::string title;  // lines separated by '\n'
   std::vector<PlotLocus> loci;  // in file order
 };
 

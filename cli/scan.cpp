@@ -14,11 +14,13 @@
 #include <mutex>
 #include <new>
 #include <thread>
+#include <variant>
 
 #include "chart/qt/export.h"
 #include "cli/command_line.h"
 #include "cli/observe.h"
 #include "cli/plot.h"
+#include "cli/scanreport.h"
 #include "data/observed.h"
 #include "engine/rundriver.h"
 #include "runtime/errors.h"
@@ -87,43 +89,38 @@ std::string Fixed(long double value, int decimals) {
 struct ScanSettings {
   int32_t N = 0, T = 0, I = 0;
   std::optional<int32_t> n;
-  std::string m, model;
+  std::string m, model;  // m: as the final runs take it
+  bool calibrate = true;
   bool observedStart = false;
   uint32_t seed = 0;
+  bool seededFromClock = false;
   unsigned threads = 1;
   double fdr = 0.1;
   std::filesystem::path dir;
 };
 
-// A locus as the scan sees it: the data's counts and estimate, and the run.
-struct LocusJob {
-  std::size_t index = 0;  // 0-based locus of the file
-  std::string name;
-  data::LocusCounts counts;
-  data::LocusEstimate estimate;
-  int32_t P = 0, A = 0, n = 0;
-  uint32_t seed = 0;
-  // Filled by the run.
-  bool ran = false;
-  std::string failure;
-  int failureStatus = 0;  // kExitRefused or kExitRuntimeError
-  uint64_t simulations = 0, lower = 0, higher = 0;
-  double low = 0, median = 0, high = 0;
+// The null one pass of runs takes.
+struct NullRun {
+  std::string m;
+  int32_t T = 0, I = 0;
 };
 
-bool Tested(const LocusJob& job) { return job.estimate.status == data::LocusStatus::Polymorphic; }
+// Simulations per locus in each pass of the calibration: enough for the
+// trimmed mean over loci to move smoothly with m, few next to the test's I.
+constexpr int32_t kCalibrationSimulations = 100;
 
 class LocusForm : public RunForm {
  public:
-  LocusForm(const ScanSettings& s, const LocusJob& job, std::string input, std::string output)
-      : s_(s), job_(job), input_(std::move(input)), output_(std::move(output)) {}
+  LocusForm(const ScanSettings& s, const NullRun& null, const ScannedLocus& job, std::string input,
+            std::string output)
+      : s_(s), null_(null), job_(job), input_(std::move(input)), output_(std::move(output)) {}
   int32_t Populations() override { return job_.P; }
   int32_t PopulationSize() override { return s_.N; }
-  int32_t Generations() override { return s_.T; }
+  int32_t Generations() override { return null_.T; }
   int32_t Alleles() override { return job_.A; }
   int32_t SampleSize() override { return job_.n; }
-  int32_t Simulations() override { return s_.I; }
-  std::string MigrationRateText() override { return s_.m; }
+  int32_t Simulations() override { return null_.I; }
+  std::string MigrationRateText() override { return null_.m; }
   // The counts are taken from the Delta values themselves; this text only
   // places the observed class of the engine's histogram.
   std::string ObservedDeltaText() override { return Fixed(job_.estimate.delta, 18); }
@@ -134,7 +131,8 @@ class LocusForm : public RunForm {
 
  private:
   const ScanSettings& s_;
-  const LocusJob& job_;
+  const NullRun& null_;
+  const ScannedLocus& job_;
   std::string input_, output_;
 };
 
@@ -172,7 +170,7 @@ std::string FrequencyFileText(const data::LocusCounts& counts, bool observedStar
   return text + row(pooled, copies);
 }
 
-std::string FileStem(const LocusJob& job) {
+std::string FileStem(const ScannedLocus& job) {
   std::string safe;
   for (char c : job.name)
     safe += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.') ? c : '_';
@@ -191,40 +189,55 @@ bool WriteWholeFile(const std::string& name, const std::string& text) {
   return PendingIOResult() == 0;
 }
 
-// One locus's test on this thread's engine state.
-void RunLocus(const ScanSettings& s, LocusJob& job, EngineState& state) {
-  const std::string stem = (s.dir / FileStem(job)).string();
-  const std::string input = stem + "-freq.txt", output = stem + "-fst.txt";
+// Why a locus's run did not finish; empty when it did.
+struct LocusFailure {
+  std::string message;
+  int status = 0;  // kExitRefused or kExitRuntimeError
+};
+
+// One locus's run on this thread's engine state, from `seed` into the
+// result file `output` (in the scan's directory); its series are then in
+// `state`.
+LocusFailure RunLocus(const ScanSettings& s, const NullRun& null, const ScannedLocus& job,
+                      uint32_t seed, const std::string& output, EngineState& state) {
+  const std::string input = (s.dir / FileStem(job)).string() + "-freq.txt";
   try {
     if (!WriteWholeFile(input, FrequencyFileText(job.counts, s.observedStart))) CheckIO();
-    LocusForm form(s, job, input, output);
+    LocusForm form(s, null, job, input, (s.dir / output).string());
     KeptMessage message;
     RecordedHistogram histogram;
-    FixedSeed seed(job.seed);
-    RunServices services{message, histogram, seed, kMarks, nullptr};
+    FixedSeed fixed(seed);
+    RunServices services{message, histogram, fixed, kMarks, nullptr};
     services.threads = 1;  // the scan spreads its loci over the cores itself
+    // A simulated sample fixed for one allele is left out, not fatal: the
+    // test is conditional on a polymorphic sample, as the observed one is.
+    services.skipUndefined = true;
     Random rng;
-    if (RunNeutralityTest(form, services, state, rng) != RunOutcome::Finished) {
-      job.failure = message.last;
-      job.failureStatus = kExitRefused;
-      return;
-    }
+    if (RunNeutralityTest(form, services, state, rng) != RunOutcome::Finished)
+      return {message.last, kExitRefused};
   } catch (const RuntimeError& e) {
     SetPendingIOResult(0);
-    job.failure = ErrorBoxText(e.Message());
-    job.failureStatus = kExitRuntimeError;
-    return;
+    return {ErrorBoxText(e.Message()), kExitRuntimeError};
   } catch (const std::exception& e) {  // out of memory: this locus fails, the others go on
-    job.failure = e.what();
-    job.failureStatus = kExitRuntimeError;
-    return;
+    return {e.what(), kExitRuntimeError};
   }
+  return {};
+}
+
+// The test's counts from the run just made.
+void TakeResults(const EngineState& state, ScannedLocus& job) {
   const double observed = static_cast<double>(job.estimate.delta);
+  const double observedWc = static_cast<double>(job.estimate.wc);
   std::vector<double> values(state.DeltaSeries.begin() + 1, state.DeltaSeries.end());
+  job.simulatedWc.assign(state.WCSeries.begin() + 1, state.WCSeries.end());
   job.simulations = values.size();
+  job.undefined = state.UndefinedCount;
   job.higher = static_cast<uint64_t>(
       std::count_if(values.begin(), values.end(), [&](double d) { return d > observed; }));
   job.lower = job.simulations - job.higher;  // values equal to the observed count as lower
+  job.wcHigher = static_cast<uint64_t>(std::count_if(
+      job.simulatedWc.begin(), job.simulatedWc.end(), [&](double wc) { return wc > observedWc; }));
+  job.wcLower = job.simulations - job.wcHigher;
   std::sort(values.begin(), values.end());
   job.low = Quantile(values, 0.025);
   job.median = Quantile(values, 0.5);
@@ -235,32 +248,36 @@ void RunLocus(const ScanSettings& s, LocusJob& job, EngineState& state) {
 // Loci done out of all, on standard error when it is a terminal.
 class ScanProgress {
  public:
-  ScanProgress(std::ostream& err, std::size_t total)
-      : err_(err), total_(total), shown_(isatty(STDERR_FILENO) != 0 && total > 0) {}
+  ScanProgress(std::ostream& err, std::size_t total, std::string label)
+      : err_(err), total_(total), label_(std::move(label)),
+        shown_(isatty(STDERR_FILENO) != 0 && total > 0) {}
   void LocusDone() {
     if (!shown_) return;
     std::lock_guard<std::mutex> lock(mutex_);
     ++done_;
     const std::size_t filled = done_ * 40 / total_;
     err_ << "\r[" << std::string(filled, '#') << std::string(40 - filled, ' ') << "] " << done_
-         << "/" << total_ << " loci" << std::flush;
-    if (done_ == total_) err_ << "\r" << std::string(64, ' ') << "\r" << std::flush;
+         << "/" << total_ << " loci" << label_ << std::flush;
+    if (done_ == total_) err_ << "\r" << std::string(64 + label_.size(), ' ') << "\r" << std::flush;
   }
 
  private:
   std::ostream& err_;
   std::size_t total_, done_ = 0;
+  std::string label_;
   bool shown_;
   std::mutex mutex_;
 };
 
-// Each thread takes the next locus in file order; results land in the
+// Runs `work(k, locus, state)` for every tested locus k (0-based among
+// them). Each thread takes the next locus in file order; results land in the
 // locus's own slot, so the order of finishing plays no part.
-void RunAll(const ScanSettings& s, std::vector<LocusJob>& jobs, std::ostream& err) {
-  std::vector<LocusJob*> tested;
-  for (LocusJob& job : jobs)
+template <typename Work>
+void ForEachTested(const ScanSettings& s, std::vector<ScannedLocus>& jobs, ScanProgress& progress,
+                   Work work) {
+  std::vector<ScannedLocus*> tested;
+  for (ScannedLocus& job : jobs)
     if (Tested(job)) tested.push_back(&job);
-  ScanProgress progress(err, tested.size());
   std::atomic<std::size_t> next{0};
   const auto worker = [&] {
     // The x87 control word belongs to the thread.
@@ -269,7 +286,7 @@ void RunAll(const ScanSettings& s, std::vector<LocusJob>& jobs, std::ostream& er
     for (std::size_t k = next++; k < tested.size(); k = next++) {
       try {
         if (!state) state = std::make_unique<EngineState>();
-        RunLocus(s, *tested[k], *state);
+        work(k, *tested[k], *state);
       } catch (const std::bad_alloc&) {
         tested[k]->failure = "not enough memory for the engine's tables";
         tested[k]->failureStatus = kExitRuntimeError;
@@ -282,6 +299,72 @@ void RunAll(const ScanSettings& s, std::vector<LocusJob>& jobs, std::ostream& er
   std::vector<std::thread> threads;
   for (std::size_t t = 0; t < count; ++t) threads.emplace_back(worker);
   for (std::thread& t : threads) t.join();
+}
+
+std::size_t TestedCount(const std::vector<ScannedLocus>& jobs) {
+  return static_cast<std::size_t>(std::count_if(jobs.begin(), jobs.end(), Tested));
+}
+
+void RunAll(const ScanSettings& s, std::vector<ScannedLocus>& jobs, std::ostream& err) {
+  ScanProgress progress(err, TestedCount(jobs), "");
+  const NullRun null{s.m, s.T, s.I};
+  ForEachTested(s, jobs, progress, [&](std::size_t, ScannedLocus& job, EngineState& state) {
+    const LocusFailure failure =
+        RunLocus(s, null, job, job.seed, FileStem(job) + "-fst.txt", state);
+    if (failure.status != 0) {
+      job.failure = failure.message;
+      job.failureStatus = failure.status;
+      return;
+    }
+    TakeResults(state, job);
+  });
+}
+
+// The calibration's seeds: its own stream per locus, the same at every pass
+// (common random numbers) and apart from the test's.
+uint32_t CalibrationSeed(const ScanSettings& s, const ScannedLocus& job) {
+  return LocusSeed(LocusSeed(s.seed, 0), static_cast<uint32_t>(job.index + 1));
+}
+
+// One pass of the calibration: WC of kCalibrationSimulations simulations of
+// every tested locus under `setting`. A locus whose run fails gives none
+// (the test's own run reports it).
+LocusSimulations CalibrationPass(const ScanSettings& s, std::vector<ScannedLocus>& jobs,
+                                 const NullSetting& setting, int pass, std::ostream& err) {
+  ScanProgress progress(err, TestedCount(jobs), ", fitting the null, pass " + std::to_string(pass));
+  const NullRun null{FormatFixed(setting.m, 18, 12, kMarks), setting.T, kCalibrationSimulations};
+  LocusSimulations wc(TestedCount(jobs));
+  ForEachTested(s, jobs, progress, [&](std::size_t k, ScannedLocus& job, EngineState& state) {
+    const std::string output = FileStem(job) + "-calibration-fst.txt";
+    if (RunLocus(s, null, job, CalibrationSeed(s, job), output, state).status == 0)
+      wc[k].assign(state.WCSeries.begin() + 1, state.WCSeries.end());
+    std::error_code ignored;
+    std::filesystem::remove(s.dir / output, ignored);
+  });
+  return wc;
+}
+
+// Fits m (or T at m = 0) and sets the runs' null from it; the reason when
+// no null fits.
+std::variant<Calibration, std::string> CalibrateNull(ScanSettings& s,
+                                                     std::vector<ScannedLocus>& jobs,
+                                                     std::ostream& err) {
+  std::vector<double> observed;
+  for (const ScannedLocus& job : jobs)
+    if (Tested(job)) observed.push_back(static_cast<double>(job.estimate.wc));
+  CalibrationSetup setup;
+  setup.N = s.N;
+  setup.T = s.T;
+  setup.bootstrapSeed = (uint64_t{s.seed} << 32) ^ 0xB0075u;
+  int pass = 0;
+  auto result = Calibrate(observed, setup, [&](const NullSetting& setting) {
+    return CalibrationPass(s, jobs, setting, ++pass, err);
+  });
+  if (const Calibration* c = std::get_if<Calibration>(&result)) {
+    s.m = c->kind == CalibrationKind::Generations ? "0" : MigrationText(c->fitted.m);
+    s.T = c->fitted.T;
+  }
+  return result;
 }
 
 std::optional<int32_t> ReadCount(const std::string& option, const std::string& text,
@@ -304,7 +387,12 @@ int ReadSettings(const ScanOptions& o, ScanSettings& s, std::ostream& err) {
     err << *problem << "\n";
     return kExitRefused;
   }
-  s.m = o.m;
+  if (o.calibrate && *o.calibrate == "m" && o.m) {
+    err << "--calibrate m fits the migration rate: it cannot be given with -m\n";
+    return kExitUsage;
+  }
+  s.calibrate = o.calibrate ? *o.calibrate == "m" : !o.m;
+  s.m = o.m.value_or("0.1");
   s.model = o.model;
   s.observedStart = o.start == "observed";
   if (o.seed) {
@@ -323,6 +411,7 @@ int ReadSettings(const ScanOptions& o, ScanSettings& s, std::ostream& err) {
     Random clock;
     clock.SeedFromClock();
     s.seed = clock.RandomSeed;
+    s.seededFromClock = true;
   }
   s.threads = std::max(1u, std::thread::hardware_concurrency());
   if (o.threads) {
@@ -337,13 +426,17 @@ int ReadSettings(const ScanOptions& o, ScanSettings& s, std::ostream& err) {
     err << "--plot: '" << *o.plot << "' must end in .png, .svg or .pdf\n";
     return kExitUsage;
   }
+  if (o.json && *o.json == "-" && o.tsv && *o.tsv == "-") {
+    err << "--json - and --tsv - cannot both write to standard output\n";
+    return kExitUsage;
+  }
   try {
     s.fdr = StoreF64(ParseReal(o.fdr, kMarks));
     if (!(s.fdr >= 0.0 && s.fdr <= 1.0)) {
       err << "--fdr: '" << o.fdr << "' must be between 0 and 1\n";
       return kExitUsage;
     }
-    const double m = StoreF64(ParseReal(o.m, kMarks));
+    const double m = StoreF64(ParseReal(s.m, kMarks));
     if (m < 0.0 || m > 1.0) {
       err << kMigrationRateMessage << "\n";
       return kExitRefused;
@@ -356,10 +449,10 @@ int ReadSettings(const ScanOptions& o, ScanSettings& s, std::ostream& err) {
 }
 
 // The loci in file order with their data and their run's parameters.
-int PlanLoci(const data::GenepopData& data, const ScanSettings& s, std::vector<LocusJob>& jobs,
-             std::ostream& err) {
+int PlanLoci(const data::GenepopData& data, const ScanSettings& s,
+             std::vector<ScannedLocus>& jobs, std::ostream& err) {
   for (std::size_t locus = 0; locus < data.loci.size(); ++locus) {
-    LocusJob job;
+    ScannedLocus job;
     job.index = locus;
     job.name = data.loci[locus];
     job.counts = data::CountLocus(data, locus);
@@ -378,57 +471,6 @@ int PlanLoci(const data::GenepopData& data, const ScanSettings& s, std::vector<L
     jobs.push_back(std::move(job));
   }
   return 0;
-}
-
-std::string ScanTable(const std::vector<LocusJob>& jobs, const std::vector<double>& q, double fdr) {
-  std::string table =
-      "locus\tP\tA\tn\tWC\tRH\tDelta_obs\tsimulations\tlower\thigher\tp_higher\tp_lower\t"
-      "p_two_sided\tq_value\tflag\tseed\n";
-  std::size_t k = 0;
-  for (const LocusJob& job : jobs) {
-    table += job.name + "\t" + std::to_string(job.P) + "\t" + std::to_string(job.A) + "\t";
-    const bool estimated = Tested(job) || job.estimate.status == data::LocusStatus::Biallelic;
-    if (!estimated) {
-      table += std::string("NA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\t") +
-               data::StatusText(job.estimate.status) + "\tNA\n";
-      continue;
-    }
-    table += std::to_string(job.n) + "\t" + Fixed(job.estimate.wc, 7) + "\t" +
-             Fixed(job.estimate.rh, 7) + "\t" + Fixed(job.estimate.delta, 7) + "\t";
-    if (!Tested(job)) {
-      table += std::string("NA\tNA\tNA\tNA\tNA\tNA\tNA\t") + data::StatusText(job.estimate.status) +
-               "\tNA\n";
-      continue;
-    }
-    if (!job.ran) {
-      table += "NA\tNA\tNA\tNA\tNA\tNA\tNA\terror\t" + std::to_string(job.seed) + "\n";
-      continue;
-    }
-    const TailProbabilities p = TailsOf(job.simulations, job.lower, job.higher);
-    const double qValue = q[k++];
-    table += std::to_string(job.simulations) + "\t" + std::to_string(job.lower) + "\t" +
-             std::to_string(job.higher) + "\t" + Fixed(p.higher, 6) + "\t" + Fixed(p.lower, 6) +
-             "\t" + Fixed(p.twoSided, 6) + "\t" + Fixed(qValue, 6) + "\t" +
-             (qValue <= fdr ? "yes" : "no") + "\t" + std::to_string(job.seed) + "\n";
-  }
-  return table;
-}
-
-ScanPlot PlotOf(const std::vector<LocusJob>& jobs, const std::vector<double>& q, double fdr,
-                const ScanOptions& o) {
-  ScanPlot plot;
-  const std::string model = o.model == "infinite" ? "infinite island"
-                            : o.model == "finite" ? "finite island"
-                                                  : "stepping-stone";
-  plot.title = "Simulated Delta (median, 2.5-97.5 %) and observed Delta per locus; red: q <= " +
-               Fixed(fdr, 2) + "; N=" + o.N + ", m=" + o.m + ", T=" + o.T + ", " + model;
-  std::size_t k = 0;
-  for (const LocusJob& job : jobs) {
-    if (!job.ran) continue;
-    plot.loci.push_back(PlotLocus{job.name, job.low, job.median, job.high,
-                                  static_cast<double>(job.estimate.delta), q[k++] <= fdr});
-  }
-  return plot;
 }
 
 // Where the per-locus files go: --results-dir, or a directory of our own
@@ -461,9 +503,15 @@ void AddScanOptions(CLI::App& scan, ScanOptions& o) {
   scan.add_option("-N,--size", o.N, "Effective population size (N)")
       ->capture_default_str()
       ->type_name("INT");
-  scan.add_option("-m,--migration", o.m, "Migration rate (m), 0 to 1")
-      ->capture_default_str()
+  scan.add_option("-m,--migration", o.m,
+                  "Migration rate (m), 0 to 1: the null at this m, not fitted. Default: fitted "
+                  "to the loci (--calibrate m)")
       ->type_name("REAL");
+  scan.add_option("--calibrate", o.calibrate,
+                  "'m': fit m so that the null's 10 % trimmed mean WC over the loci matches the "
+                  "data's (the default without -m); 'none': the null at -m (0.1 by default)")
+      ->check(CLI::IsMember({"none", "m"}))
+      ->type_name("WHAT");
   scan.add_option("-T,--generations", o.T, "Number of generations (T)")
       ->capture_default_str()
       ->type_name("INT");
@@ -499,6 +547,9 @@ void AddScanOptions(CLI::App& scan, ScanOptions& o) {
       ->type_name("DIR");
   scan.add_option("--plot", o.plot, "Draw the loci's Delta to FILE (.png, .svg or .pdf)")
       ->type_name("FILE");
+  scan.add_option("--json", o.json,
+                  "Write the scan as JSON to FILE (- for standard output, instead of the table)")
+      ->type_name("FILE");
   for (CLI::Option* option : scan.get_options())
     if (option->get_name() != "file") option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
@@ -508,31 +559,55 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   if (const int status = ReadSettings(options, settings, err)) return status;
   data::GenepopData data;
   if (const int status = LoadGenepop(options.file, data, err)) return status;
-  std::vector<LocusJob> jobs;
+  std::vector<ScannedLocus> jobs;
   if (const int status = PlanLoci(data, settings, jobs, err)) return status;
   if (!MakeDirectory(options, settings, err)) return kExitRuntimeError;
-  RunAll(settings, jobs, err);
-  if (!options.resultsDir) {
+  const auto removeDirectory = [&] {
+    if (options.resultsDir) return;
     std::error_code ignored;
     std::filesystem::remove_all(settings.dir, ignored);
+  };
+  ScanSummary summary;
+  summary.null.model = settings.model;
+  summary.null.observedStart = settings.observedStart;
+  summary.null.N = settings.N;
+  summary.null.I = settings.I;
+  summary.null.perPass = kCalibrationSimulations;
+  if (settings.calibrate && TestedCount(jobs) > 0) {
+    auto fit = CalibrateNull(settings, jobs, err);
+    if (const std::string* problem = std::get_if<std::string>(&fit)) {
+      removeDirectory();
+      err << *problem << "\n";
+      return kExitRefused;
+    }
+    summary.null.fit = std::get<Calibration>(std::move(fit));
   }
+  RunAll(settings, jobs, err);
+  removeDirectory();
   int status = kExitDone;
-  std::vector<double> pValues;
-  for (const LocusJob& job : jobs) {
-    if (job.ran)
-      pValues.push_back(TailsOf(job.simulations, job.lower, job.higher).twoSided);
-    else if (Tested(job)) {
+  for (const ScannedLocus& job : jobs)
+    if (Tested(job) && !job.ran) {
       err << "locus " << job.name << ": " << job.failure << "\n";
       status = std::max(status, job.failureStatus);
     }
-  }
-  const std::vector<double> q = BenjaminiHochberg(pValues);
-  const std::string table = ScanTable(jobs, q, settings.fdr);
+  summary.file = options.file;
+  summary.n = settings.n;
+  summary.fdr = settings.fdr;
+  summary.seed = settings.seed;
+  summary.seededFromClock = settings.seededFromClock;
+  summary.null.T = settings.T;
+  summary.null.m = settings.m;
+  summary.null.mValue = StoreF64(ParseReal(settings.m, kMarks));
+  summary.loci = std::move(jobs);
+  SummariseScan(summary);
+  err << NullReport(summary);
   try {
+    const std::string table = ScanTable(summary);
     if (options.tsv && *options.tsv != "-")
       WriteOutputFile(*options.tsv, table, out);
-    else
+    else if (!(options.json && *options.json == "-"))
       out << table;
+    if (options.json) WriteOutputFile(*options.json, ScanJson(summary), out);
   } catch (const RuntimeError& e) {
     err << ErrorBoxText(e.Message()) << "\n";
     return kExitRuntimeError;
@@ -540,7 +615,7 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   out.flush();
   if (options.plot) {
     std::string error;
-    if (!WriteScanPlot(*options.plot, PlotOf(jobs, q, settings.fdr, options), error)) {
+    if (!WriteScanPlot(*options.plot, PlotOf(summary), error)) {
       err << error << "\n";
       return kExitRuntimeError;
     }

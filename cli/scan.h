@@ -4,6 +4,9 @@
 // P, A and n taken from its data, its initial frequencies written from the
 // sample frequencies and its own seed; loci run in parallel and are reported
 // in file order, so the output does not depend on the number of threads.
+// Unless -m is given, the migration rate is first fitted to the loci (see
+// cli/calibration.h). A simulation whose sample is fixed for one allele is
+// left out and counted, as `run --skip-undefined` does.
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -18,11 +21,13 @@ namespace dw::cli {
 
 struct ScanOptions {
   std::string file;
-  std::string N = "100", m = "0.1", T = "100", I = "1000";
+  std::string N = "100", T = "100", I = "1000";
+  std::optional<std::string> m;          // given: the null at this m, not fitted
+  std::optional<std::string> calibrate;  // "none" or "m"; default: "m" without -m
   std::optional<std::string> n;  // default: the locus's mean n_i, rounded
   std::string model = "infinite";
   std::string start = "pooled";  // or "observed"
-  std::optional<std::string> seed, threads, tsv, resultsDir, plot;
+  std::optional<std::string> seed, threads, tsv, resultsDir, plot, json;
   std::string fdr = "0.1";
 };
 

@@ -1,12 +1,19 @@
 // `driftwise scan`: the shipped example end to end (the planted locus is the
 // one flagged, the bytes do not depend on the threads, a locus reruns with
-// `driftwise run` from its kept files), the initial frequencies it writes,
-// the p- and q-values against hand-worked tables, and the plot's geometry.
+// `driftwise run` from its kept files), the calibrated null on neutral data
+// from a Wright–Fisher generator of the test's own, loci whose simulations
+// include undefined ones, the initial frequencies it writes, the p- and
+// q-values against hand-worked tables, and the plot's geometry.
 #include "cli/scan.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
 #include <map>
+#include <random>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -44,6 +51,13 @@ std::vector<Row> Rows(const std::string& table) {
   return rows;
 }
 
+// The value of a JSON member "name": its text as written.
+std::string JsonValue(const std::string& json, const std::string& name) {
+  std::smatch match;
+  const std::regex member("\"" + name + "\": \"?([^\",\n]*)");
+  return std::regex_search(json, match, member) ? match[1].str() : "";
+}
+
 void CopyExample(const test::Program& p) {
   p.Write("example.gen",
           test::ReadBytes(std::string(DW_SOURCE_DIR) + "/examples/five-samples.gen"));
@@ -52,12 +66,18 @@ void CopyExample(const test::Program& p) {
 TEST(Scan, FlagsThePlantedLocusAloneWhateverTheThreads) {
   test::Program p;
   CopyExample(p);
-  ASSERT_EQ(p.Run(kScan + " --threads 1"), 0) << p.err;
-  const std::string single = p.out;
-  ASSERT_EQ(p.Run(kScan + " --threads 2 --tsv two.tsv"), 0) << p.err;
+  // The null is fitted first (no -m): the fit too is the same on any thread count.
+  ASSERT_EQ(p.Run(kScan + " --threads 1 --json one.json"), 0) << p.err;
+  const std::string single = p.out, report = p.err, json = p.File("one.json");
+  EXPECT_EQ(report.rfind("Null fitted to the loci: m = ", 0), 0u) << report;
+  ASSERT_EQ(p.Run(kScan + " --threads 2 --tsv two.tsv --json -"), 0) << p.err;
   EXPECT_EQ(p.File("two.tsv"), single);
+  EXPECT_EQ(p.out, json);
+  EXPECT_EQ(p.err, report);
   ASSERT_EQ(p.Run(kScan + " --threads 3"), 0) << p.err;
   EXPECT_EQ(p.out, single);
+  EXPECT_EQ(JsonValue(json, "format"), "driftwise-scan");
+  EXPECT_EQ(JsonValue(json, "calibration"), "m");
 
   const std::map<std::string, std::string> expected = {
       {"Est2", "no"},         {"Mdh1", "no"},
@@ -75,6 +95,9 @@ TEST(Scan, FlagsThePlantedLocusAloneWhateverTheThreads) {
     EXPECT_EQ(row.field.at("P"), "5");
     EXPECT_EQ(row.field.at("simulations"), "200");
     EXPECT_EQ(std::stoi(row.field.at("lower")) + std::stoi(row.field.at("higher")), 200);
+    EXPECT_EQ(row.field.at("undefined"), "0");
+    // Lap is the WC outlier too: its common allele is pushed apart.
+    EXPECT_EQ(row.field.at("flag_wc"), locus == "Lap" ? "yes" : "no") << locus;
     seeds.insert(row.field.at("seed"));
   }
   EXPECT_EQ(seeds.size(), 7u);  // one seed per tested locus
@@ -83,20 +106,124 @@ TEST(Scan, FlagsThePlantedLocusAloneWhateverTheThreads) {
 TEST(Scan, KeptFilesRerunWithRunToTheSameBytes) {
   test::Program p;
   CopyExample(p);
-  ASSERT_EQ(p.Run(kScan + " --results-dir kept"), 0) << p.err;
+  ASSERT_EQ(p.Run(kScan + " --results-dir kept --json scan.json"), 0) << p.err;
   const std::vector<Row> rows = Rows(p.out);
   const Row& lap = rows[4];
   ASSERT_EQ(lap.field.at("locus"), "Lap");
-  const std::string run = "run --seed " + lap.field.at("seed") + " -P 5 -A 8 -n " +
-                          lap.field.at("n") +
-                          " -N 100 -m 0.1 -T 50 -I 200 -i kept/locus005-Lap-freq.txt -o again.txt";
+  // The fitted m as the runs took it, and the options the report gives.
+  const std::string json = p.File("scan.json");
+  const std::string m = JsonValue(json, "migration_text");
+  ASSERT_FALSE(m.empty());
+  EXPECT_EQ(JsonValue(json, "rerun"),
+            "driftwise run --skip-undefined --model infinite -N 100 -m " + m + " -T 50 -I 200");
+  EXPECT_NE(p.err.find("-m " + m + " -T 50 -I 200"), std::string::npos) << p.err;
+  const std::string run = "run --skip-undefined --model infinite -N 100 -m " + m +
+                          " -T 50 -I 200 --seed " + lap.field.at("seed") + " -P 5 -A 8 -n " +
+                          lap.field.at("n") + " -i kept/locus005-Lap-freq.txt -o again.txt";
   ASSERT_EQ(p.Run(run), 0) << p.err;
   const std::string kept = p.File("kept/locus005-Lap-fst.txt");
   ASSERT_FALSE(kept.empty());
   EXPECT_EQ(p.File("again.txt"), kept);
+  // Only the test's files are kept, not the fit's.
+  EXPECT_FALSE(std::filesystem::exists(p.dir.File("kept/locus005-Lap-calibration-fst.txt")));
   // Every simulated Delta of the planted locus lies below the observed one.
   EXPECT_EQ(lap.field.at("higher"), "0");
   EXPECT_EQ(lap.field.at("p_two_sided"), "0.009950");
+}
+
+// Island populations of N diploids exchanging genes with a fixed pool, in
+// the simplest terms and apart from the engine: each gene copy of the next
+// generation is, with probability m, drawn from the pool, else a copy of a
+// gene of its own population picked at random; after G generations, n
+// individuals per population are sampled. Alleles 4 to 8 per locus, the
+// pool's frequencies random.
+std::string NeutralIslandGenepop(uint64_t seed, int P, int N, double m, int G, int n, int L) {
+  std::mt19937_64 engine(seed);
+  const auto uniform = [&] { return static_cast<double>(engine() >> 11) * 0x1.0p-53; };
+  const auto below = [&](int k) { return static_cast<int>(uniform() * k); };
+  std::vector<std::vector<std::vector<int>>> sampled(L);  // [locus][population][2n copies]
+  for (int l = 0; l < L; ++l) {
+    const int A = 4 + below(5);
+    std::vector<double> cumulative;
+    double total = 0;
+    for (int a = 0; a < A; ++a) cumulative.push_back(total += -std::log(1.0 - uniform()));
+    const auto fromPool = [&] {
+      const double u = uniform() * total;
+      int a = 0;
+      while (a + 1 < A && u >= cumulative[a]) ++a;
+      return a + 1;
+    };
+    std::vector<std::vector<int>> genes(P, std::vector<int>(2 * N)), next = genes;
+    for (auto& population : genes)
+      for (int& gene : population) gene = fromPool();
+    for (int g = 0; g < G; ++g) {
+      for (int p = 0; p < P; ++p)
+        for (int& gene : next[p]) gene = uniform() < m ? fromPool() : genes[p][below(2 * N)];
+      std::swap(genes, next);
+    }
+    for (auto& population : genes) {
+      for (int c = 0; c < 2 * n; ++c) std::swap(population[c], population[c + below(2 * N - c)]);
+      population.resize(2 * n);
+    }
+    sampled[l] = genes;
+  }
+  std::string text = "neutral island data\n";
+  char name[32];
+  for (int l = 0; l < L; ++l) {
+    std::snprintf(name, sizeof name, "L%d\n", l + 1);
+    text += name;
+  }
+  char genotype[8];
+  for (int p = 0; p < P; ++p) {
+    text += "Pop\n";
+    for (int i = 0; i < n; ++i) {
+      std::snprintf(name, sizeof name, "p%d-%d ,", p + 1, i + 1);
+      text += name;
+      for (int l = 0; l < L; ++l) {
+        std::snprintf(genotype, sizeof genotype, " %02d%02d", sampled[l][p][2 * i],
+                      sampled[l][p][2 * i + 1]);
+        text += genotype;
+      }
+      text += "\n";
+    }
+  }
+  return text;
+}
+
+TEST(Scan, CalibratedNullFlagsNoNeutralLocusWhereTheFixedOneFlagsMany) {
+  // Fst about 0.1: at N = 50, m = 0.04 the equilibrium Fst is 0.105.
+  test::Program p;
+  const double m = 0.04;
+  p.Write("neutral.gen", NeutralIslandGenepop(2026, 6, 50, m, 200, 20, 24));
+  ASSERT_EQ(p.Run("scan neutral.gen -N 50 -T 50 -I 200 --seed 11 --json fit.json"), 0) << p.err;
+  const std::vector<Row> fitted = Rows(p.out);
+  const std::string json = p.File("fit.json");
+  const double structure = std::stod(JsonValue(json, "data_trimmed_mean_wc"));
+  EXPECT_GT(structure, 0.07);
+  EXPECT_LT(structure, 0.14);
+  const double fittedM = std::stod(JsonValue(json, "migration"));
+  EXPECT_GT(fittedM, m / 1.5) << p.err;
+  EXPECT_LT(fittedM, m * 1.5) << p.err;
+  std::size_t tested = 0;
+  for (const Row& row : fitted) {
+    if (row.field.at("flag") != "yes" && row.field.at("flag") != "no") continue;
+    ++tested;
+    EXPECT_EQ(row.field.at("flag"), "no") << row.field.at("locus");
+    EXPECT_EQ(row.field.at("flag_wc"), "no") << row.field.at("locus");
+  }
+  EXPECT_GE(tested, 20u);
+
+  // The fixed null of N = 100, m = 0.1 (Fst about 0.02) against the same loci.
+  ASSERT_EQ(p.Run("scan neutral.gen --calibrate none -I 200 --seed 11"), 0) << p.err;
+  EXPECT_EQ(p.err.rfind("warning: the null does not fit the loci: m = 0.1 given\n", 0), 0u)
+      << p.err;
+  std::size_t flagged = 0, flaggedWc = 0;
+  for (const Row& row : Rows(p.out)) {
+    flagged += row.field.at("flag") == "yes";
+    flaggedWc += row.field.at("flag_wc") == "yes";
+  }
+  EXPECT_GE(flagged, tested / 4);
+  EXPECT_GE(flaggedWc, tested / 2);
 }
 
 TEST(Scan, WritesTheInitialFrequenciesOfEachStart) {
@@ -115,7 +242,7 @@ TEST(Scan, WritesTheInitialFrequenciesOfEachStart) {
   for (const Case& c : cases) {
     test::Program p;
     p.Write("d.gen", data);
-    EXPECT_EQ(p.Run(std::string("scan d.gen -I 5 -T 2 -N 10 --seed 3 --results-dir k --start ") +
+    EXPECT_EQ(p.Run(std::string("scan d.gen -I 5 -T 2 -N 10 -m 0.1 --seed 3 --results-dir k --start ") +
                     c.start),
               0)
         << p.err;
@@ -123,19 +250,60 @@ TEST(Scan, WritesTheInitialFrequenciesOfEachStart) {
   }
 }
 
-TEST(Scan, ReportsALocusWhoseRunFailed) {
+TEST(Scan, TestsALocusWhoseSimulationsIncludeUndefinedOnes) {
   // Two individuals per sample in populations of 10: within a thousand
-  // simulations one sample comes out fixed for one allele, and the run's
-  // estimators fail on it.
+  // simulations some samples come out fixed for one allele. The scan leaves
+  // them out and counts them; `run --skip-undefined` does the same.
   test::Program p;
   p.Write("d.gen", "t\nL\nPop\na, 0101\nb, 0102\nPop\nc, 0303\nd, 0203\n");
-  EXPECT_EQ(p.Run("scan d.gen -I 1000 -T 20 -N 10 --seed 3"), 2);
-  EXPECT_EQ(p.err, "locus L: Opération en virgule flottante incorrecte.\n");
+  ASSERT_EQ(p.Run("scan d.gen -I 1000 -T 20 -N 10 -m 0.1 --seed 3 --results-dir kept"), 0)
+      << p.err;
   const std::vector<Row> rows = Rows(p.out);
   ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0].field.at("flag"), "error");
-  EXPECT_EQ(rows[0].field.at("p_two_sided"), "NA");
-  EXPECT_EQ(rows[0].field.at("Delta_obs"), "0.1750000");
+  const Row& row = rows[0];
+  const int undefined = std::stoi(row.field.at("undefined"));
+  const int simulations = std::stoi(row.field.at("simulations"));
+  EXPECT_GT(undefined, 0);
+  EXPECT_EQ(simulations + undefined, 1000);
+  EXPECT_EQ(std::stoi(row.field.at("lower")) + std::stoi(row.field.at("higher")), simulations);
+  EXPECT_TRUE(row.field.at("flag") == "yes" || row.field.at("flag") == "no");
+  EXPECT_EQ(row.field.at("Delta_obs"), "0.1750000");
+  const std::string kept = p.File("kept/locus001-L-fst.txt");
+  // The header, the empty line and one line per defined simulation.
+  EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 5 + simulations);
+
+  const std::string run = "run --seed " + row.field.at("seed") +
+                          " -P 2 -A 3 -n 2 -N 10 -m 0.1 -T 20 -I 1000 -i "
+                          "kept/locus001-L-freq.txt -o again.txt";
+  ASSERT_EQ(p.Run(run + " --skip-undefined --json run.json"), 0) << p.err;
+  EXPECT_EQ(p.File("again.txt"), kept);
+  EXPECT_NE(p.out.find("Finished : " + std::to_string(simulations) + " simulations\n"),
+            std::string::npos)
+      << p.out;
+  EXPECT_NE(p.out.find(std::to_string(undefined) +
+                       " simulations left out: every sampled gene copy was the same allele"),
+            std::string::npos)
+      << p.out;
+  EXPECT_EQ(JsonValue(p.File("run.json"), "undefined"), std::to_string(undefined));
+  EXPECT_EQ(JsonValue(p.File("run.json"), "simulations"), std::to_string(simulations));
+  // Without the option, run keeps the estimators' floating-point error.
+  EXPECT_EQ(p.Run(run), 2);
+  EXPECT_EQ(p.err, "Opération en virgule flottante incorrecte.\n");
+}
+
+TEST(Scan, RefusesWhereNoNullFits) {
+  // Three samples, each fixed for an allele of its own: WC = 1, which drift
+  // alone reaches in no number of generations.
+  test::Program p;
+  p.Write("fixed.gen", "t\nL\nPop\na, 0101\nb, 0101\nPop\nc, 0202\nd, 0202\nPop\ne, 0303\nf, 0303\n");
+  EXPECT_EQ(p.Run("scan fixed.gen -N 10 -T 10 --seed 1"), 1);
+  EXPECT_EQ(p.err.rfind("No null fits the loci: their 10 % trimmed mean WC is 1.0000, and even "
+                        "with no migration (m = 0) the null's reaches only ",
+                        0),
+            0u)
+      << p.err;
+  EXPECT_NE(p.err.find("The nearest null is m = 0 with T = 65535"), std::string::npos) << p.err;
+  EXPECT_EQ(p.out, "");
 }
 
 TEST(Scan, RefusesBadParametersBeforeRunning) {
@@ -156,6 +324,10 @@ TEST(Scan, RefusesBadParametersBeforeRunning) {
       {"scan example.gen --threads 0", 64, "--threads: '0' is not a whole number from 1 to 1024\n"},
       {"scan example.gen --plot p.gif", 64, "--plot: 'p.gif' must end in .png, .svg or .pdf\n"},
       {"scan example.gen --fdr 2", 64, "--fdr: '2' must be between 0 and 1\n"},
+      {"scan example.gen --calibrate m -m 0.1", 64,
+       "--calibrate m fits the migration rate: it cannot be given with -m\n"},
+      {"scan example.gen --json - --tsv -", 64,
+       "--json - and --tsv - cannot both write to standard output\n"},
       {"scan missing.gen", 2, "missing.gen: Fichier introuvable.\n"},
   };
   for (const Case& c : cases) {

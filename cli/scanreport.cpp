@@ -1,0 +1,411 @@
+#include "cli/scanreport.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "cli/json.h"
+#include "runtime/numtext.h"
+
+namespace dw::cli {
+
+namespace {
+
+std::string Fixed(long double value, int decimals) {
+  return FormatFixed(value, 18, decimals, NumberMarks{'.', ','});
+}
+
+// Two significant digits or more: 0.0123, 1.23, 12.3.
+std::string Short(double value) {
+  const double size = std::abs(value);
+  const int decimals = size >= 10 ? 1 : size >= 1 ? 2 : size > 0 ? std::min(6, 2 - static_cast<int>(std::floor(std::log10(size)))) : 2;
+  return Fixed(value, std::max(decimals, 2));
+}
+
+bool Estimated(const ScannedLocus& l) {
+  return Tested(l) || l.estimate.status == data::LocusStatus::Biallelic;
+}
+
+std::string ModelName(const std::string& model) {
+  return model == "infinite" ? "infinite island" : model == "finite" ? "finite island" : "stepping-stone";
+}
+
+std::vector<const ScannedLocus*> RanLoci(const ScanSummary& s) {
+  std::vector<const ScannedLocus*> ran;
+  for (const ScannedLocus& l : s.loci)
+    if (l.ran) ran.push_back(&l);
+  return ran;
+}
+
+}  // namespace
+
+bool Tested(const ScannedLocus& locus) {
+  return locus.estimate.status == data::LocusStatus::Polymorphic;
+}
+
+void SummariseScan(ScanSummary& s) {
+  std::vector<double> p, pWc, observedWc;
+  LocusSimulations simulated;
+  for (ScannedLocus& l : s.loci) {
+    if (!l.ran) continue;
+    l.p = TailsOf(l.simulations, l.lower, l.higher);
+    l.pWc = TailsOf(l.simulations, l.wcLower, l.wcHigher);
+    p.push_back(l.p.twoSided);
+    pWc.push_back(l.pWc.twoSided);
+    observedWc.push_back(static_cast<double>(l.estimate.wc));
+    simulated.push_back(l.simulatedWc);
+  }
+  const std::vector<double> q = BenjaminiHochberg(p), qWc = BenjaminiHochberg(pWc);
+  std::size_t k = 0;
+  for (ScannedLocus& l : s.loci)
+    if (l.ran) l.q = q[k], l.qWc = qWc[k], ++k;
+  s.checked = observedWc.size();
+  if (s.checked == 0) return;
+  s.dataWc = TrimmedMean(observedWc, kTrimmedShare);
+  std::vector<double> sorted = observedWc;
+  std::sort(sorted.begin(), sorted.end());
+  s.dataMedianWc = Quantile(sorted, 0.5);
+  std::vector<double> means = NullTrimmedMeans(simulated, kTrimmedShare);
+  s.nullWc = NullTrimmedMean(simulated, kTrimmedShare);
+  std::sort(means.begin(), means.end());
+  s.nullWcLow = Quantile(means, 0.025);
+  s.nullWcHigh = Quantile(means, 0.975);
+  s.lambda = InflationFactor(p);
+  s.lambdaWc = InflationFactor(pWc);
+  s.dataSpread = MedianAbsoluteDeviation(observedWc);
+  s.nullSpread = NullSpread(simulated);
+}
+
+bool NullDisagrees(const ScanSummary& s) {
+  return s.checked > 0 && (s.dataWc < s.nullWcLow || s.dataWc > s.nullWcHigh);
+}
+
+std::string ScanTable(const ScanSummary& s) {
+  std::string table =
+      "locus\tP\tA\tn\tWC\tRH\tDelta_obs\tsimulations\tlower\thigher\tp_higher\tp_lower\t"
+      "p_two_sided\tq_value\tflag\tseed\tundefined\tp_wc_higher\tp_wc_lower\tq_wc\tflag_wc\n";
+  for (const ScannedLocus& l : s.loci) {
+    table += l.name + "\t" + std::to_string(l.P) + "\t" + std::to_string(l.A) + "\t";
+    if (!Estimated(l)) {
+      table += std::string("NA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\t") +
+               data::StatusText(l.estimate.status) + "\tNA\tNA\tNA\tNA\tNA\tNA\n";
+      continue;
+    }
+    table += std::to_string(l.n) + "\t" + Fixed(l.estimate.wc, 7) + "\t" + Fixed(l.estimate.rh, 7) +
+             "\t" + Fixed(l.estimate.delta, 7) + "\t";
+    if (!Tested(l)) {
+      table += std::string("NA\tNA\tNA\tNA\tNA\tNA\tNA\t") + data::StatusText(l.estimate.status) +
+               "\tNA\tNA\tNA\tNA\tNA\tNA\n";
+      continue;
+    }
+    if (!l.ran) {
+      table += "NA\tNA\tNA\tNA\tNA\tNA\tNA\terror\t" + std::to_string(l.seed) +
+               "\tNA\tNA\tNA\tNA\tNA\n";
+      continue;
+    }
+    table += std::to_string(l.simulations) + "\t" + std::to_string(l.lower) + "\t" +
+             std::to_string(l.higher) + "\t" + Fixed(l.p.higher, 6) + "\t" + Fixed(l.p.lower, 6) +
+             "\t" + Fixed(l.p.twoSided, 6) + "\t" + Fixed(l.q, 6) + "\t" +
+             (l.q <= s.fdr ? "yes" : "no") + "\t" + std::to_string(l.seed) + "\t" +
+             std::to_string(l.undefined) + "\t" + Fixed(l.pWc.higher, 6) + "\t" +
+             Fixed(l.pWc.lower, 6) + "\t" + Fixed(l.qWc, 6) + "\t" +
+             (l.qWc <= s.fdr ? "yes" : "no") + "\n";
+  }
+  return table;
+}
+
+std::string RerunOptions(const NullModel& null) {
+  return "driftwise run --skip-undefined --model " + null.model + " -N " + std::to_string(null.N) +
+         " -m " + null.m + " -T " + std::to_string(null.T) + " -I " + std::to_string(null.I);
+}
+
+namespace {
+
+void WriteFit(const NullModel& null, JsonWriter& json) {
+  json.Key("calibration");
+  json.String(null.fit ? "m" : "none");
+  json.Key("fit");
+  if (!null.fit) {
+    json.Null();
+    return;
+  }
+  const Calibration& c = *null.fit;
+  json.BeginObject();
+  json.Key("fitted");
+  json.String(c.kind == CalibrationKind::Migration        ? "migration"
+              : c.kind == CalibrationKind::MigrationAtOne ? "migration_at_one"
+                                                           : "generations");
+  json.Key("interval_of");
+  json.String(c.kind == CalibrationKind::Generations ? "generations" : "migration");
+  json.Key("interval_low");
+  json.Real(c.low);
+  json.Key("interval_high");
+  json.Real(c.high);
+  json.Key("simulations_per_pass");
+  json.Integer(null.perPass);
+  json.Key("passes");
+  json.BeginArray();
+  for (const CalibrationPoint& point : c.points) {
+    json.BeginObject();
+    json.Key("migration");
+    json.Real(point.setting.m);
+    json.Key("generations");
+    json.Integer(point.setting.T);
+    json.Key("null_trimmed_mean_wc");
+    json.Real(point.nullMean);
+    json.EndObject();
+  }
+  json.EndArray();
+  json.EndObject();
+}
+
+void WriteNull(const ScanSummary& s, JsonWriter& json) {
+  const NullModel& null = s.null;
+  json.Key("null");
+  json.BeginObject();
+  json.Key("model");
+  json.String(null.model);
+  json.Key("start");
+  json.String(null.observedStart ? "observed" : "pooled");
+  json.Key("size");
+  json.Integer(null.N);
+  json.Key("migration");
+  json.Real(null.mValue);
+  json.Key("migration_text");
+  json.String(null.m);
+  json.Key("nm");
+  json.Real(null.N * null.mValue);
+  json.Key("generations");
+  json.Integer(null.T);
+  json.Key("simulations");
+  json.Integer(null.I);
+  WriteFit(null, json);
+  json.Key("rerun");
+  json.String(RerunOptions(null));
+  json.EndObject();
+}
+
+void WriteChecks(const ScanSummary& s, JsonWriter& json) {
+  json.Key("checks");
+  json.BeginObject();
+  json.Key("loci");
+  json.Unsigned(s.checked);
+  json.Key("trimmed_share");
+  json.Real(kTrimmedShare);
+  const std::pair<const char*, double> values[] = {
+      {"data_trimmed_mean_wc", s.dataWc},      {"data_median_wc", s.dataMedianWc},
+      {"null_trimmed_mean_wc", s.nullWc},      {"null_trimmed_mean_wc_low", s.nullWcLow},
+      {"null_trimmed_mean_wc_high", s.nullWcHigh}, {"lambda_delta", s.lambda},
+      {"lambda_wc", s.lambdaWc},               {"spread_data", s.dataSpread},
+      {"spread_null", s.nullSpread}};
+  for (const auto& [name, value] : values) {
+    json.Key(name);
+    if (s.checked) json.Real(value); else json.Null();
+  }
+  json.Key("spread_ratio");
+  if (s.checked && s.nullSpread > 0) json.Real(s.dataSpread / s.nullSpread); else json.Null();
+  json.EndObject();
+}
+
+void WriteTails(const char* prefix, const TailProbabilities& p, double q, double fdr,
+                JsonWriter& json) {
+  const std::string name(prefix);
+  json.Key("p_" + name + "higher");
+  json.Real(p.higher);
+  json.Key("p_" + name + "lower");
+  json.Real(p.lower);
+  json.Key("p_" + name + "two_sided");
+  json.Real(p.twoSided);
+  json.Key(name.empty() ? "q_value" : "q_wc");
+  json.Real(q);
+  json.Key(name.empty() ? "flag" : "flag_wc");
+  json.Bool(q <= fdr);
+}
+
+void WriteLocus(const ScannedLocus& l, double fdr, JsonWriter& json) {
+  json.BeginObject();
+  json.Key("locus");
+  json.String(l.name);
+  json.Key("note");
+  json.String(l.ran || !Tested(l) ? data::StatusText(l.estimate.status) : "error");
+  json.Key("populations");
+  json.Integer(l.P);
+  json.Key("alleles");
+  json.Integer(l.A);
+  const bool estimated = Estimated(l);
+  json.Key("sample");
+  if (estimated) json.Integer(l.n); else json.Null();
+  for (const auto& [name, value] :
+       {std::pair{"wc", l.estimate.wc}, {"rh", l.estimate.rh}, {"delta", l.estimate.delta}}) {
+    json.Key(name);
+    if (estimated) json.Real(static_cast<double>(value)); else json.Null();
+  }
+  json.Key("seed");
+  if (Tested(l)) json.Unsigned(l.seed); else json.Null();
+  json.Key("error");
+  if (Tested(l) && !l.ran) json.String(l.failure); else json.Null();
+  if (!l.ran) {
+    json.EndObject();
+    return;
+  }
+  json.Key("simulations");
+  json.Unsigned(l.simulations);
+  json.Key("undefined");
+  json.Unsigned(l.undefined);
+  json.Key("lower");
+  json.Unsigned(l.lower);
+  json.Key("higher");
+  json.Unsigned(l.higher);
+  WriteTails("", l.p, l.q, fdr, json);
+  json.Key("wc_lower");
+  json.Unsigned(l.wcLower);
+  json.Key("wc_higher");
+  json.Unsigned(l.wcHigher);
+  WriteTails("wc_", l.pWc, l.qWc, fdr, json);
+  json.Key("delta_low");
+  json.Real(l.low);
+  json.Key("delta_median");
+  json.Real(l.median);
+  json.Key("delta_high");
+  json.Real(l.high);
+  json.EndObject();
+}
+
+}  // namespace
+
+std::string ScanJson(const ScanSummary& s) {
+  JsonWriter json;
+  json.BeginObject();
+  json.Key("format");
+  json.String("driftwise-scan");
+  json.Key("version");
+  json.Integer(1);
+  json.Key("command");
+  json.String("scan");
+  json.Key("file");
+  json.String(s.file);
+  json.Key("sample");
+  if (s.n) json.Integer(*s.n); else json.Null();
+  json.Key("fdr");
+  json.Real(s.fdr);
+  json.Key("seeded_from_clock");
+  json.Bool(s.seededFromClock);
+  json.Key("seed");
+  json.Unsigned(s.seed);
+  WriteNull(s, json);
+  WriteChecks(s, json);
+  json.Key("loci");
+  json.BeginArray();
+  for (const ScannedLocus& l : s.loci) WriteLocus(l, s.fdr, json);
+  json.EndArray();
+  json.EndObject();
+  return json.Text();
+}
+
+namespace {
+
+std::string FitLine(const ScanSummary& s) {
+  const NullModel& null = s.null;
+  const Calibration& c = *null.fit;
+  std::string line = "Null fitted to the loci: ";
+  if (c.kind == CalibrationKind::Generations)
+    return line + "T = " + std::to_string(null.T) + " generations at m = 0 (95 % interval over the loci " +
+           std::to_string(static_cast<long>(c.low)) + " to " + std::to_string(static_cast<long>(c.high)) +
+           "), N = " + std::to_string(null.N) + ", " + ModelName(null.model) + "\n";
+  line += "m = " + null.m + ", N·m = " + Short(null.N * null.mValue);
+  if (c.kind == CalibrationKind::Migration)
+    line += " (95 % interval over the loci " + Short(c.low) + " to " + Short(c.high) + ")";
+  return line + ", N = " + std::to_string(null.N) + ", T = " + std::to_string(null.T) + ", " +
+         ModelName(null.model) + "\n";
+}
+
+std::string CheckLines(const ScanSummary& s) {
+  std::string text = "  " + Fixed(100 * kTrimmedShare, 0) + " % trimmed mean WC over the " +
+                     std::to_string(s.checked) + " tested loci: data " + Fixed(s.dataWc, 4) +
+                     ", null " + Fixed(s.nullWc, 4) + " (95 % of its simulated data sets " +
+                     Fixed(s.nullWcLow, 4) + " to " + Fixed(s.nullWcHigh, 4) + ")\n";
+  text += "  genomic inflation lambda of the p-values: " + Fixed(s.lambda, 2) + " (Delta), " +
+          Fixed(s.lambdaWc, 2) + " (WC)\n";
+  if (s.nullSpread > 0)
+    text += "  spread of WC across loci (median absolute deviation), data / null: " +
+            Fixed(s.dataSpread, 4) + " / " + Fixed(s.nullSpread, 4) + " = " +
+            Fixed(s.dataSpread / s.nullSpread, 2) + "\n";
+  return text;
+}
+
+}  // namespace
+
+std::string NullReport(const ScanSummary& s) {
+  const NullModel& null = s.null;
+  std::string text;
+  if (null.fit && s.checked > 0) {
+    const Calibration& c = *null.fit;
+    if (c.kind == CalibrationKind::MigrationAtOne)
+      text += "note: the loci are less differentiated than even m = 1 makes the null (trimmed "
+              "mean WC " + Fixed(c.target, 4) + "); the null runs at m = 1\n";
+    if (c.kind == CalibrationKind::Generations)
+      text += "note: even with no migration the null stays below the loci's differentiation "
+              "after the T given; T is fitted at m = 0 instead (populations split T "
+              "generations ago and exchanged no genes since)\n";
+    text += FitLine(s) + CheckLines(s);
+    text += "  " + std::to_string(c.points.size()) + " passes of " + std::to_string(null.perPass) +
+            " simulations per locus fitted it; each locus reruns with: " + RerunOptions(null) +
+            " --seed SEED -P P -A A -n n -i FREQUENCY-FILE\n";
+  } else if (NullDisagrees(s)) {
+    text += "warning: the null does not fit the loci: m = " + null.m + " given\n" + CheckLines(s) +
+            "  without -m the scan fits m to the loci (--calibrate m)\n";
+  }
+  // Only a null at the data's structure says what spread to expect.
+  if ((null.fit || !NullDisagrees(s)) && s.checked > 0 && s.nullSpread > 0 &&
+      s.dataSpread > 1.5 * s.nullSpread)
+    text += "warning: WC varies " + Fixed(s.dataSpread / s.nullSpread, 1) +
+            " times as much across loci as under the null: isolation by distance, a hierarchy "
+            "of populations or selection at many loci can do that, and the island model does "
+            "not capture it; read the flags with care\n";
+  if (null.fit && s.checked > 0 && s.checked < 5)
+    text += "warning: the null is fitted to only " + std::to_string(s.checked) +
+            (s.checked == 1 ? " locus" : " loci") +
+            ", so it follows those very loci; a WC outlier is hard to see among them\n";
+  if (null.observedStart) {
+    const double kept = RetainedStart(null.mValue, null.N, null.T);
+    if (kept > 0.05)
+      text += "warning: with --start observed and T = " + std::to_string(null.T) + ", about " +
+              Fixed(100 * kept, 0) +
+              " % of each locus's own differentiation is still in its null ((1 - m)^2 (1 - "
+              "1/2N))^T): whatever made it, selection included, is then part of what the locus "
+              "is tested against, which takes power away; a longer -T lets it fade\n";
+  }
+  return text;
+}
+
+ScanPlot PlotOf(const ScanSummary& s) {
+  ScanPlot plot;
+  const NullModel& null = s.null;
+  std::string second = "N=" + std::to_string(null.N) + ", m=" + null.m;
+  if (null.fit && null.fit->kind == CalibrationKind::Migration)
+    second += " fitted (N·m=" + Short(null.N * null.mValue) + ", 95 % " + Short(null.fit->low) +
+              "-" + Short(null.fit->high) + ")";
+  else if (null.fit && null.fit->kind == CalibrationKind::MigrationAtOne)
+    second += " (fit: less differentiated than m=1)";
+  else if (!null.fit)
+    second += " given";
+  second += ", T=" + std::to_string(null.T);
+  if (null.fit && null.fit->kind == CalibrationKind::Generations)
+    second += " fitted at m=0 (95 % " + std::to_string(static_cast<long>(null.fit->low)) + "-" +
+              std::to_string(static_cast<long>(null.fit->high)) + ")";
+  second += ", " + ModelName(null.model);
+  if (s.checked > 0)
+    second += "\ntrimmed mean WC: data " + Fixed(s.dataWc, 4) + ", null " + Fixed(s.nullWc, 4) +
+              "; lambda " + Fixed(s.lambda, 2) + " (WC " + Fixed(s.lambdaWc, 2) + ")" +
+              (s.nullSpread > 0 ? "; WC spread data/null " + Fixed(s.dataSpread / s.nullSpread, 2)
+                                : "");
+  plot.title = "Simulated Delta (median, 2.5-97.5 %) and observed Delta per locus; red: q <= " +
+               Fixed(s.fdr, 2) + " (Delta test), ringed: q <= " + Fixed(s.fdr, 2) +
+               " (WC test)\n" + second;
+  for (const ScannedLocus* l : RanLoci(s))
+    plot.loci.push_back(PlotLocus{l->name, l->low, l->median, l->high,
+                                  static_cast<double>(l->estimate.delta), l->q <= s.fdr,
+                                  l->qWc <= s.fdr});
+  return plot;
+}
+
+}  // namespace dw::cli

@@ -1,0 +1,93 @@
+#pragma once
+// What a finished scan reports: per locus its data, its run and its two
+// tests (Delta and WC), and for the whole scan the null it ran under and how
+// well that null fits the loci. The table, the JSON document, the report on
+// standard error and the plot are all made from this one summary.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/calibration.h"
+#include "cli/plot.h"
+#include "cli/scan.h"
+#include "data/observed.h"
+
+namespace dw::cli {
+
+// A locus as the scan sees it: the data's counts and estimate, and the run.
+struct ScannedLocus {
+  std::size_t index = 0;  // 0-based locus of the file
+  std::string name;
+  data::LocusCounts counts;
+  data::LocusEstimate estimate;
+  int32_t P = 0, A = 0, n = 0;
+  uint32_t seed = 0;
+  // Filled by the run.
+  bool ran = false;
+  std::string failure;
+  int failureStatus = 0;  // kExitRefused or kExitRuntimeError
+  uint64_t simulations = 0;  // defined ones; `undefined` more were left out
+  uint64_t undefined = 0;
+  uint64_t lower = 0, higher = 0;      // simulated Delta not above / above the observed
+  uint64_t wcLower = 0, wcHigher = 0;  // simulated WC not above / above the observed
+  double low = 0, median = 0, high = 0;  // simulated Delta's 2.5, 50, 97.5 %
+  std::vector<double> simulatedWc;       // of the defined simulations, in order
+  // Filled by SummariseScan.
+  TailProbabilities p, pWc;
+  double q = 0, qWc = 0;
+};
+
+bool Tested(const ScannedLocus& locus);
+
+// The null the final runs took and, when it was fitted, the fit.
+struct NullModel {
+  std::string model;  // "infinite", "finite" or "stepping"
+  bool observedStart = false;
+  int32_t N = 0, T = 0, I = 0;
+  std::string m;      // as the runs took it
+  double mValue = 0;  // its value
+  std::optional<Calibration> fit;  // none: -m given or --calibrate none
+  int perPass = 0;    // simulations per locus in each pass of the fit
+};
+
+struct ScanSummary {
+  std::string file;
+  std::optional<int32_t> n;  // -n, or each locus's own
+  double fdr = 0.1;
+  uint32_t seed = 0;
+  bool seededFromClock = false;
+  NullModel null;
+  std::vector<ScannedLocus> loci;  // file order
+  // The checks, over the tested loci that ran, from the final simulations.
+  std::size_t checked = 0;
+  double dataWc = 0, dataMedianWc = 0;        // trimmed mean and median of the observed WC
+  double nullWc = 0, nullWcLow = 0, nullWcHigh = 0;  // mean, 2.5 and 97.5 % of the data sets'
+  double lambda = 0, lambdaWc = 0;             // of the Delta and the WC p-values
+  double dataSpread = 0, nullSpread = 0;       // median absolute deviation of WC across loci
+};
+
+// The p- and q-values of every locus that ran, then the checks.
+void SummariseScan(ScanSummary& s);
+
+// Whether the data's trimmed mean WC lies outside the central 95 % of the
+// null's data sets.
+bool NullDisagrees(const ScanSummary& s);
+
+// The TSV table, header line first, lines ended by LF.
+std::string ScanTable(const ScanSummary& s);
+
+// The JSON document, ended by a line feed.
+std::string ScanJson(const ScanSummary& s);
+
+// The `driftwise run` options every locus of the scan reruns with, before
+// its own --seed, -P, -A, -n, -i and -o.
+std::string RerunOptions(const NullModel& null);
+
+// What standard error shows of the null: the fit and its checks when
+// calibrated, warnings where the null and the data part. Lines end in LF.
+std::string NullReport(const ScanSummary& s);
+
+ScanPlot PlotOf(const ScanSummary& s);
+
+}  // namespace dw::cli
