@@ -14,11 +14,14 @@ std::string Fixed(long double value, int decimals) {
   return FormatFixed(value, 18, decimals, NumberMarks{'.', ','});
 }
 
-// Two significant digits or more: 0.0123, 1.23, 12.3.
+// Three significant digits, two decimals at least below 10: 0.0123, 1.23, 12.3.
 std::string Short(double value) {
   const double size = std::abs(value);
-  const int decimals = size >= 10 ? 1 : size >= 1 ? 2 : size > 0 ? std::min(6, 2 - static_cast<int>(std::floor(std::log10(size)))) : 2;
-  return Fixed(value, std::max(decimals, 2));
+  const int decimals = size >= 10  ? 1
+                       : size >= 1 ? 2
+                       : size > 0  ? std::min(6, 2 - static_cast<int>(std::floor(std::log10(size))))
+                                   : 2;
+  return Fixed(value, decimals);
 }
 
 bool Estimated(const ScannedLocus& l) {
@@ -308,14 +311,16 @@ std::string FitLine(const ScanSummary& s) {
   const Calibration& c = *null.fit;
   std::string line = "Null fitted to the loci: ";
   if (c.kind == CalibrationKind::Generations)
-    return line + "T = " + std::to_string(null.T) + " generations at m = 0 (95 % interval over the loci " +
-           std::to_string(static_cast<long>(c.low)) + " to " + std::to_string(static_cast<long>(c.high)) +
-           "), N = " + std::to_string(null.N) + ", " + ModelName(null.model) + "\n";
-  line += "m = " + null.m + ", N·m = " + Short(null.N * null.mValue);
+    return line + "T = " + std::to_string(null.T) +
+           " generations at m = 0 (95 % interval over the loci " +
+           std::to_string(static_cast<long>(c.low)) + " to " +
+           std::to_string(static_cast<long>(c.high)) + "), N = " + std::to_string(null.N) + ", " +
+           ModelName(null.model) + "\n";
+  line += "m = " + null.m;
   if (c.kind == CalibrationKind::Migration)
     line += " (95 % interval over the loci " + Short(c.low) + " to " + Short(c.high) + ")";
-  return line + ", N = " + std::to_string(null.N) + ", T = " + std::to_string(null.T) + ", " +
-         ModelName(null.model) + "\n";
+  return line + ", N·m = " + Short(null.N * null.mValue) + ", N = " + std::to_string(null.N) +
+         ", T = " + std::to_string(null.T) + ", " + ModelName(null.model) + "\n";
 }
 
 std::string CheckLines(const ScanSummary& s) {
@@ -347,9 +352,9 @@ std::string NullReport(const ScanSummary& s) {
               "after the T given; T is fitted at m = 0 instead (populations split T "
               "generations ago and exchanged no genes since)\n";
     text += FitLine(s) + CheckLines(s);
-    text += "  " + std::to_string(c.points.size()) + " passes of " + std::to_string(null.perPass) +
-            " simulations per locus fitted it; each locus reruns with: " + RerunOptions(null) +
-            " --seed SEED -P P -A A -n n -i FREQUENCY-FILE\n";
+    text += "  fitted in " + std::to_string(c.points.size()) + " passes of " +
+            std::to_string(null.perPass) + " simulations per locus; a locus reruns with\n    " +
+            RerunOptions(null) + " --seed SEED -P P -A A -n n -i FREQUENCY-FILE\n";
   } else if (NullDisagrees(s)) {
     text += "warning: the null does not fit the loci: m = " + null.m + " given\n" + CheckLines(s) +
             "  without -m the scan fits m to the loci (--calibrate m)\n";
@@ -363,8 +368,9 @@ std::string NullReport(const ScanSummary& s) {
             "not capture it; read the flags with care\n";
   if (null.fit && s.checked > 0 && s.checked < 5)
     text += "warning: the null is fitted to only " + std::to_string(s.checked) +
-            (s.checked == 1 ? " locus" : " loci") +
-            ", so it follows those very loci; a WC outlier is hard to see among them\n";
+            (s.checked == 1 ? " locus, so it follows that very locus"
+                            : " loci, so it follows those very loci") +
+            "; a WC outlier is hard to see among them\n";
   if (null.observedStart) {
     const double kept = RetainedStart(null.mValue, null.N, null.T);
     if (kept > 0.05)
@@ -382,8 +388,8 @@ ScanPlot PlotOf(const ScanSummary& s) {
   const NullModel& null = s.null;
   std::string second = "N=" + std::to_string(null.N) + ", m=" + null.m;
   if (null.fit && null.fit->kind == CalibrationKind::Migration)
-    second += " fitted (N·m=" + Short(null.N * null.mValue) + ", 95 % " + Short(null.fit->low) +
-              "-" + Short(null.fit->high) + ")";
+    second += " fitted (95 % " + Short(null.fit->low) + "-" + Short(null.fit->high) +
+              "), N·m=" + Short(null.N * null.mValue);
   else if (null.fit && null.fit->kind == CalibrationKind::MigrationAtOne)
     second += " (fit: less differentiated than m=1)";
   else if (!null.fit)

@@ -195,6 +195,9 @@ TEST(Scan, CalibratedNullFlagsNoNeutralLocusWhereTheFixedOneFlagsMany) {
   test::Program p;
   const double m = 0.04;
   p.Write("neutral.gen", NeutralIslandGenepop(2026, 6, 50, m, 200, 20, 24));
+  // The README's example is this very data set.
+  EXPECT_EQ(p.File("neutral.gen"),
+            test::ReadBytes(std::string(DW_SOURCE_DIR) + "/examples/neutral-island.gen"));
   ASSERT_EQ(p.Run("scan neutral.gen -N 50 -T 50 -I 200 --seed 11 --json fit.json"), 0) << p.err;
   const std::vector<Row> fitted = Rows(p.out);
   const std::string json = p.File("fit.json");

@@ -107,6 +107,40 @@ TEST(EstimateFst, AllCopiesOneAlleleEndsInAnInvalidOperationAfterTheLineEnd) {
   EXPECT_EQ(e.state.DeltaSeries[1], 0.0);
 }
 
+TEST(EstimateFst, UnderSkipUndefinedAFixedSampleIsCountedAndTheNextTakesItsPlace) {
+  // Simulation 1's sample is fixed for allele 1, simulation 2's is not: the
+  // first writes nothing and is counted, the second is stored as the first.
+  test::ScratchDir dir;
+  EngineState state;
+  SimulationParameters& params = state.params;
+  params.P = 2, params.N = 2, params.n = 2, params.A = 2, params.SkipUndefined = 1;
+  state.DeltaSeries.assign(3, 0.0);
+  state.WCSeries.assign(3, 0.0);
+  state.UndefinedCount = 0;
+  std::fill(state.SampleMask.begin(), state.SampleMask.end(), 0);
+  Assign(state.ResultFile, dir.File("fst.txt"));
+  OpenWrite(state.ResultFile);
+  CheckIO();
+  const std::vector<GenotypeRecord> samples[] = {
+      {G(1, 1, 1), G(1, 1, 1), G(2, 1, 1), G(2, 1, 1)},
+      {G(1, 1, 1), G(1, 1, 1), G(2, 2, 2), G(2, 2, 2)}};
+  for (uint32_t s = 1; s <= 2; ++s) {
+    for (std::size_t j = 0; j < 4; ++j) state.OffspringGeneration[j + 1] = samples[s - 1][j];
+    EXPECT_NO_THROW(EstimateFst(params, state.OffspringGeneration, state.SampleMask, 1, s,
+                                state.WorkingFrequencies, state.ResultFile,
+                                DeltaTallies{state.DeltaSeries, state.DeltaAboveCount,
+                                             state.DeltaMin, state.DeltaMax, &state.WCSeries,
+                                             &state.UndefinedCount}));
+  }
+  CloseFile(state.ResultFile);
+  CheckIO();
+  EXPECT_EQ(test::ReadBytes(dir.File("fst.txt")),
+            "\r\nWC=  1.0000000 RH=  1.0000000 Delta=WC-RH=  0.0000000");
+  EXPECT_EQ(state.UndefinedCount, 1u);
+  EXPECT_EQ(state.WCSeries[1], 1.0);
+  EXPECT_EQ(state.DeltaSeries[1], 0.0);
+}
+
 TEST(EstimateFst, ASampleOfOneDividesByZeroBeforeWriting) {
   Estimate e(2, 1, 2, {G(1, 1, 2), G(2, 2, 2)});
   EXPECT_THROW(e.Run(), EMathError);
