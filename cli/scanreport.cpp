@@ -376,9 +376,10 @@ std::string NullReport(const ScanSummary& s) {
     if (kept > 0.05)
       text += "warning: with --start observed and T = " + std::to_string(null.T) + ", about " +
               Fixed(100 * kept, 0) +
-              " % of each locus's own differentiation is still in its null ((1 - m)^2 (1 - "
-              "1/2N))^T): whatever made it, selection included, is then part of what the locus "
-              "is tested against, which takes power away; a longer -T lets it fade\n";
+              " % of each locus's own differentiation is still in its null (the share "
+              "((1 - m)^2 (1 - 1/2N))^T): whatever made it, selection included, is then part of "
+              "what the locus is tested against, which takes power away; a longer -T lets it "
+              "fade\n";
   }
   return text;
 }

@@ -376,7 +376,7 @@ TEST(ScanPlot, BandsPointsAndNames) {
   plot.title = "t";
   plot.loci = {{"A", -0.01, 0.0, 0.01, 0.005, false},
                {"B", -0.02, 0.0, 0.02, 0.05, true},
-               {"C", -0.01, 0.001, 0.01, -0.008, false}};
+               {"C", -0.01, 0.001, 0.01, -0.008, false, true}};
   double bottom = 0, top = 0;
   cli::PlotRange(plot, bottom, top);
   EXPECT_DOUBLE_EQ(bottom, -0.02 - 0.0035);
@@ -386,6 +386,8 @@ TEST(ScanPlot, BandsPointsAndNames) {
   const auto red = canvas.Lines("polygon FF0000");
   ASSERT_EQ(red.size(), 1u);
   EXPECT_EQ(canvas.Lines("polygon 000000").size(), 2u);
+  // C alone, flagged by the WC test, is ringed in orange.
+  EXPECT_EQ(canvas.Lines("pen E67800").size(), 1u);
   const auto names = canvas.Lines("rotated 90 ");
   ASSERT_EQ(names.size(), 4u);  // the axis title, then the loci in order
   int lastX = -1;
