@@ -17,7 +17,9 @@
 
 #include "chart/qt/export.h"
 #include "cli/command_line.h"
+#include "cli/interrupts.h"
 #include "cli/observe.h"
+#include "cli/outputs.h"
 #include "cli/plot.h"
 #include "data/observed.h"
 #include "engine/rundriver.h"
@@ -173,8 +175,11 @@ std::string FrequencyFileText(const data::LocusCounts& counts, bool observedStar
 }
 
 std::string FileStem(const LocusJob& job) {
+  // The number keeps the names apart; the name part only helps the eye, so a
+  // long locus name is shortened rather than make a name the system refuses.
+  constexpr std::size_t kNamePart = 40;
   std::string safe;
-  for (char c : job.name)
+  for (char c : job.name.substr(0, kNamePart))
     safe += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.') ? c : '_';
   char number[16];
   std::snprintf(number, sizeof number, "locus%03zu-", job.index + 1);
@@ -201,7 +206,8 @@ void RunLocus(const ScanSettings& s, LocusJob& job, EngineState& state) {
     KeptMessage message;
     RecordedHistogram histogram;
     FixedSeed seed(job.seed);
-    RunServices services{message, histogram, seed, kMarks, nullptr};
+    InterruptWatch interrupts;  // a signal stops the locus at its next simulation
+    RunServices services{message, histogram, seed, kMarks, &interrupts};
     services.threads = 1;  // the scan spreads its loci over the cores itself
     Random rng;
     if (RunNeutralityTest(form, services, state, rng) != RunOutcome::Finished) {
@@ -211,7 +217,7 @@ void RunLocus(const ScanSettings& s, LocusJob& job, EngineState& state) {
     }
   } catch (const RuntimeError& e) {
     SetPendingIOResult(0);
-    job.failure = ErrorBoxText(e.Message());
+    job.failure = CommandLineErrorText(e);
     job.failureStatus = kExitRuntimeError;
     return;
   } catch (const std::exception& e) {  // out of memory: this locus fails, the others go on
@@ -266,7 +272,7 @@ void RunAll(const ScanSettings& s, std::vector<LocusJob>& jobs, std::ostream& er
     // The x87 control word belongs to the thread.
     EstablishFloatErrorMode();
     std::unique_ptr<EngineState> state;
-    for (std::size_t k = next++; k < tested.size(); k = next++) {
+    for (std::size_t k = next++; k < tested.size() && InterruptSignal() == 0; k = next++) {
       try {
         if (!state) state = std::make_unique<EngineState>();
         RunLocus(s, *tested[k], *state);
@@ -506,6 +512,13 @@ void AddScanOptions(CLI::App& scan, ScanOptions& o) {
 int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err) {
   ScanSettings settings;
   if (const int status = ReadSettings(options, settings, err)) return status;
+  std::vector<FileRole> roles{{"FILE", options.file, true}};
+  if (options.tsv) roles.push_back({"--tsv", *options.tsv});
+  if (options.plot) roles.push_back({"--plot", *options.plot});
+  if (const auto problem = SameFileInTwoRoles(roles)) {
+    err << *problem << "\n";
+    return kExitUsage;
+  }
   data::GenepopData data;
   if (const int status = LoadGenepop(options.file, data, err)) return status;
   std::vector<LocusJob> jobs;
@@ -515,6 +528,12 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   if (!options.resultsDir) {
     std::error_code ignored;
     std::filesystem::remove_all(settings.dir, ignored);
+  }
+  if (InterruptSignal() != 0) {
+    err << InterruptedText() << ": no table written"
+        << (options.resultsDir ? "; the loci's files so far are in " + *options.resultsDir : "")
+        << "\n";
+    return InterruptExitStatus();
   }
   int status = kExitDone;
   std::vector<double> pValues;
@@ -534,7 +553,7 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
     else
       out << table;
   } catch (const RuntimeError& e) {
-    err << ErrorBoxText(e.Message()) << "\n";
+    err << CommandLineErrorText(e) << "\n";
     return kExitRuntimeError;
   }
   out.flush();

@@ -110,7 +110,7 @@ TEST(Merge, RefusesOtherTestsAndMalformedFiles) {
   ASSERT_EQ(p.Run(kRun + "--seed 2 -o b.txt -N 21"), 0) << p.err;
   ASSERT_EQ(p.Run(kRun + "--seed 3 -o c.txt --model stepping"), 0) << p.err;
   std::string cut = p.File("a.txt");
-  cut.resize(cut.size() - 20);  // as a run that ended in an error mid-line leaves it
+  cut.resize(cut.size() - 20);  // as a run killed mid-line leaves it
   p.Write("cut.txt", cut);
   struct Case {
     std::string arguments;
@@ -120,18 +120,19 @@ TEST(Merge, RefusesOtherTestsAndMalformedFiles) {
   const Case cases[] = {
       {"merge -d 0 a.txt b.txt", 1,
        "Cannot merge runs of different tests: N = 21 in b.txt, N = 20 in a.txt\n"},
-      {"merge -d 0 a.txt a.txt c.txt", 1,
+      {"merge -d 0 a.txt c.txt", 1,
        "Cannot merge runs of different tests: model = \"Stepping-stone\" in c.txt, model = "
        "\"Infinite island model\" in a.txt\n"},
       {"merge -d 0 a.txt cut.txt", 1,
        "cut.txt, line 26: not a value line (WC=, RH= and Delta=WC-RH= with seven decimals "
        "each): \"" +
            cut.substr(cut.rfind('\n') + 1) +
-           "\"; a run that ended in an error leaves such a last line\n"},
+           "\"; a run that was killed leaves such a last line\n"},
       {"merge -d 0 a.txt three.txt", 1,
        "three.txt, line 1: not a result file: the first line should read \"Output file : values "
        "of Fst : Weir&Cockerham, Robertson&Hill, and Delta=WC-RH\"\n"},
-      {"merge -d 0 a.txt missing.txt", 2, "missing.txt: Fichier introuvable.\n"},
+      {"merge -d 0 a.txt missing.txt", 2,
+       "missing.txt: Fichier introuvable. (No such file or directory)\n"},
       {"merge -d abc a.txt", 2, "'abc' n'est pas une valeur en virgule flottante correcte.\n"},
   };
   for (const Case& c : cases) {

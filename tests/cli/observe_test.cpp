@@ -36,9 +36,9 @@ TEST(Observe, RefusesWithFileAndLine) {
   const Case cases[] = {
       {"t\nL1\nPop\na, 0101\nb 0101\n", 1,
        "bad.gen, line 5: no comma: expected 'identifier , genotypes' or a Pop line\n"},
-      {"t\nL1\nPop\na, 01\n", 1,
-       "bad.gen, line 4: haploid genotype '01': expected two alleles of 2 or 3 digits each (the "
-       "model is diploid)\n"},
+      {"t\nL1\nPop\na, 01\nb, 0101\n", 1,
+       "bad.gen, line 5: mixed ploidy at locus L1: '0101' is diploid where the locus's first "
+       "genotype is haploid\n"},
   };
   for (const Case& c : cases) {
     test::Program p;
@@ -49,7 +49,7 @@ TEST(Observe, RefusesWithFileAndLine) {
   }
   test::Program p;
   EXPECT_EQ(p.Run("observe missing.gen"), 2);
-  EXPECT_EQ(p.err, "missing.gen: Fichier introuvable.\n");
+  EXPECT_EQ(p.err, "missing.gen: Fichier introuvable. (No such file or directory)\n");
 }
 
 }  // namespace

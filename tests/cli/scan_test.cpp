@@ -156,7 +156,7 @@ TEST(Scan, RefusesBadParametersBeforeRunning) {
       {"scan example.gen --threads 0", 64, "--threads: '0' is not a whole number from 1 to 1024\n"},
       {"scan example.gen --plot p.gif", 64, "--plot: 'p.gif' must end in .png, .svg or .pdf\n"},
       {"scan example.gen --fdr 2", 64, "--fdr: '2' must be between 0 and 1\n"},
-      {"scan missing.gen", 2, "missing.gen: Fichier introuvable.\n"},
+      {"scan missing.gen", 2, "missing.gen: Fichier introuvable. (No such file or directory)\n"},
   };
   for (const Case& c : cases) {
     test::Program p;

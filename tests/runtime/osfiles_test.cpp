@@ -134,7 +134,9 @@ TEST_F(WholeFiles, ReplaceTheEarlierFileOnlyWhenAllIsWritten) {
     files.faults.push_back(c.fault);
     SetOsFiles(&files);
     EXPECT_EQ(WriteFileWhole("report.json", "{\"new\": true}\n"), c.code);
-    if (c.code != 0) EXPECT_EQ(LastSystemError(), c.fault.systemError);
+    if (c.code != 0) {
+      EXPECT_EQ(LastSystemError(), c.fault.systemError);
+    }
     SetOsFiles(nullptr);
     EXPECT_EQ(files.disk.size(), 1u) << "no temporary file left";
     EXPECT_EQ(files.disk["report.json"], c.code == 0 ? "{\"new\": true}\n" : "{\"earlier\": true}\n");
