@@ -84,6 +84,7 @@ TEST(CommandLine, ExitStatusesAndMessages) {
       {kSmall + "-m 1e500", 2, "Débordement en virgule flottante.\n"},
       {kSmall + "-o /dev/full", 2, "/dev/full: Erreur E/S 28. (No space left on device)\n"},
       {kSmallCounts + "-i freqini.txt", 1, "Sum of frequencies different than 1, or error in number of alleles\n"},
+      {kSmall + "-N 65536", 1, "Effective population size (N) must be between 1 and 65535\n"},
   };
   for (const Case& c : cases) {
     Program p;
