@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include <map>
 #include <set>
 #include <sstream>
@@ -97,6 +100,26 @@ TEST(Scan, KeptFilesRerunWithRunToTheSameBytes) {
   // Every simulated Delta of the planted locus lies below the observed one.
   EXPECT_EQ(lap.field.at("higher"), "0");
   EXPECT_EQ(lap.field.at("p_two_sided"), "0.009950");
+}
+
+TEST(Scan, KeepsItsFileNamesShortAndApartForLongLocusNames) {
+  // Two names of 300 bytes that differ only at their end: once they made one
+  // file, or a name the system refuses.
+  const std::string a(300, 'a'), b = std::string(299, 'a') + "b";
+  test::Program p;
+  p.Write("long.gen", "t\n" + a + "\n" + b + "\nPop\n"
+          "x1, 0101 0102\nx2, 0102 0203\nx3, 0303 0101\nPop\n"
+          "y1, 0202 0303\ny2, 0103 0102\ny3, 0203 0202\n");
+  ASSERT_EQ(p.Run("scan long.gen --seed 1 -I 20 -N 20 --results-dir kept"), 0) << p.err;
+  std::vector<std::string> kept;
+  for (const auto& entry : std::filesystem::directory_iterator(p.dir.File("kept")))
+    kept.push_back(entry.path().filename().string());
+  std::sort(kept.begin(), kept.end());
+  const std::string stem(40, 'a');
+  EXPECT_EQ(kept, (std::vector<std::string>{"locus001-" + stem + "-freq.txt",
+                                            "locus001-" + stem + "-fst.txt",
+                                            "locus002-" + stem + "-freq.txt",
+                                            "locus002-" + stem + "-fst.txt"}));
 }
 
 TEST(Scan, WritesTheInitialFrequenciesOfEachStart) {
