@@ -2,7 +2,6 @@
 // sub-commands. Without any display to open the window on, no arguments is
 // the command line's usage error rather than a crash of the toolkit.
 #include <cstdlib>
-#include <iostream>
 
 #include "cli/command_line.h"
 #include "runtime/floatmode.h"
@@ -23,5 +22,5 @@ bool DisplayAvailable() {
 int main(int argc, char** argv) {
   dw::EstablishFloatErrorMode();
   if (argc <= 1 && DisplayAvailable()) return dw::ui::RunWindowProgram(argc, argv);
-  return dw::cli::Main(argc, argv, std::cout, std::cerr);
+  return dw::cli::ProgramMain(argc, argv);
 }

@@ -1,18 +1,24 @@
 #include "cli/command_line.h"
 
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <sstream>
 
 #include "chart/chart.h"
 #include "chart/qt/export.h"
+#include "cli/interrupts.h"
 #include "cli/jobs.h"
 #include "cli/merge.h"
 #include "cli/observe.h"
+#include "cli/outputs.h"
 #include "cli/scan.h"
 #include "cli/testsummary.h"
 #include "engine/rundriver.h"
@@ -75,11 +81,14 @@ class KeptMessages : public MessageSink {
   std::string last;
 };
 
-// A progress bar on standard error, only when it is a terminal.
-class TerminalProgress : public RunProgress {
+// A progress bar on standard error, only when it is a terminal; a signal
+// stops the run at its next finished simulation.
+class TerminalProgress : public InterruptWatch {
  public:
-  explicit TerminalProgress(std::ostream& err) : err_(err) {}
+  TerminalProgress(std::ostream& err, bool shown) : err_(err), shown_bar_(shown) {}
   void SimulationFinished(uint32_t s, uint32_t I) override {
+    InterruptWatch::SimulationFinished(s, I);
+    if (!shown_bar_) return;
     const uint32_t percent = static_cast<uint32_t>(uint64_t{s} * 100 / I);
     if (percent == shown_ && s != I) return;
     shown_ = percent;
@@ -91,6 +100,7 @@ class TerminalProgress : public RunProgress {
 
  private:
   std::ostream& err_;
+  bool shown_bar_;
   uint32_t shown_ = 101;
 };
 
@@ -126,25 +136,6 @@ std::optional<uint32_t> ReadSeed(const std::string& text) {
   return static_cast<uint32_t>(value);
 }
 
-// Through a text file, so a file that cannot be written is reported like the
-// run's own files; "-" is standard output.
-void WriteTextFile(const std::string& name, const std::string& text, std::ostream& out) {
-  out.flush();
-  TextFile file;
-  Assign(file, name == "-" ? std::string() : name);
-  OpenWrite(file);
-  CheckIO();
-  try {
-    WriteText(file, text);
-    EndStatement(file);
-    CheckIO();
-    CloseFile(file);
-    CheckIO();
-  } catch (...) {
-    ReleaseFile(file);
-    throw;
-  }
-}
 
 void AddRunOptions(CLI::App& run, RunOptions& o) {
   run.add_option("-P,--populations", o.P, "Number of populations (P)")->capture_default_str()
@@ -197,7 +188,8 @@ void AddRunOptions(CLI::App& run, RunOptions& o) {
     option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
-// The results chart of the run, the size of the results tab's chart.
+// The results chart of the run, the size of the results tab's chart,
+// written whole; false, with the reason on `err`, when it cannot be drawn.
 bool WriteChart(const std::string& fileName, chart::ChartFileFormat format,
                 const RecordedHistogram& histogram, std::ostream& err) {
   chart::TChart results;
@@ -207,10 +199,37 @@ bool WriteChart(const std::string& fileName, chart::ChartFileFormat format,
   for (const std::string& line : histogram.title) results.Title.Text.Add(line);
   series.RemoveAllPoints();
   for (const auto& point : histogram.points) series.AppendPoint(point.y, point.label, point.color);
-  std::string error;
-  if (chart::ExportChart(results, fileName, format, 689, 449, error)) return true;
-  err << error << "\n";
-  return false;
+  const std::string bytes = chart::RenderChart(results, format, 689, 449);
+  if (bytes.empty()) {
+    err << "Cannot draw the chart for '" << fileName << "'\n";
+    return false;
+  }
+  WriteReportFile(fileName, bytes, err);
+  return true;
+}
+
+// A path as the run's summary records it: relative to the summary's folder
+// when it was given relative, so that merge finds it from the summary and
+// the two can be moved together. Absolute paths, and any path when the
+// summary goes to standard output, stay as given.
+std::string RelativeToSummary(const std::string& path, const std::optional<std::string>& json) {
+  namespace fs = std::filesystem;
+  if (!json || *json == "-" || path.empty() || fs::path(path).is_absolute()) return path;
+  std::error_code code;
+  const fs::path folder = fs::path(*json).parent_path();
+  const fs::path base = fs::absolute(folder.empty() ? fs::path(".") : folder, code);
+  const fs::path full = fs::absolute(path, code);
+  if (code) return path;
+  const fs::path relative = full.lexically_normal().lexically_relative(base.lexically_normal());
+  return relative.empty() ? path : relative.string();
+}
+
+// The files a run names, for the check that no file has two roles.
+std::vector<FileRole> RolesOf(const std::string& input, const std::string& output,
+                              const ReportOptions& report) {
+  std::vector<FileRole> roles{{"-i", input, true}, {"-o", output}};
+  AddReportRoles(report, roles);
+  return roles;
 }
 
 int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) {
@@ -244,6 +263,10 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   }
   std::optional<JobSlot> job;
   if (!ReadJobSlot(options.job, options.jobs, job, err)) return kExitUsage;
+  if (const auto problem = SameFileInTwoRoles(RolesOf(options.input, options.output, report))) {
+    err << *problem << "\n";
+    return kExitUsage;
+  }
   const uint32_t base = seed.value_or(0);
   if (job) {
     seed = JobStartState(base, *job);
@@ -258,20 +281,34 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   RecordedHistogram histogram;
   ClockSeed clock;
   FixedSeed fixed(seed.value_or(0));
-  TerminalProgress progress(err);
+  TerminalProgress progress(err, isatty(STDERR_FILENO) != 0);
   RecordingSeed recorded(seed ? static_cast<SeedSource&>(fixed) : clock);
-  RunServices services{messages, histogram, recorded, NumberMarks{'.', ','},
-                       isatty(STDERR_FILENO) ? &progress : nullptr, threads,
+  RunServices services{messages, histogram, recorded, NumberMarks{'.', ','}, &progress, threads,
                        options.skipUndefined};
   static EngineState state;  // the engine's tables live for the process
   Random rng;
   try {
-    if (RunNeutralityTest(form, services, state, rng) == RunOutcome::Refused) {
+    // A summary from an earlier run never sits beside a new, unfinished result file.
+    if (report.json) RemoveStaleReport(*report.json);
+    const RunOutcome outcome = RunNeutralityTest(form, services, state, rng);
+    if (outcome == RunOutcome::Refused) {
       err << messages.last << "\n";
       return kExitRefused;
     }
+    if (outcome == RunOutcome::Cancelled || InterruptSignal() != 0) {
+      err << InterruptedText() << ": " << progress.finished << " of " << state.params.I
+          << " simulations finished; "
+          << (outcome == RunOutcome::Cancelled
+                  ? options.output + " holds their lines and ends with a line end, the mark of "
+                                     "a run that did not finish"
+                  : "no report written")
+          << "\n";
+      return InterruptExitStatus();
+    }
     const auto json = [&] {
-      const RunRecord record{options.model, options.input,   options.output,
+      const RunRecord record{options.model,
+                             RelativeToSummary(options.input, report.json),
+                             RelativeToSummary(options.output, report.json),
                              !seed,         seed ? base : recorded.state, job,
                              recorded.state, rng.RandomSeed};
       return SummaryJson(RunTestSummary(state, histogram, record));
@@ -280,17 +317,38 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
       return status;
   } catch (const RuntimeError& e) {
     out.flush();
-    err << ErrorBoxText(e.Message()) << "\n";
+    err << CommandLineErrorText(e) << "\n";
     return kExitRuntimeError;
   }
   out.flush();
   return kExitDone;
 }
 
+// The sub-command's status, before standard output is checked.
+int Dispatch(int argc, char** argv, std::ostream& out, std::ostream& err);
+
+// Whether a descriptor is open; one that is not is taken by /dev/null, so
+// that no file the program opens lands on it and receives its output.
+bool OccupyIfClosed(int fd) {
+  if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) return false;
+  const int null = ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+  if (null >= 0 && null != fd) {
+    ::dup2(null, fd);
+    ::close(null);
+  }
+  return true;
+}
+
 }  // namespace
 
 void WriteOutputFile(const std::string& name, const std::string& text, std::ostream& out) {
-  WriteTextFile(name, text, out);
+  WriteReportFile(name, text, out);
+}
+
+void AddReportRoles(const ReportOptions& report, std::vector<FileRole>& roles) {
+  if (report.histogramTable) roles.push_back({"--histogram-table", *report.histogramTable});
+  if (report.chart) roles.push_back({"--chart", *report.chart});
+  if (report.json) roles.push_back({"--json", *report.json});
 }
 
 bool IsChartFileName(const std::string& name) {
@@ -316,8 +374,8 @@ int WriteReport(const ReportOptions& options, const std::string& summary,
                 std::ostream& out, std::ostream& err) {
   if (!options.JsonToOutput()) out << WithUnixLineEnds(summary) << "\n";
   if (options.histogramTable)
-    WriteTextFile(*options.histogramTable, HistogramTable(histogram), out);
-  if (options.json) WriteTextFile(*options.json, json(), out);
+    WriteReportFile(*options.histogramTable, HistogramTable(histogram), out);
+  if (options.json) WriteReportFile(*options.json, json(), out);
   out.flush();
   if (options.chart &&
       !WriteChart(*options.chart, *chart::ChartFormatFromFileName(*options.chart), histogram, err))
@@ -360,6 +418,22 @@ constexpr const char* kProgramPurpose =
     "the result files of many runs and read real data; each has --help.\n";
 
 int Main(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  return CheckStandardStreams(out, err, Dispatch(argc, argv, out, err));
+}
+
+int ProgramMain(int argc, char** argv) {
+  OccupyIfClosed(0);
+  const bool outClosed = OccupyIfClosed(1), errClosed = OccupyIfClosed(2);
+  InstallInterruptHandlers();
+  DescriptorBuffer outBuffer(1, outClosed), errBuffer(2, errClosed);
+  std::ostream out(&outBuffer), err(&errBuffer);
+  err.setf(std::ios::unitbuf);  // messages and the progress go out at once
+  return Main(argc, argv, out, err);
+}
+
+namespace {
+
+int Dispatch(int argc, char** argv, std::ostream& out, std::ostream& err) {
   const std::string title = ApplicationTitle(argc > 0 ? argv[0] : "driftwise");
   CLI::App app{title + ": a single-locus, multi-allelic test of neutrality\n\n" + kProgramPurpose,
                "driftwise"};
@@ -401,5 +475,7 @@ int Main(int argc, char** argv, std::ostream& out, std::ostream& err) {
   if (scan->parsed()) return ScanCommand(scanOptions, out, err);
   return kExitUsage;
 }
+
+}  // namespace
 
 }  // namespace dw::cli

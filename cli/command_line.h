@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/histogram.h"
 
@@ -21,8 +22,12 @@ inline constexpr int kExitRuntimeError = 2;  // conversion, file or floating-poi
 inline constexpr int kExitUsage = 64;
 
 // Parses the arguments and runs; returns the exit status. Summary on `out`,
-// messages on `err`.
+// messages on `err`; output that `out` lost makes the status 2.
 int Main(int argc, char** argv, std::ostream& out, std::ostream& err);
+
+// The program's command line on its standard streams: written through
+// buffers that keep the system's error, with the interrupt handlers set.
+int ProgramMain(int argc, char** argv);
 
 // The histogram as text: the title lines, then one "LABEL<TAB>COUNT" line per
 // class, "<TAB>*" after the count of the observed (red) class.
@@ -31,8 +36,8 @@ std::string HistogramTable(const RecordedHistogram& histogram);
 // The summary with its CR LF line breaks as "\n".
 std::string WithUnixLineEnds(const std::string& text);
 
-// Writes `text` to the file through a text file, "-" for standard output
-// (flushing `out` first); a file error raises EInOutError.
+// Writes `text` to the file whole (or leaves the earlier file as it was), "-"
+// for standard output; a file error raises EInOutError naming the file.
 void WriteOutputFile(const std::string& name, const std::string& text, std::ostream& out);
 
 // Whether the name ends in an extension the chart export writes.
@@ -45,10 +50,14 @@ struct ReportOptions {
   bool JsonToOutput() const { return json && *json == "-"; }
 };
 void AddReportOptions(CLI::App& command, ReportOptions& options);
+struct FileRole;
+// The report files, for the check that no file has two roles.
+void AddReportRoles(const ReportOptions& report, std::vector<FileRole>& roles);
 // The summary (unless the JSON takes standard output), the histogram table,
 // the JSON document (`json` is asked only when it is written), then the
-// chart. File errors raise EInOutError; a chart that cannot be written gives
-// the runtime-error status with its reason on `err`, otherwise done.
+// chart, each file written whole. File errors raise EInOutError; a chart
+// that cannot be drawn gives the runtime-error status with its reason on
+// `err`, otherwise done.
 int WriteReport(const ReportOptions& options, const std::string& summary,
                 const RecordedHistogram& histogram, const std::function<std::string()>& json,
                 std::ostream& out, std::ostream& err);

@@ -2,6 +2,8 @@
 // A small JSON writer: objects, arrays, strings (escaped), integers and reals
 // with "." and 17 significant digits, so every double reads back exactly.
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,5 +43,25 @@ class JsonWriter {
 
 // The text as a JSON string literal, quotes included.
 std::string JsonString(std::string_view text);
+
+// A parsed JSON value. Numbers keep their text, so whole numbers (seeds,
+// counts) read back exactly.
+struct JsonValue {
+  enum class Kind { Null, Bool, Number, String, Array, Object };
+  Kind kind = Kind::Null;
+  bool boolean = false;
+  std::string text;  // a string's value (UTF-8), a number's text
+  std::vector<JsonValue> items;
+  std::vector<std::pair<std::string, JsonValue>> members;
+
+  // The member of an object, nullptr when there is none.
+  const JsonValue* Member(std::string_view name) const;
+  // A whole number written without sign, fraction or exponent, when it fits.
+  std::optional<uint64_t> Unsigned() const;
+};
+
+// A whole document (RFC 8259, nested at most 64 deep); empty, with the
+// reason and its byte offset in `error`, when it is not one.
+std::optional<JsonValue> ParseJson(std::string_view text, std::string& error);
 
 }  // namespace dw::cli

@@ -1,20 +1,31 @@
 #include "cli/merge.h"
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <iostream>
+#include <map>
+#include <set>
 
 #include "cli/command_line.h"
+#include "cli/interrupts.h"
+#include "cli/json.h"
+#include "cli/outputs.h"
 #include "cli/resultfile.h"
 #include "cli/testsummary.h"
 #include "engine/histogram.h"
 #include "runtime/errors.h"
 #include "runtime/floatmode.h"
+#include "runtime/linereader.h"
 #include "runtime/messages.h"
 #include "runtime/numtext.h"
+#include "runtime/osfiles.h"
 
 namespace dw::cli {
 
 namespace {
+
+// A summary is read whole; none of ours comes near this.
+constexpr std::size_t kMaxSummaryBytes = 1 << 20;
 
 struct PooledResults {
   ResultHeader header;
@@ -22,31 +33,261 @@ struct PooledResults {
   std::vector<SourceFile> files;
 };
 
-// Reads every file into `pooled`; 0, or the exit status after the message.
-int ReadResults(const std::vector<std::string>& names, PooledResults& pooled, std::ostream& err) {
-  std::string bytes;
-  for (const std::string& name : names) {
-    if (const int code = ReadWholeFile(name, bytes)) {
-      err << name << ": " << ErrorBoxText(EInOutError(code).Message()) << "\n";
-      return kExitRuntimeError;
+// Job K of a job array of J from one base seed, as its summary says.
+struct JobEntry {
+  uint32_t seed = 0;
+  uint64_t jobs = 0, job = 0;
+  std::string summary;
+};
+
+// Why merging stops: the exit status and the message.
+struct Stop {
+  int status;
+  std::string message;
+};
+
+class Merger {
+ public:
+  explicit Merger(const ReportOptions& report) : report_(report) {}
+
+  std::optional<Stop> Read(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+      if (auto stop = ReadArgument(name)) return stop;
+      if (InterruptSignal() != 0) return Interrupted();
     }
-    ResultHeader header;
-    const std::size_t before = pooled.deltas.size();
-    if (const auto problem = ParseResultText(bytes, header, pooled.deltas)) {
-      err << name << ", line " << problem->line << ": " << problem->what << "\n";
-      return kExitRefused;
-    }
-    if (pooled.files.empty()) {
-      pooled.header = header;
-    } else if (const auto difference =
-                   HeaderDifference(pooled.header, pooled.files.front().name, header, name)) {
-      err << "Cannot merge runs of different tests: " << *difference << "\n";
-      return kExitRefused;
-    }
-    pooled.files.push_back(SourceFile{name, pooled.deltas.size() - before});
+    if (auto stop = CheckJobArrays()) return stop;
+    // The result files the summaries named are inputs too.
+    std::vector<FileRole> roles = inputs_;
+    AddReportRoles(report_, roles);
+    if (auto problem = SameFileInTwoRoles(roles)) return Stop{kExitUsage, *problem};
+    return std::nullopt;
   }
-  return 0;
-}
+
+  const PooledResults& Pooled() const { return pooled_; }
+
+ private:
+  const ReportOptions& report_;
+  PooledResults pooled_;
+  std::vector<JobEntry> jobs_;
+  std::vector<FileRole> inputs_;
+  std::map<std::string, std::string> seen_;  // file identity → how it was given
+
+  static Stop Interrupted() { return Stop{InterruptExitStatus(), InterruptedText() + ": nothing written"}; }
+
+  static Stop ReadFailure(const std::string& name, const LineReader& reader, int code) {
+    return Stop{kExitRuntimeError,
+                CommandLineErrorText(EInOutError(code, code == reader.Code() ? reader.SystemError()
+                                                                             : LastSystemError(),
+                                                 name))};
+  }
+
+  // The same file given twice, whichever way.
+  std::optional<Stop> Note(const std::string& name, const std::string& given) {
+    const auto identity = FileIdentity(name);
+    if (!identity) return std::nullopt;
+    const auto [at, added] = seen_.emplace(*identity, given);
+    if (added) return std::nullopt;
+    return Stop{kExitRefused, "the same file is given twice: " + at->second + " and " + given};
+  }
+
+  std::optional<Stop> ReadArgument(const std::string& name) {
+    if (auto stop = Note(name, "'" + name + "'")) return stop;
+    inputs_.push_back({"RESULT", name, true});
+    LineReader reader(LineReader::Ends::LineFeed, kMaxSummaryBytes);
+    if (const int code = reader.Open(name)) return ReadFailure(name, reader, code);
+    std::string line;
+    bool ended = false;
+    switch (reader.Next(line, ended)) {
+      case LineReader::Result::Failed: return ReadFailure(name, reader, reader.Code());
+      case LineReader::Result::TooLong:
+        return Stop{kExitRefused, name + ", line 1: longer than " + std::to_string(kMaxSummaryBytes) +
+                                      " bytes: neither a result file nor a summary"};
+      default: break;
+    }
+    const std::size_t brace = line.find_first_not_of(" \t");
+    if (brace != std::string::npos && line[brace] == '{')
+      return ReadSummary(name, reader, line);
+    return ReadResults(name, reader, line, ended, std::nullopt);
+  }
+
+  // A result file whose first line has been read; `expected`: the count
+  // its summary reports.
+  std::optional<Stop> ReadResults(const std::string& name, LineReader& reader, std::string line,
+                                  bool ended, std::optional<uint64_t> expected) {
+    ResultHeader header;
+    const std::size_t before = pooled_.deltas.size();
+    ResultReader results(header, pooled_.deltas);
+    const auto refused = [&](std::size_t number, const std::string& what) {
+      return Stop{kExitRefused, name + ", line " + std::to_string(number) + ": " + what};
+    };
+    bool any = !line.empty() || ended;
+    for (;;) {
+      if (any) {
+        if (line.size() > kMaxResultLine)
+          return refused(reader.LineNumber(), "longer than " + std::to_string(kMaxResultLine) +
+                                                  " bytes: not a line of a result file");
+        if (auto problem = results.Line(line, ended)) return refused(problem->line, problem->what);
+      }
+      if (InterruptSignal() != 0) return Interrupted();
+      const LineReader::Result next = reader.Next(line, ended);
+      if (next == LineReader::Result::End) break;
+      if (next == LineReader::Result::Failed) return ReadFailure(name, reader, reader.Code());
+      if (next == LineReader::Result::TooLong)
+        return refused(reader.LineNumber(), "longer than " + std::to_string(kMaxResultLine) +
+                                                " bytes: not a line of a result file");
+      any = true;
+    }
+    if (auto problem = results.Finish()) return refused(problem->line, problem->what);
+    const uint64_t count = pooled_.deltas.size() - before;
+    if (expected && *expected != count)
+      return Stop{kExitRefused, name + " holds " + std::to_string(count) +
+                                    " simulations, its summary says " + std::to_string(*expected) +
+                                    (count < *expected ? " (its run was cut short)" : "")};
+    if (pooled_.files.empty()) {
+      pooled_.header = header;
+    } else if (const auto difference =
+                   HeaderDifference(pooled_.header, pooled_.files.front().name, header, name)) {
+      return Stop{kExitRefused, "Cannot merge runs of different tests: " + *difference};
+    }
+    pooled_.files.push_back(SourceFile{name, count});
+    return std::nullopt;
+  }
+
+  std::optional<Stop> ReadSummary(const std::string& name, LineReader& reader, std::string text) {
+    std::string line;
+    bool ended = false;
+    text += '\n';
+    for (;;) {
+      const LineReader::Result next = reader.Next(line, ended);
+      if (next == LineReader::Result::End) break;
+      if (next == LineReader::Result::Failed) return ReadFailure(name, reader, reader.Code());
+      if (next == LineReader::Result::TooLong || text.size() + line.size() > kMaxSummaryBytes)
+        return Stop{kExitRefused, name + ": larger than " + std::to_string(kMaxSummaryBytes) +
+                                      " bytes: not a summary of driftwise run"};
+      text += line + '\n';
+    }
+    std::string error;
+    const auto document = ParseJson(text, error);
+    if (!document) return Stop{kExitRefused, name + ": not a JSON summary (" + error + ")"};
+    return UseSummary(name, *document);
+  }
+
+  static std::optional<Stop> Field(const std::string& name, const char* field, const char* what) {
+    return Stop{kExitRefused,
+                name + ": its \"" + field + "\" is missing or not " + what};
+  }
+
+  std::optional<Stop> UseSummary(const std::string& name, const JsonValue& summary) {
+    const JsonValue* format = summary.Member("format");
+    const JsonValue* command = summary.Member("command");
+    if (format == nullptr || format->text != "driftwise-summary" || command == nullptr ||
+        command->kind != JsonValue::Kind::String)
+      return Stop{kExitRefused, name + ": not a summary written by driftwise (its \"format\" "
+                                       "should be \"driftwise-summary\")"};
+    if (command->text != "run")
+      return Stop{kExitRefused, name + ": the summary of a " + command->text +
+                                    ", not of a run: give the runs' own summaries"};
+    const JsonValue* output = summary.Member("output");
+    if (output == nullptr || output->kind != JsonValue::Kind::String || output->text.empty())
+      return Field(name, "output", "a file name");
+    const JsonValue* simulations = summary.Member("simulations");
+    if (simulations == nullptr || !simulations->Unsigned())
+      return Field(name, "simulations", "a whole number");
+    std::optional<JobEntry> job;
+    if (auto stop = ReadJob(name, summary, job)) return stop;
+    // The result file is named relative to the summary's folder.
+    std::filesystem::path result(output->text);
+    if (result.is_relative()) result = std::filesystem::path(name).parent_path() / result;
+    const std::string resultName = result.lexically_normal().string();
+    if (auto stop = Note(resultName, "'" + resultName + "' (the result file of " + name + ")"))
+      return stop;
+    inputs_.push_back({"the result file of " + name, resultName, true});
+    LineReader reader(LineReader::Ends::LineFeed, kMaxResultLine);
+    if (const int code = reader.Open(resultName)) return ReadFailure(resultName, reader, code);
+    std::string line;
+    bool ended = false;
+    const LineReader::Result first = reader.Next(line, ended);
+    if (first == LineReader::Result::Failed) return ReadFailure(resultName, reader, reader.Code());
+    if (first == LineReader::Result::TooLong)
+      return Stop{kExitRefused, resultName + ", line 1: longer than " +
+                                    std::to_string(kMaxResultLine) +
+                                    " bytes: not a line of a result file"};
+    if (auto stop = ReadResults(resultName, reader, line, ended, *simulations->Unsigned()))
+      return stop;
+    if (auto stop = MatchParameters(name, summary, resultName)) return stop;
+    if (job) jobs_.push_back(*job);
+    return std::nullopt;
+  }
+
+  std::optional<Stop> ReadJob(const std::string& name, const JsonValue& summary,
+                              std::optional<JobEntry>& job) {
+    const JsonValue* generator = summary.Member("generator");
+    if (generator == nullptr || generator->kind != JsonValue::Kind::Object)
+      return Field(name, "generator", "an object");
+    const JsonValue* k = generator->Member("job");
+    const JsonValue* J = generator->Member("jobs");
+    if (k == nullptr || k->kind == JsonValue::Kind::Null) return std::nullopt;
+    const JsonValue* seed = generator->Member("seed");
+    if (!k->Unsigned() || J == nullptr || !J->Unsigned() || *J->Unsigned() == 0 ||
+        *k->Unsigned() >= *J->Unsigned() || seed == nullptr || !seed->Unsigned() ||
+        *seed->Unsigned() > 0xFFFFFFFFull)
+      return Field(name, "generator", "a job of a job array (job, jobs and seed)");
+    job = JobEntry{static_cast<uint32_t>(*seed->Unsigned()), *J->Unsigned(), *k->Unsigned(), name};
+    return std::nullopt;
+  }
+
+  // The run the summary describes is the one its result file's header states.
+  std::optional<Stop> MatchParameters(const std::string& name, const JsonValue& summary,
+                                      const std::string& resultName) const {
+    const JsonValue* parameters = summary.Member("parameters");
+    if (parameters == nullptr) return Field(name, "parameters", "an object");
+    const ResultHeader& header = pooled_.header;  // the file just read agrees with it
+    const std::pair<const char*, uint32_t> counts[] = {{"populations", header.P}, {"size", header.N},
+                                                       {"sample", header.n}, {"generations", header.T},
+                                                       {"alleles", header.A}};
+    for (const auto& [field, value] : counts) {
+      const JsonValue* v = parameters->Member(field);
+      if (v == nullptr || !v->Unsigned()) return Field(name, field, "a whole number");
+      if (*v->Unsigned() != value)
+        return Stop{kExitRefused, name + " says " + field + " = " + v->text + ", its result file " +
+                                      resultName + " was written with " + std::to_string(value)};
+    }
+    const JsonValue* model = parameters->Member("model");
+    if (model == nullptr || model->text != ModelWord(header.model))
+      return Stop{kExitRefused, name + ": its model is not the one of its result file " + resultName};
+    return std::nullopt;
+  }
+
+  // Every job 0 … J − 1 of each array (one base seed and J) exactly once.
+  std::optional<Stop> CheckJobArrays() const {
+    std::map<std::pair<uint32_t, uint64_t>, std::map<uint64_t, std::string>> arrays;
+    for (const JobEntry& entry : jobs_) {
+      auto& array = arrays[{entry.seed, entry.jobs}];
+      const auto [at, added] = array.emplace(entry.job, entry.summary);
+      if (!added)
+        return Stop{kExitRefused, "job " + std::to_string(entry.job) + " of " +
+                                      std::to_string(entry.jobs) + " is given twice (" +
+                                      at->second + " and " + entry.summary + ")"};
+    }
+    std::string missing;
+    for (const auto& [key, array] : arrays) {
+      const std::string seed =
+          arrays.size() > 1 ? " (base seed " + std::to_string(key.first) + ")" : "";
+      uint64_t listed = 0, absent = key.second - array.size();
+      for (uint64_t k = 0; k < key.second && listed < absent && listed < 10; ++k) {
+        if (array.count(k) != 0) continue;
+        missing += (missing.empty() ? "" : "\n") + std::string("job ") + std::to_string(k) +
+                   " of " + std::to_string(key.second) + seed + " is missing (no summary)";
+        ++listed;
+      }
+      if (absent > listed)
+        missing += "\n… and " + std::to_string(absent - listed) + " more jobs of " +
+                   std::to_string(key.second) + seed + " are missing";
+    }
+    if (!missing.empty()) return Stop{kExitRefused, missing};
+    return std::nullopt;
+  }
+};
 
 // The tallies a run keeps, over the pooled values: the extremes start at the
 // observed Delta, and every comparison is strict.
@@ -89,9 +330,13 @@ bool IsStandardOutput(const std::optional<std::string>& name) { return name && *
 }  // namespace
 
 void AddMergeOptions(CLI::App& merge, MergeOptions& o) {
-  merge.add_option("results", o.results, "Result files written by 'driftwise run' or the window")
+  merge
+      .add_option("results", o.results,
+                  "Result files written by 'driftwise run' or the window, or the JSON summaries "
+                  "of runs (--json), whose result files are checked to be whole and, for a job "
+                  "array, every job to be there once")
       ->required()
-      ->type_name("RESULT");
+      ->type_name("RESULT|SUMMARY");
   merge.add_option("-d,--observed-delta", o.observedDelta, "Observed Delta = WC - RH")
       ->required()
       ->type_name("REAL");
@@ -111,11 +356,24 @@ int MergeCommand(const MergeOptions& options, std::ostream& out, std::ostream& e
     err << "--chart: '" << *report.chart << "' must end in .png, .svg or .pdf\n";
     return kExitUsage;
   }
+  // Before anything is read; the result files that summaries name are
+  // checked once they are known, before anything is written.
+  std::vector<FileRole> roles;
+  for (const std::string& name : options.results) roles.push_back({"RESULT", name, true});
+  AddReportRoles(report, roles);
+  if (const auto problem = SameFileInTwoRoles(roles)) {
+    err << *problem << "\n";
+    return kExitUsage;
+  }
   const NumberMarks marks{'.', ','};
   try {
     const double observed = StoreF64(ParseReal(options.observedDelta, marks));
-    PooledResults pooled;
-    if (const int status = ReadResults(options.results, pooled, err)) return status;
+    Merger merger(report);
+    if (const auto stop = merger.Read(options.results)) {
+      err << stop->message << "\n";
+      return stop->status;
+    }
+    const PooledResults& pooled = merger.Pooled();
     const PooledHistogramInput in = PooledTallies(pooled, observed);
     std::array<uint64_t, 10> counts{};
     RecordedHistogram histogram;
@@ -125,7 +383,7 @@ int MergeCommand(const MergeOptions& options, std::ostream& out, std::ostream& e
     if (const int status = WriteReport(report, summary, histogram, json, out, err)) return status;
   } catch (const RuntimeError& e) {
     out.flush();
-    err << ErrorBoxText(e.Message()) << "\n";
+    err << CommandLineErrorText(e) << "\n";
     return kExitRuntimeError;
   }
   out.flush();

@@ -1,7 +1,6 @@
 #include "cli/plot.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QImage>
 #include <QPageSize>
 #include <QPainter>
@@ -14,7 +13,11 @@
 
 #include "chart/qt/export.h"
 #include "chart/qt/qpainter_canvas.h"
+#include "runtime/errors.h"
+#include "runtime/messages.h"
 #include "runtime/numtext.h"
+#include "runtime/osfiles.h"
+#include "runtime/wholefile.h"
 
 namespace dw::cli {
 
@@ -200,10 +203,14 @@ bool WriteScanPlot(const std::string& fileName, const ScanPlot& plot, std::strin
   chart::EnsureGuiApplication();
   const int width = std::max(720, 110 + 28 * static_cast<int>(plot.loci.size()));
   const QByteArray bytes = Render(plot, *format, width, 480);
-  QFile file(QString::fromStdString(fileName));
-  if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-      file.write(bytes) != bytes.size() || !file.flush()) {
-    error = "Cannot write the plot to '" + fileName + "': " + file.errorString().toStdString();
+  if (bytes.isEmpty()) {
+    error = "Cannot draw the plot for '" + fileName + "'";
+    return false;
+  }
+  // Whole or not at all: an earlier plot stays until the new one is on disk.
+  if (const int code = WriteFileWhole(fileName, std::string_view(bytes.constData(),
+                                                                 static_cast<std::size_t>(bytes.size())))) {
+    error = CommandLineErrorText(EInOutError(code, LastSystemError(), fileName));
     return false;
   }
   return true;

@@ -2,7 +2,6 @@
 
 #include <charconv>
 
-#include "runtime/osfiles.h"
 
 namespace dw::cli {
 
@@ -140,7 +139,7 @@ std::string Quoted(std::string_view line) {
 std::string ValueLineProblem(std::string_view line, bool last) {
   std::string what =
       "not a value line (WC=, RH= and Delta=WC-RH= with seven decimals each): " + Quoted(line);
-  if (last) what += "; a run that ended in an error leaves such a last line";
+  if (last) what += "; a run that was killed leaves such a last line";
   return what;
 }
 
@@ -154,33 +153,49 @@ bool ParseValueLine(std::string_view line, double& wc, double& rh, double& delta
          at == line.size();
 }
 
+std::optional<ResultProblem> ResultReader::Line(std::string_view line, bool ended) {
+  const std::size_t k = ++lines_;
+  lastEnded_ = ended;
+  if (k <= 5) {
+    if (auto what = ParseHeaderLine(k, line, header_)) return ResultProblem{k, *what};
+    if (!ended) return ResultProblem{k, "the file ends within the five header lines"};
+    return std::nullopt;
+  }
+  if (k == 6) {
+    if (!line.empty()) return ResultProblem{6, "an empty line should follow the header"};
+    return std::nullopt;
+  }
+  double wc, rh, delta;
+  if (!ParseValueLine(line, wc, rh, delta)) return ResultProblem{k, ValueLineProblem(line, !ended)};
+  deltas_.push_back(delta);
+  return std::nullopt;
+}
+
+std::optional<ResultProblem> ResultReader::Finish() const {
+  if (lines_ < 5) {
+    // The first header line that is missing.
+    ResultHeader ignored;
+    return ResultProblem{lines_ + 1, *ParseHeaderLine(lines_ + 1, "", ignored)};
+  }
+  if (lines_ == 5) return ResultProblem{6, "no simulation values after the header (the run wrote none)"};
+  if (lastEnded_)
+    return ResultProblem{lines_ + 1,
+                         "the file ends with a line end after its last whole line: the run that "
+                         "wrote it did not finish (it ended in an error, or was cancelled or "
+                         "interrupted)"};
+  return std::nullopt;
+}
+
 std::optional<ResultProblem> ParseResultText(std::string_view text, ResultHeader& header,
                                              std::vector<double>& deltas) {
+  ResultReader reader(header, deltas);
   LineCursor cursor{text};
-  bool ended = false;
-  for (std::size_t k = 1; k <= 5; ++k) {
+  while (!cursor.AtEnd() && cursor.position < text.size()) {
+    bool ended = false;
     const std::string_view line = cursor.Next(ended);
-    if (auto what = ParseHeaderLine(k, line, header)) return ResultProblem{k, *what};
-    if (!ended) return ResultProblem{k, "the file ends within the five header lines"};
+    if (auto problem = reader.Line(line, ended)) return problem;
   }
-  if (cursor.AtEnd() || cursor.position == text.size())
-    return ResultProblem{6, "no simulation values after the header (the run wrote none)"};
-  const std::string_view empty = cursor.Next(ended);
-  if (!empty.empty()) return ResultProblem{6, "an empty line should follow the header"};
-  if (!ended || cursor.position == text.size())
-    return ResultProblem{7, "no simulation values after the header (the run wrote none)"};
-  while (!cursor.AtEnd()) {
-    const std::string_view line = cursor.Next(ended);
-    double wc, rh, delta;
-    if (!ParseValueLine(line, wc, rh, delta))
-      return ResultProblem{cursor.number, ValueLineProblem(line, !ended)};
-    deltas.push_back(delta);
-    if (ended && cursor.position == text.size())
-      return ResultProblem{cursor.number + 1,
-                           "empty last line: a run never ends its last value line (a run "
-                           "that ended in an error can leave one)"};
-  }
-  return std::nullopt;
+  return reader.Finish();
 }
 
 std::optional<std::string> HeaderDifference(const ResultHeader& a, const std::string& aName,
@@ -202,23 +217,6 @@ std::optional<std::string> HeaderDifference(const ResultHeader& a, const std::st
     if (a.*f.value != b.*f.value)
       return differ(f.name, std::to_string(a.*f.value), std::to_string(b.*f.value));
   return std::nullopt;
-}
-
-int ReadWholeFile(const std::string& name, std::string& bytes) {
-  OsFiles& os = CurrentOsFiles();
-  int handle = -1;
-  if (const int code = os.OpenForReading(name, handle)) return code;
-  bytes.clear();
-  unsigned char block[1 << 16];
-  int code = 0;
-  for (;;) {
-    std::size_t got = 0;
-    code = os.Read(handle, block, sizeof block, got);
-    if (code != 0 || got == 0) break;
-    bytes.append(reinterpret_cast<const char*>(block), got);
-  }
-  const int closed = os.Close(handle);
-  return code != 0 ? code : closed;
 }
 
 }  // namespace dw::cli

@@ -25,10 +25,34 @@ struct ResultProblem {
   std::string what;
 };
 
+// Reads a result file one line at a time, so a file that is not one is
+// refused at its first wrong line: the header into `header`, each value
+// line's Delta appended to `deltas` in file order. A file that ends with a
+// line end is what a run that did not finish leaves, and is refused.
+class ResultReader {
+ public:
+  ResultReader(ResultHeader& header, std::vector<double>& deltas)
+      : header_(header), deltas_(deltas) {}
+  // The next line without its line end; `ended`: a line end closed it.
+  std::optional<ResultProblem> Line(std::string_view line, bool ended);
+  // After the last line.
+  std::optional<ResultProblem> Finish() const;
+
+ private:
+  ResultHeader& header_;
+  std::vector<double>& deltas_;
+  std::size_t lines_ = 0;
+  bool lastEnded_ = false;
+};
+
 // Parses a whole result file; appends each line's Delta to `deltas` in file
 // order. On a problem `deltas` holds the values of the lines before it.
 std::optional<ResultProblem> ParseResultText(std::string_view text, ResultHeader& header,
                                              std::vector<double>& deltas);
+
+// The longest line a result file has a use for; a longer one is no result
+// file's (the header's lines and a value line are well within it).
+inline constexpr std::size_t kMaxResultLine = 4096;
 
 // The values of one line "WC=%11.7f RH=%11.7f Delta=WC-RH=%11.7f"; false when
 // the line is not one.
@@ -39,8 +63,5 @@ bool ParseValueLine(std::string_view line, double& wc, double& rh, double& delta
 std::optional<std::string> HeaderDifference(const ResultHeader& a, const std::string& aName,
                                             const ResultHeader& b, const std::string& bName);
 
-// The whole file's bytes; 0, or the I/O code of the failure (2 for a missing
-// file), for EInOutError.
-int ReadWholeFile(const std::string& name, std::string& bytes);
 
 }  // namespace dw::cli

@@ -18,7 +18,9 @@
 
 #include "chart/qt/export.h"
 #include "cli/command_line.h"
+#include "cli/interrupts.h"
 #include "cli/observe.h"
+#include "cli/outputs.h"
 #include "cli/plot.h"
 #include "cli/scanreport.h"
 #include "data/observed.h"
@@ -171,8 +173,11 @@ std::string FrequencyFileText(const data::LocusCounts& counts, bool observedStar
 }
 
 std::string FileStem(const ScannedLocus& job) {
+  // The number keeps the names apart; the name part only helps the eye, so a
+  // long locus name is shortened rather than make a name the system refuses.
+  constexpr std::size_t kNamePart = 40;
   std::string safe;
-  for (char c : job.name)
+  for (char c : job.name.substr(0, kNamePart))
     safe += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.') ? c : '_';
   char number[16];
   std::snprintf(number, sizeof number, "locus%03zu-", job.index + 1);
@@ -207,7 +212,8 @@ LocusFailure RunLocus(const ScanSettings& s, const NullRun& null, const ScannedL
     KeptMessage message;
     RecordedHistogram histogram;
     FixedSeed fixed(seed);
-    RunServices services{message, histogram, fixed, kMarks, nullptr};
+    InterruptWatch interrupts;  // a signal stops the locus at its next simulation
+    RunServices services{message, histogram, fixed, kMarks, &interrupts};
     services.threads = 1;  // the scan spreads its loci over the cores itself
     // A simulated sample fixed for one allele is left out, not fatal: the
     // test is conditional on a polymorphic sample, as the observed one is.
@@ -217,7 +223,7 @@ LocusFailure RunLocus(const ScanSettings& s, const NullRun& null, const ScannedL
       return {message.last, kExitRefused};
   } catch (const RuntimeError& e) {
     SetPendingIOResult(0);
-    return {ErrorBoxText(e.Message()), kExitRuntimeError};
+    return {CommandLineErrorText(e), kExitRuntimeError};
   } catch (const std::exception& e) {  // out of memory: this locus fails, the others go on
     return {e.what(), kExitRuntimeError};
   }
@@ -283,7 +289,7 @@ void ForEachTested(const ScanSettings& s, std::vector<ScannedLocus>& jobs, ScanP
     // The x87 control word belongs to the thread.
     EstablishFloatErrorMode();
     std::unique_ptr<EngineState> state;
-    for (std::size_t k = next++; k < tested.size(); k = next++) {
+    for (std::size_t k = next++; k < tested.size() && InterruptSignal() == 0; k = next++) {
       try {
         if (!state) state = std::make_unique<EngineState>();
         work(k, *tested[k], *state);
@@ -557,6 +563,14 @@ void AddScanOptions(CLI::App& scan, ScanOptions& o) {
 int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err) {
   ScanSettings settings;
   if (const int status = ReadSettings(options, settings, err)) return status;
+  std::vector<FileRole> roles{{"FILE", options.file, true}};
+  if (options.tsv) roles.push_back({"--tsv", *options.tsv});
+  if (options.plot) roles.push_back({"--plot", *options.plot});
+  if (options.json) roles.push_back({"--json", *options.json});
+  if (const auto problem = SameFileInTwoRoles(roles)) {
+    err << *problem << "\n";
+    return kExitUsage;
+  }
   data::GenepopData data;
   if (const int status = LoadGenepop(options.file, data, err)) return status;
   std::vector<ScannedLocus> jobs;
@@ -575,15 +589,25 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   summary.null.perPass = kCalibrationSimulations;
   if (settings.calibrate && TestedCount(jobs) > 0) {
     auto fit = CalibrateNull(settings, jobs, err);
+    // An interrupted fit is reported as the interrupt, not as a refusal.
     if (const std::string* problem = std::get_if<std::string>(&fit)) {
-      removeDirectory();
-      err << *problem << "\n";
-      return kExitRefused;
+      if (InterruptSignal() == 0) {
+        removeDirectory();
+        err << *problem << "\n";
+        return kExitRefused;
+      }
+    } else {
+      summary.null.fit = std::get<Calibration>(std::move(fit));
     }
-    summary.null.fit = std::get<Calibration>(std::move(fit));
   }
-  RunAll(settings, jobs, err);
+  if (InterruptSignal() == 0) RunAll(settings, jobs, err);
   removeDirectory();
+  if (InterruptSignal() != 0) {
+    err << InterruptedText() << ": no table written"
+        << (options.resultsDir ? "; the loci's files so far are in " + *options.resultsDir : "")
+        << "\n";
+    return InterruptExitStatus();
+  }
   int status = kExitDone;
   for (const ScannedLocus& job : jobs)
     if (Tested(job) && !job.ran) {
@@ -609,7 +633,7 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
       out << table;
     if (options.json) WriteOutputFile(*options.json, ScanJson(summary), out);
   } catch (const RuntimeError& e) {
-    err << ErrorBoxText(e.Message()) << "\n";
+    err << CommandLineErrorText(e) << "\n";
     return kExitRuntimeError;
   }
   out.flush();

@@ -1,24 +1,11 @@
 #include "data/genepop.h"
 
 #include <cctype>
+#include <cstdio>
 
 namespace dw::data {
 
 namespace {
-
-// The text's lines without their ends; a final line end does not open a line.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.push_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v'; }
 
@@ -28,11 +15,22 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-bool IsPopLine(std::string_view line) {
-  const std::string_view t = Trim(line);
-  return t.size() == 3 && std::tolower(static_cast<unsigned char>(t[0])) == 'p' &&
+bool StartsWithPop(std::string_view t) {
+  return t.size() >= 3 && std::tolower(static_cast<unsigned char>(t[0])) == 'p' &&
          std::tolower(static_cast<unsigned char>(t[1])) == 'o' &&
          std::tolower(static_cast<unsigned char>(t[2])) == 'p';
+}
+
+bool IsPopLine(std::string_view line) {
+  const std::string_view t = Trim(line);
+  return t.size() == 3 && StartsWithPop(t);
+}
+
+// "Pop sample1": meant as a Pop line, and otherwise read as a locus name.
+bool LooksLikeANamedPopLine(std::string_view line) {
+  const std::string_view t = Trim(line);
+  return t.size() > 3 && StartsWithPop(t) && IsBlank(t[3]) &&
+         line.find(',') == std::string_view::npos;
 }
 
 struct Token {
@@ -40,13 +38,17 @@ struct Token {
   uint32_t line;
 };
 
-void AppendTokens(std::string_view s, uint32_t line, std::vector<Token>& tokens) {
+void AppendTokens(std::string_view s, uint32_t line, std::vector<std::string>& texts,
+                  std::vector<uint32_t>& lines) {
   std::size_t i = 0;
   while (i < s.size()) {
     while (i < s.size() && IsBlank(s[i])) ++i;
     const std::size_t start = i;
     while (i < s.size() && !IsBlank(s[i])) ++i;
-    if (i > start) tokens.push_back(Token{s.substr(start, i - start), line});
+    if (i > start) {
+      texts.emplace_back(s.substr(start, i - start));
+      lines.push_back(line);
+    }
   }
 }
 
@@ -61,140 +63,233 @@ std::optional<GenepopError> Fail(uint32_t line, std::string message) {
   return GenepopError{line, std::move(message)};
 }
 
-// One genotype token at locus `locus`; fixes the locus's coding on its first token.
+const char* PloidyWord(uint8_t ploidy) { return ploidy == 1 ? "haploid" : "diploid"; }
+
+// One genotype token at locus `locus`; fixes the locus's coding and ploidy
+// on its first typed token.
 std::optional<GenepopError> ParseGenotype(const Token& token, std::size_t locus, GenepopData& data,
                                           Genotype& genotype) {
   for (char c : token.text)
     if (c < '0' || c > '9')
       return Fail(token.line, Quoted(token.text) +
                                   " is not a genotype: expected 4 or 6 digits (two alleles of 2 "
-                                  "or 3 digits)");
+                                  "or 3 digits), or 2 or 3 at a haploid locus");
   const std::size_t length = token.text.size();
-  if (length == 2 || length == 3)
-    return Fail(token.line, "haploid genotype " + Quoted(token.text) +
-                                ": expected two alleles of 2 or 3 digits each (the model is "
-                                "diploid)");
-  if (length % 2 == 1)
+  if (length != 2 && length != 3 && length % 2 == 1)
     return Fail(token.line, "genotype of odd length: " + Quoted(token.text) + " has " +
                                 std::to_string(length) + " digits, expected 4 or 6");
-  if (length != 4 && length != 6)
+  if (length > 6)
     return Fail(token.line,
                 Quoted(token.text) + " has " + std::to_string(length) + " digits, expected 4 or 6");
-  const auto digits = static_cast<uint8_t>(length / 2);
-  if (data.digits[locus] == 0) data.digits[locus] = digits;
+  // Zeros alone are a missing genotype in any coding; they fix nothing.
+  genotype = Genotype{};
+  if (token.text.find_first_not_of('0') == std::string_view::npos) return std::nullopt;
+  const uint8_t ploidy = length <= 3 ? 1 : 2;
+  const auto digits = static_cast<uint8_t>(length / ploidy);
+  if (data.ploidy[locus] == 0) {
+    data.ploidy[locus] = ploidy;
+    data.digits[locus] = digits;
+  }
+  if (data.ploidy[locus] != ploidy)
+    return Fail(token.line, "mixed ploidy at locus " + data.loci[locus] + ": " +
+                                Quoted(token.text) + " is " + PloidyWord(ploidy) +
+                                " where the locus's first genotype is " +
+                                PloidyWord(data.ploidy[locus]));
   if (data.digits[locus] != digits)
     return Fail(token.line, "mixed coding at locus " + data.loci[locus] + ": " +
                                 Quoted(token.text) + " has " + std::to_string(length) +
                                 " digits where the locus's first genotype has " +
-                                std::to_string(2 * data.digits[locus]));
+                                std::to_string(ploidy * data.digits[locus]));
   uint16_t alleles[2] = {0, 0};
   for (std::size_t i = 0; i < length; ++i)
     alleles[i / digits] = static_cast<uint16_t>(alleles[i / digits] * 10 + (token.text[i] - '0'));
-  genotype = Genotype{alleles[0], alleles[1]};
+  genotype = ploidy == 1 ? Genotype{alleles[0], alleles[0]} : Genotype{alleles[0], alleles[1]};
   // One missing allele leaves the genotype unknown.
   if (!genotype.Typed()) genotype = Genotype{};
   return std::nullopt;
 }
 
-class Parser {
- public:
-  Parser(std::string_view text, GenepopData& data) : lines_(SplitLines(text)), data_(data) {
-    last_ = static_cast<uint32_t>(lines_.size());
-    while (last_ > 1 && Trim(lines_[last_ - 1]).empty()) --last_;
+}  // namespace
+
+struct GenepopReader::State {
+  enum class Part { Title, Names, Samples };
+  GenepopData& data;
+  Part part = Part::Title;
+  uint32_t number = 0;      // of the line last given
+  uint32_t lastFilled = 0;  // the last line that was not blank
+  uint32_t blank = 0;       // the first of the blank lines just read (0: none)
+  std::optional<GenepopError> error;
+  // The individual whose genotypes may go on over the next lines.
+  bool pending = false;
+  Individual individual;
+  std::vector<std::string> tokens;
+  std::vector<uint32_t> tokenLines;
+
+  explicit State(GenepopData& d) : data(d) { data = GenepopData{}; }
+
+  std::optional<GenepopError> Title(std::string_view line) {
+    // A UTF-16 file reads as bytes with a zero beside every ASCII letter.
+    const bool utf16 = line.substr(0, 2) == "\xFF\xFE" || line.substr(0, 2) == "\xFE\xFF" ||
+                       line.find('\0') != std::string_view::npos;
+    if (utf16)
+      return Fail(1,
+                  "the file is in UTF-16 (or holds zero bytes): save it as UTF-8 or plain text");
+    if (line.substr(0, 3) == "\xEF\xBB\xBF") line.remove_prefix(3);  // UTF-8 byte-order mark
+    data.title = std::string(line);
+    part = Part::Names;
+    return std::nullopt;
   }
 
-  std::optional<GenepopError> Run() {
-    data_ = GenepopData{};
-    if (!lines_.empty()) data_.title = std::string(lines_[0]);
-    uint32_t i = 2;
-    if (auto error = ReadLocusNames(i)) return error;
-    while (i <= last_) {
-      if (auto error = ReadEntry(i)) return error;
+  std::optional<GenepopError> Names(std::string_view line) {
+    if (IsPopLine(line)) {
+      if (data.loci.empty()) return Fail(number, "Pop line before any locus name");
+      data.digits.assign(data.loci.size(), 0);
+      data.ploidy.assign(data.loci.size(), 0);
+      part = Part::Samples;
+      return StartSample();
     }
-    return CheckLastSample();
+    if (LooksLikeANamedPopLine(line)) return NamedPopLine(line);
+    std::string_view rest = line;
+    for (;;) {
+      const std::size_t comma = rest.find(',');
+      const std::string_view name = Trim(rest.substr(0, comma));
+      // Files written a name and a comma per line end their lines in a comma.
+      if (name.empty() && comma == std::string_view::npos && !data.loci.empty()) break;
+      if (name.empty()) return Fail(number, "empty locus name: expected names separated by commas");
+      data.loci.emplace_back(name);
+      if (comma == std::string_view::npos) break;
+      rest.remove_prefix(comma + 1);
+    }
+    return std::nullopt;
   }
 
- private:
-  std::string_view Line(uint32_t i) const { return lines_[i - 1]; }
+  std::optional<GenepopError> NamedPopLine(std::string_view line) const {
+    return Fail(number, Quoted(Trim(line)) +
+                            ": a Pop line holds the word Pop alone (a sample's name belongs in "
+                            "its individuals' identifiers)");
+  }
 
-  std::optional<GenepopError> ReadLocusNames(uint32_t& i) {
-    for (; i <= last_ && !IsPopLine(Line(i)); ++i) {
-      std::string_view rest = Line(i);
-      if (Trim(rest).empty())
-        return Fail(i, "empty line: expected a locus name or the first Pop line");
-      for (;;) {
-        const std::size_t comma = rest.find(',');
-        const std::string_view name = Trim(rest.substr(0, comma));
-        // Files written a name and a comma per line end their lines in a comma.
-        if (name.empty() && comma == std::string_view::npos && !data_.loci.empty()) break;
-        if (name.empty()) return Fail(i, "empty locus name: expected names separated by commas");
-        data_.loci.emplace_back(name);
-        if (comma == std::string_view::npos) break;
-        rest.remove_prefix(comma + 1);
-      }
-    }
-    if (i > last_)
-      return Fail(static_cast<uint32_t>(last_ == 0 ? 1 : last_),
-                  "no Pop line: the locus names must be followed by a line 'Pop'");
-    if (data_.loci.empty()) return Fail(i, "Pop line before any locus name");
-    data_.digits.assign(data_.loci.size(), 0);
+  std::optional<GenepopError> StartSample() {
+    if (auto error = CheckLastSample()) return error;
+    data.samples.push_back(Sample{{}, number});
     return std::nullopt;
   }
 
   std::optional<GenepopError> CheckLastSample() const {
-    if (!data_.samples.empty() && data_.samples.back().individuals.empty())
-      return Fail(data_.samples.back().line,
+    if (!data.samples.empty() && data.samples.back().individuals.empty())
+      return Fail(data.samples.back().line,
                   "empty sample: expected at least one individual after the Pop line");
     return std::nullopt;
   }
 
-  // A Pop line or one individual, with its continuation lines; moves i past it.
-  std::optional<GenepopError> ReadEntry(uint32_t& i) {
-    const std::string_view line = Line(i);
-    if (IsPopLine(line)) {
-      if (auto error = CheckLastSample()) return error;
-      data_.samples.push_back(Sample{{}, i});
-      ++i;
+  std::optional<GenepopError> Samples(std::string_view line) {
+    const bool pop = IsPopLine(line), namedPop = LooksLikeANamedPopLine(line);
+    const bool comma = line.find(',') != std::string_view::npos;
+    // The genotypes may go on over the next lines, which then hold no comma.
+    if (pending && tokens.size() < data.loci.size() && !pop && !namedPop && !comma) {
+      AppendTokens(line, number, tokens, tokenLines);
       return std::nullopt;
     }
-    if (Trim(line).empty()) return Fail(i, "empty line: expected an individual or a Pop line");
-    const std::size_t comma = line.find(',');
-    if (comma == std::string_view::npos)
-      return Fail(i, "no comma: expected 'identifier , genotypes' or a Pop line");
-    const std::size_t L = data_.loci.size();
-    Individual individual;
-    individual.identifier = std::string(Trim(line.substr(0, comma)));
-    individual.line = i;
-    std::vector<Token> tokens;
-    AppendTokens(line.substr(comma + 1), i, tokens);
-    ++i;
-    // The genotypes may go on over the next lines, which then hold no comma.
-    while (tokens.size() < L && i <= last_ && !IsPopLine(Line(i)) && !Trim(Line(i)).empty() &&
-           Line(i).find(',') == std::string_view::npos) {
-      AppendTokens(Line(i), i, tokens);
-      ++i;
-    }
+    if (auto error = FinishIndividual()) return error;
+    if (pop) return StartSample();
+    if (namedPop) return NamedPopLine(line);
+    if (!comma) return Fail(number, "no comma: expected 'identifier , genotypes' or a Pop line");
+    const std::size_t at = line.find(',');
+    individual = Individual{};
+    individual.identifier = std::string(Trim(line.substr(0, at)));
+    individual.line = number;
+    tokens.clear();
+    tokenLines.clear();
+    AppendTokens(line.substr(at + 1), number, tokens, tokenLines);
+    pending = true;
+    return std::nullopt;
+  }
+
+  std::optional<GenepopError> FinishIndividual() {
+    if (!pending) return std::nullopt;
+    pending = false;
+    const std::size_t L = data.loci.size();
     if (tokens.size() != L)
       return Fail(individual.line,
                   "wrong number of genotypes for " + Quoted(individual.identifier) + ": expected " +
                       std::to_string(L) + ", found " + std::to_string(tokens.size()));
     individual.genotypes.resize(L);
     for (std::size_t locus = 0; locus < L; ++locus)
-      if (auto error = ParseGenotype(tokens[locus], locus, data_, individual.genotypes[locus]))
+      if (auto error = ParseGenotype(Token{tokens[locus], tokenLines[locus]}, locus, data,
+                                     individual.genotypes[locus]))
         return error;
-    data_.samples.back().individuals.push_back(std::move(individual));
+    data.samples.back().individuals.push_back(std::move(individual));
     return std::nullopt;
   }
 
-  std::vector<std::string_view> lines_;
-  uint32_t last_ = 0;  // lines after it are blank and ignored
-  GenepopData& data_;
+  // Text has no control characters but blanks: a byte below 32 is junk.
+  std::optional<GenepopError> CheckText(std::string_view line) const {
+    for (char c : line) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte >= 32 || IsBlank(c)) continue;
+      char code[8];
+      std::snprintf(code, sizeof code, "0x%02X", byte);
+      return Fail(number, std::string("a control character (byte ") + code +
+                              "): not a text file; save it as UTF-8 or plain text");
+    }
+    return std::nullopt;
+  }
+
+  std::optional<GenepopError> Line(std::string_view line) {
+    ++number;
+    if (part == Part::Title) {
+      if (auto error = Title(line)) return error;
+      return CheckText(line);
+    }
+    if (auto error = CheckText(line)) return error;
+    if (Trim(line).empty()) {
+      // Blank lines are refused only when something follows them.
+      if (blank == 0) blank = number;
+      return part == Part::Samples ? FinishIndividual() : std::nullopt;
+    }
+    if (blank != 0)
+      return Fail(blank, part == Part::Names
+                             ? "empty line: expected a locus name or the first Pop line"
+                             : "empty line: expected an individual or a Pop line");
+    lastFilled = number;
+    return part == Part::Names ? Names(line) : Samples(line);
+  }
+
+  std::optional<GenepopError> Finish() {
+    if (part != Part::Samples)
+      return Fail(lastFilled == 0 ? 1 : lastFilled,
+                  "no Pop line: the locus names must be followed by a line 'Pop'");
+    if (auto error = FinishIndividual()) return error;
+    return CheckLastSample();
+  }
 };
 
-}  // namespace
+GenepopReader::GenepopReader(GenepopData& data) : state_(std::make_unique<State>(data)) {}
+
+GenepopReader::~GenepopReader() = default;
+
+std::optional<GenepopError> GenepopReader::Line(std::string_view line) {
+  if (!state_->error) state_->error = state_->Line(line);
+  return state_->error;
+}
+
+std::optional<GenepopError> GenepopReader::Finish() {
+  if (!state_->error) state_->error = state_->Finish();
+  return state_->error;
+}
 
 std::optional<GenepopError> ParseGenepop(std::string_view text, GenepopData& data) {
-  return Parser(text, data).Run();
+  GenepopReader reader(data);
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    if (auto error = reader.Line(text.substr(start, i - start))) return error;
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size())
+    if (auto error = reader.Line(text.substr(start))) return error;
+  return reader.Finish();
 }
 
 }  // namespace dw::data

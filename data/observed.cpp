@@ -6,6 +6,7 @@ namespace dw::data {
 
 LocusCounts CountLocus(const GenepopData& data, std::size_t locus) {
   LocusCounts counts;
+  counts.haploid = locus < data.ploidy.size() && data.ploidy[locus] == 1;
   for (const Sample& sample : data.samples)
     for (const Individual& individual : sample.individuals) {
       const Genotype g = individual.genotypes[locus];
@@ -55,6 +56,8 @@ const char* StatusText(LocusStatus status) {
       return "one individual or fewer typed per sample";
     case LocusStatus::Biallelic:
       return "two alleles: Delta is 0 by construction";
+    case LocusStatus::Haploid:
+      return "haploid locus: not tested (the model is diploid)";
   }
   return "";
 }
@@ -97,6 +100,10 @@ Components AlleleComponents(const LocusCounts& counts, std::size_t allele, long 
 
 LocusEstimate EstimateLocus(const LocusCounts& counts) {
   LocusEstimate estimate;
+  if (counts.haploid) {
+    estimate.status = LocusStatus::Haploid;
+    return estimate;
+  }
   const std::size_t r = counts.typed.size();
   if (counts.alleles.size() < 2) return estimate;  // monomorphic
   if (r < 2) {

@@ -14,6 +14,7 @@ namespace dw::data {
 
 // The typed genotypes of one locus, per sample that has any.
 struct LocusCounts {
+  bool haploid = false;                       // one allele per individual (counted twice)
   std::vector<uint16_t> alleles;              // the codes seen, ascending
   std::vector<uint32_t> sampleNumbers;        // 1-based numbers of the samples kept
   std::vector<uint32_t> typed;                // n_i: individuals typed, per kept sample
@@ -32,9 +33,11 @@ enum class LocusStatus {
   // Two informative alleles: their terms are equal, so WC = RH and Delta is 0
   // whatever the data; the estimates are set, the Delta test has nothing to test.
   Biallelic,
+  Haploid,  // read and summarised, never estimated: the model is diploid
 };
 
-// "monomorphic", "fewer than two samples typed", …; empty when polymorphic.
+// "monomorphic", "fewer than two samples typed", "haploid locus: not tested
+// (the model is diploid)", …; empty when polymorphic.
 const char* StatusText(LocusStatus status);
 
 struct LocusEstimate {

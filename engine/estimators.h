@@ -3,12 +3,18 @@
 // and Robertson & Hill estimators of Fst over the end-of-run sample, and
 // their difference Delta.
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "engine/state.h"
 #include "runtime/textfile.h"
 
 namespace dw {
+
+// What a run that did not finish (an error, a cancel) leaves after its last
+// whole line: the line end that opens a simulation's line. A finished run
+// never ends its file with a line end, so the two are always told apart.
+inline constexpr std::string_view kUnfinishedRunMark = "\r\n";
 
 // The five header lines, each one write statement ended by EndLine and
 // followed by CheckIO. `steppingStone` is the model choice at this moment.

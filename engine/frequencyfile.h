@@ -18,9 +18,14 @@ inline constexpr const char* kPopulationCountMessage =
     "Input file : Error in number of populations";
 
 // Reads `rows` rows of `columns` values into table rows 1..rows. True when
-// exactly `rows` rows were read, each summing to 1, and the file is at its
-// end; otherwise one of the three messages is shown and the result is false.
-// The file stays open either way. An I/O failure of the end test raises.
+// exactly `rows` rows were read, each of frequencies from 0 to 1 summing to
+// 1, and the file is at its end; otherwise one message is shown and the
+// result is false: one of the three above, or one naming the row for a file
+// that ends within a row ("Input file, row 3: the file ends after 2 of the
+// row's 3 values") and for a value outside 0 … 1 ("Input file, row 2,
+// value 1: 1.5 is not a frequency (it must be between 0 and 1)"). A UTF-8
+// byte-order mark at the start is skipped. The file stays open either way.
+// An I/O failure of the end test raises.
 bool ReadInitialFrequencies(TextFile& file, uint32_t rows, uint32_t columns,
                             AlleleFrequencyTable& table, MessageSink& messages);
 

@@ -24,6 +24,15 @@ struct CountRule {
   const char* message;
 };
 
+constexpr CountRule kSizeRule{&TypedCounts::N, 1, 65535,
+                              "Effective population size (N) must be between 1 and 65535"};
+constexpr CountRule kSampleRule{&TypedCounts::n, 2, 65535,
+                                "Sampling size per pop. (n) must be between 2 and 65535"};
+
+bool CountFits(int32_t value, const CountRule& rule) {
+  return value >= rule.min && value <= rule.max;
+}
+
 
 // Opens both files, writes the header, reads the frequencies and runs the
 // simulations; false when the frequency file was refused.
@@ -75,10 +84,10 @@ std::string SummaryText(const std::string& simulations, const std::string& lower
 std::optional<std::string> CountProblem(const TypedCounts& typed) {
   static const CountRule rules[] = {
       {&TypedCounts::P, 2, 65535, "Number of populations (P) must be between 2 and 65535"},
-      {&TypedCounts::N, 1, 65535, "Effective population size (N) must be between 1 and 65535"},
+      kSizeRule,
       {&TypedCounts::T, 1, 65535, "Number of generations (T) must be between 1 and 65535"},
       {&TypedCounts::A, 2, 255, "Number of alleles (A) must be between 2 and 255"},
-      {&TypedCounts::n, 2, 65535, "Sampling size per pop. (n) must be between 2 and 65535"},
+      kSampleRule,
       {&TypedCounts::I, 1, 65535, "Number of simulations (I) must be between 1 and 65535"},
   };
   for (const CountRule& rule : rules) {
@@ -122,7 +131,9 @@ RunOutcome RunNeutralityTest(RunForm& form, RunServices& services, EngineState& 
     services.messages.ShowInfoMessage(kMigrationRateMessage);
     return RunOutcome::Refused;
   }
-  if (params.n > params.N) {
+  // An N or n that does not fit its field is refused as such below, not
+  // compared by the low-order bits it keeps (N = 65536 would keep 0).
+  if (params.n > params.N && CountFits(typed.N, kSizeRule) && CountFits(typed.n, kSampleRule)) {
     services.messages.ShowInfoMessage(kSampleSizeMessage);
     return RunOutcome::Refused;
   }
@@ -158,12 +169,13 @@ RunOutcome RunNeutralityTest(RunForm& form, RunServices& services, EngineState& 
     accepted = RunSimulations(form, services, state, rng);
   } catch (const RunCancelled&) {
     ReleaseFile(state.InputFile);
-    ReleaseFile(state.ResultFile);
+    ReleaseFile(state.ResultFile, kUnfinishedRunMark);
     return RunOutcome::Cancelled;
   } catch (...) {
-    // Whatever ended the run, the finished simulations' lines reach the disk.
+    // Whatever ended the run, the finished simulations' lines reach the
+    // disk, and the mark of an unfinished run after them.
     ReleaseFile(state.InputFile);
-    ReleaseFile(state.ResultFile);
+    ReleaseFile(state.ResultFile, kUnfinishedRunMark);
     throw;
   }
   if (!accepted) return RunOutcome::Refused;

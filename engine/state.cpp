@@ -1,6 +1,9 @@
 #include "engine/state.h"
 
 #include <algorithm>
+#include <new>
+
+#include "runtime/memory.h"
 
 namespace dw {
 
@@ -23,7 +26,20 @@ void GrowTo(std::vector<T>& table, std::size_t size) {
 }
 }  // namespace
 
+uint64_t TableBytes(uint32_t P, uint32_t N, uint32_t A) {
+  const uint64_t individuals = std::max<uint64_t>(uint64_t{P} * N, MaxIndividuals) + 1;
+  const uint64_t alleles = std::max<uint32_t>(A, MaxAlleles) + 1;
+  const uint64_t rows = std::max(P + 1, MaxFrequencyRows) + 1;
+  const uint64_t perIndividual =
+      2 * sizeof(GenotypeRecord) + 2 * sizeof(float) + sizeof(uint8_t);
+  return individuals * perIndividual + 2 * rows * alleles * sizeof(float) +
+         2 * alleles * sizeof(float);
+}
+
 void EngineState::SizeTables(uint32_t P, uint32_t N, uint32_t A) {
+  // With the usual overcommit a table larger than the machine is granted,
+  // and the system kills the process once the run touches it: refuse first.
+  if (TableBytes(P, N, A) > UsableMemoryBytes()) throw std::bad_alloc();
   const std::size_t individuals =
       std::max<std::size_t>(static_cast<std::size_t>(P) * N, MaxIndividuals) + 1;
   const std::size_t alleles = std::max<uint32_t>(A, MaxAlleles) + 1;

@@ -94,9 +94,14 @@ struct EngineState {
 
   EngineState() { SizeTables(1, MaxIndividuals, MaxAlleles); }
   // Grows every table to hold P populations of N individuals and A alleles.
-  // May throw std::bad_alloc, before anything of the run is touched.
+  // Throws std::bad_alloc, before anything of the run is touched, when they
+  // would not fit into the memory the machine has (UsableMemoryBytes) or
+  // cannot be allocated.
   void SizeTables(uint32_t P, uint32_t N, uint32_t A);
 };
+
+// The bytes the tables take for P populations of N individuals and A alleles.
+uint64_t TableBytes(uint32_t P, uint32_t N, uint32_t A);
 
 // Index of the first and last individual of population p (1-based).
 inline uint32_t FirstOf(uint32_t p, uint32_t N) { return N * (p - 1) + 1; }

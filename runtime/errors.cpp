@@ -15,7 +15,11 @@ std::string IOErrorMessage(int code) {
   }
 }
 
-EInOutError::EInOutError(int code) : RuntimeError(IOErrorMessage(code)), code_(code) {}
+EInOutError::EInOutError(int code, int systemError, std::string fileName)
+    : RuntimeError(IOErrorMessage(code)),
+      code_(code),
+      systemError_(systemError),
+      fileName_(std::move(fileName)) {}
 
 EInvalidOp::EInvalidOp() : EMathError("Opération en virgule flottante incorrecte") {}
 EZeroDivide::EZeroDivide() : EMathError("Division par zéro en virgule flottante") {}

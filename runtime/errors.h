@@ -23,13 +23,19 @@ class EConvertError : public RuntimeError {
 };
 
 // A failed text-file operation, raised by CheckIO with the pending code.
+// Its message is the runtime's alone; the file and the system's own error
+// number come along for the command line, which names them.
 class EInOutError : public RuntimeError {
  public:
-  explicit EInOutError(int code);
+  explicit EInOutError(int code, int systemError = 0, std::string fileName = {});
   int IOErrorCode() const noexcept { return code_; }
+  int SystemError() const noexcept { return systemError_; }  // errno, 0 when none
+  const std::string& FileName() const noexcept { return fileName_; }
 
  private:
   int code_;
+  int systemError_;
+  std::string fileName_;
 };
 
 // Floating-point errors of the process float mode.

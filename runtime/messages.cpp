@@ -1,5 +1,8 @@
 #include "runtime/messages.h"
 
+#include "runtime/errors.h"
+#include "runtime/osfiles.h"
+
 namespace dw {
 
 std::string ApplicationTitle(std::string_view programPath) {
@@ -22,6 +25,15 @@ std::string ErrorBoxText(std::string_view message) {
   std::string text(message);
   if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.'))
     text += '.';
+  return text;
+}
+
+std::string CommandLineErrorText(const RuntimeError& error) {
+  std::string text = ErrorBoxText(error.Message());
+  const auto* io = dynamic_cast<const EInOutError*>(&error);
+  if (io == nullptr) return text;
+  if (!io->FileName().empty()) text = io->FileName() + ": " + text;
+  if (io->SystemError() != 0) text += " (" + SystemErrorText(io->SystemError()) + ")";
   return text;
 }
 

@@ -15,4 +15,10 @@ std::string ApplicationTitle(std::string_view programPath);
 // stay as they are, "?" gains one).
 std::string ErrorBoxText(std::string_view message);
 
+class RuntimeError;
+// The line the command line prints for a runtime error: the error box's
+// text, and for a file error the file in front and the system's English
+// text after it ("fst.txt: Erreur E/S 28. (No space left on device)").
+std::string CommandLineErrorText(const RuntimeError& error);
+
 }  // namespace dw

@@ -29,9 +29,28 @@ constexpr int kScaledDigits = 19;  // the scaled magnitude is below 1.6e18
 constexpr std::size_t kWorkArea = 256;
 constexpr long double kTenTo17 = 100000000000000000.0L;  // exact in extended
 
-thread_local int pendingIOResult = 0;
+// The pending I/O result, with what the command line names besides the code.
+struct PendingIO {
+  int code = 0;
+  int systemError = 0;
+  std::string fileName;
+};
 
-void Store(int code) { pendingIOResult = code; }
+thread_local PendingIO pending;
+
+std::string NameOf(const TextFile& file) {
+  if (!file.assigned) return {};
+  if (!file.name.empty()) return file.name;
+  return file.mode == TextFile::Mode::Input ? "standard input" : "standard output";
+}
+
+// A code of the text file's own (102 … 106).
+void Store(const TextFile& file, int code) { pending = PendingIO{code, 0, NameOf(file)}; }
+
+// A code an operating-system call returned, with the system's error number.
+void StoreSystem(const TextFile& file, int code) {
+  pending = PendingIO{code, LastSystemError(), NameOf(file)};
+}
 
 // ---------------------------------------------------------------------------
 // Powers of ten from the three tables.
@@ -67,13 +86,14 @@ void ResetMarks(TextFile& file) {
 // goes into the spare byte after the old content, so it is read from then on.
 void FillBuffer(TextFile& file) {
   std::size_t got = 0;
+  SetLastSystemError(0);
   int code = file.os->Read(file.handle, file.buffer, TextFile::kBufferSize, got);
   if (code == 0 && got > 0) {
     file.bufferPosition = 0;
     file.bufferEnd = std::min(got, TextFile::kBufferSize);
     return;
   }
-  if (code != 0) Store(code);
+  if (code != 0) StoreSystem(file, code);
   file.buffer[file.bufferEnd] = kEndMark;
   file.bufferPosition = file.bufferEnd;
   ++file.bufferEnd;
@@ -81,7 +101,7 @@ void FillBuffer(TextFile& file) {
 
 int ReadChar(TextFile& file) {
   if (file.mode != TextFile::Mode::Input) {
-    Store(104);
+    Store(file, 104);
     return kEndMark;
   }
   if (file.bufferPosition >= file.bufferEnd) FillBuffer(file);
@@ -162,9 +182,10 @@ bool ConvertToken(std::string_view token, long double& value) {
 
 bool FlushBuffer(TextFile& file) {
   if (file.bufferPosition == 0) return true;
+  SetLastSystemError(0);
   int code = file.os->Write(file.handle, file.buffer, file.bufferPosition);
   if (code != 0) {
-    Store(code);  // the bytes stay, so closing can try again
+    StoreSystem(file, code);  // the bytes stay, so closing can try again
     return false;
   }
   file.written += file.bufferPosition;
@@ -174,8 +195,8 @@ bool FlushBuffer(TextFile& file) {
 }
 
 // The error path of a marked file: the complete records go to the disk as far
-// as they can, nothing after them stays there.
-void KeepCompleteRecords(TextFile& file) {
+// as they can, nothing after them stays there, and the marker follows them.
+void KeepCompleteRecords(TextFile& file, std::string_view marker) {
   std::uint64_t keep = file.completeEnd;
   bool cut = file.written > keep;  // an earlier write reached past the mark
   if (keep > file.written) {
@@ -188,14 +209,25 @@ void KeepCompleteRecords(TextFile& file) {
     }
   }
   file.bufferPosition = 0;
-  if (cut && keep != TextFile::kNoMark && !file.standardHandle &&
-      file.device == TextFile::Device::Disk)
-    file.os->Truncate(file.handle, keep);
+  const bool cuttable = keep != TextFile::kNoMark && !file.standardHandle &&
+                        file.device == TextFile::Device::Disk;
+  if (cut) {
+    // Where the cut is refused, or cannot be made, what went out stays as it is.
+    if (!cuttable || file.os->Truncate(file.handle, keep) != 0) return;
+    file.written = keep;
+  }
+  if (marker.empty() || keep == TextFile::kNoMark) return;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(marker.data());
+  if (file.os->Write(file.handle, bytes, marker.size()) == 0) {
+    file.written += marker.size();
+  } else if (cuttable) {
+    file.os->Truncate(file.handle, keep);  // no part of a marker either
+  }
 }
 
 void WriteBytes(TextFile& file, const char* data, std::size_t size) {
   if (file.mode != TextFile::Mode::Output) {
-    Store(105);
+    Store(file, 105);
     return;
   }
   // A buffer left full by a failed write takes nothing and is retried first.
@@ -212,12 +244,13 @@ void WriteBytes(TextFile& file, const char* data, std::size_t size) {
 // Releases the handle (not a standard one); the file is closed whatever the
 // operating system says, and its code is stored.
 void CloseHandle(TextFile& file) {
+  SetLastSystemError(0);
   int code = file.standardHandle ? 0 : file.os->Close(file.handle);
+  if (code != 0) StoreSystem(file, code);  // named while the mode still tells stdin from stdout
   file.mode = TextFile::Mode::Closed;
   file.handle = -1;
   file.standardHandle = false;
   ResetBuffer(file);
-  if (code != 0) Store(code);
 }
 
 // Closes an open file first; false when the file cannot be opened now.
@@ -227,7 +260,7 @@ bool PrepareOpen(TextFile& file) {
     if (file.mode != TextFile::Mode::Closed) return false;  // its buffer could not be written
   }
   if (!file.assigned) {
-    Store(102);
+    Store(file, 102);
     return false;
   }
   return true;
@@ -245,12 +278,13 @@ int OpenHandle(TextFile& file, TextFile::Mode mode) {
     file.handle = mode == TextFile::Mode::Input ? 0 : 1;
     return 0;
   }
+  SetLastSystemError(0);
   int code = mode == TextFile::Mode::Input ? file.os->OpenForReading(file.name, file.handle)
                                            : file.os->OpenForWriting(file.name, file.handle);
   if (code != 0) {
     file.mode = TextFile::Mode::Closed;
     file.handle = -1;
-    Store(code);
+    StoreSystem(file, code);
   }
   return code;
 }
@@ -425,7 +459,7 @@ void Assign(TextFile& file, std::string_view name) {
   file.mode = TextFile::Mode::Closed;
   ResetBuffer(file);
   ResetMarks(file);
-  file.name.assign(name.substr(0, TextFile::kMaxName));
+  file.name.assign(name);
   file.device = TextFile::Device::Disk;
   file.assigned = true;
   file.standardHandle = false;
@@ -444,30 +478,31 @@ void OpenWrite(TextFile& file) {
     case OsFiles::Kind::Pipe: file.device = TextFile::Device::Pipe; break;
     case OsFiles::Kind::Unknown:
       CloseHandle(file);
-      Store(105);
+      Store(file, 105);
       break;
   }
 }
 
 void CloseFile(TextFile& file) {
   if (file.mode == TextFile::Mode::Closed) {
-    Store(103);
+    Store(file, 103);
     return;
   }
   if (file.mode == TextFile::Mode::Output && !FlushBuffer(file)) return;
   CloseHandle(file);
 }
 
-void ReadReal(TextFile& file, long double& value) {
+bool ReadReal(TextFile& file, long double& value) {
   value = 0.0L;
   int first = SkipBlanks(file);
-  if (first == kEndMark) return;
+  if (first == kEndMark) return false;
   char token[kMaxToken];
   std::size_t length = CollectToken(file, first, token);
   if (!ConvertToken(std::string_view(token, length), value)) {
     value = 0.0L;
-    Store(106);
+    Store(file, 106);
   }
+  return true;
 }
 
 void SkipLine(TextFile& file) {
@@ -481,13 +516,44 @@ void SkipLine(TextFile& file) {
 
 bool AtEnd(TextFile& file) {
   if (file.mode != TextFile::Mode::Input) {
-    Store(104);
+    Store(file, 104);
     return true;
   }
   if (file.bufferPosition < file.bufferEnd) return file.buffer[file.bufferPosition] == kEndMark;
   if (ReadChar(file) == kEndMark) return true;
   PushBack(file);
   return false;
+}
+
+bool SkipByteOrderMark(TextFile& file) {
+  static constexpr unsigned char kMark[3] = {0xEF, 0xBB, 0xBF};
+  if (file.mode != TextFile::Mode::Input) {
+    Store(file, 104);
+    return false;
+  }
+  if (file.bufferPosition >= file.bufferEnd) FillBuffer(file);
+  const auto unread = [&] { return file.bufferEnd - file.bufferPosition; };
+  const auto startsLikeTheMark = [&] {
+    for (std::size_t i = 0; i < unread() && i < 3; ++i)
+      if (file.buffer[file.bufferPosition + i] != kMark[i]) return false;
+    return true;
+  };
+  // A pipe may hand over fewer than three bytes at a time: top the buffer up.
+  while (unread() < 3 && startsLikeTheMark()) {
+    std::memmove(file.buffer, file.buffer + file.bufferPosition, unread());
+    file.bufferEnd = unread();
+    file.bufferPosition = 0;
+    std::size_t got = 0;
+    SetLastSystemError(0);
+    const int code = file.os->Read(file.handle, file.buffer + file.bufferEnd,
+                                   TextFile::kBufferSize - file.bufferEnd, got);
+    if (code != 0) StoreSystem(file, code);
+    if (code != 0 || got == 0) break;
+    file.bufferEnd += got;
+  }
+  if (unread() < 3 || !startsLikeTheMark()) return false;
+  file.bufferPosition += 3;
+  return true;
 }
 
 void WriteText(TextFile& file, std::string_view text) {
@@ -512,7 +578,7 @@ void EndLine(TextFile& file) {
 
 void EndStatement(TextFile& file) {
   if (file.mode == TextFile::Mode::Closed) {
-    Store(103);
+    Store(file, 103);
     return;
   }
   if (file.mode == TextFile::Mode::Output && file.device == TextFile::Device::CharDevice)
@@ -520,15 +586,15 @@ void EndStatement(TextFile& file) {
 }
 
 void CheckIO() {
-  int code = pendingIOResult;
-  if (code == 0) return;
-  pendingIOResult = 0;
-  throw EInOutError(code);
+  if (pending.code == 0) return;
+  PendingIO raised = std::move(pending);
+  pending = PendingIO{};
+  throw EInOutError(raised.code, raised.systemError, std::move(raised.fileName));
 }
 
-int PendingIOResult() { return pendingIOResult; }
+int PendingIOResult() { return pending.code; }
 
-void SetPendingIOResult(int code) { pendingIOResult = code; }
+void SetPendingIOResult(int code) { pending = PendingIO{code, 0, {}}; }
 
 void MarkComplete(TextFile& file) {
   if (file.mode != TextFile::Mode::Output) return;
@@ -536,11 +602,11 @@ void MarkComplete(TextFile& file) {
   if (file.bufferPosition == 0) file.durableEnd = file.completeEnd;
 }
 
-void ReleaseFile(TextFile& file) noexcept {
+void ReleaseFile(TextFile& file, std::string_view marker) noexcept {
   if (file.mode == TextFile::Mode::Closed) return;
-  int saved = pendingIOResult;
+  PendingIO saved = pending;
   if (file.mode == TextFile::Mode::Output && file.completeEnd != TextFile::kNoMark)
-    KeepCompleteRecords(file);
+    KeepCompleteRecords(file, marker);
   CloseFile(file);
   if (file.mode != TextFile::Mode::Closed) {
     if (!file.standardHandle) file.os->Close(file.handle);
@@ -549,7 +615,7 @@ void ReleaseFile(TextFile& file) noexcept {
     file.standardHandle = false;
     ResetBuffer(file);
   }
-  pendingIOResult = saved;
+  pending = std::move(saved);
 }
 
 std::string RealText(long double value, int32_t width, int32_t decimals) {

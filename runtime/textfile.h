@@ -4,9 +4,10 @@
 // result, and only CheckIO turns it into EInOutError.
 //
 // Codes: the operating system's (errno mapped: ENOENT 2, ENOTDIR 3, EMFILE 4,
-// EACCES and EPERM 5, others as described in osfiles.h), 102 never assigned,
-// 103 not open, 104 not open for reading, 105 not open for writing (or a
-// handle of unknown kind), 106 not a number.
+// EACCES and EPERM 5, another writer's lock 32, others as described in
+// osfiles.h), 102 never assigned, 103 not open, 104 not open for reading, 105
+// not open for writing (or a handle of unknown kind), 106 not a number. The
+// pending code keeps the file's name and the system's error number with it.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,7 +20,6 @@ class OsFiles;
 class TextFile {
  public:
   static constexpr std::size_t kBufferSize = 128;
-  static constexpr std::size_t kMaxName = 259;
   enum class Mode { Closed, Input, Output };
   enum class Device { Disk, CharDevice, Pipe };
 
@@ -36,7 +36,7 @@ class TextFile {
   Device device = Device::Disk;
   std::size_t bufferPosition = 0;  // input: next unread byte; output: bytes waiting
   std::size_t bufferEnd = 0;       // input: valid bytes
-  std::string name;
+  std::string name;  // whole: the operating system refuses what is too long
   OsFiles* os = nullptr;  // the interface the open handle belongs to
   // Output: bytes the operating system has taken since the open; the end of
   // the last complete record (MarkComplete), and the last such end that was
@@ -54,13 +54,17 @@ void OpenWrite(TextFile& file);
 void CloseFile(TextFile& file);
 
 // Reads the next blank-separated token as a real (point as the only decimal
-// separator). At the end of the data: 0 and no code. A bad token stores 106;
-// the value is then unusable.
-void ReadReal(TextFile& file, long double& value);
+// separator); false when the data ended before any token (the value is then
+// 0 and no code is stored). A bad token stores 106; the value is then
+// unusable.
+bool ReadReal(TextFile& file, long double& value);
 // Skips past the next line end: CR, CR LF or LF.
 void SkipLine(TextFile& file);
 // True at the physical end of the data or at a Ctrl-Z byte.
 bool AtEnd(TextFile& file);
+// Before anything is read: steps over a UTF-8 byte-order mark (EF BB BF),
+// which spreadsheets and some editors put at the start; true when there was one.
+bool SkipByteOrderMark(TextFile& file);
 
 void WriteText(TextFile& file, std::string_view text);
 void WriteInteger(TextFile& file, int32_t value);
@@ -86,8 +90,11 @@ void MarkComplete(TextFile& file);
 // out its buffer when it can. A marked disk file keeps exactly its complete
 // records: the buffered part of them is written out (a failed write is tried
 // once more here), the rest of the buffer is dropped, and whatever reached
-// the disk beyond the last complete record that is there is cut off.
-void ReleaseFile(TextFile& file) noexcept;
+// the disk beyond the last complete record that is there is cut off. Then
+// `marker` is written right after the records kept, where the disk takes it
+// (a device or pipe takes it only when nothing beyond them went out), so a
+// file left by a failure is told from one that was finished.
+void ReleaseFile(TextFile& file, std::string_view marker = {}) noexcept;
 
 // The text WriteReal writes, for callers that need it without a file.
 std::string RealText(long double value, int32_t width, int32_t decimals);

@@ -133,8 +133,7 @@ QByteArray RenderPdf(TChart& chart, int width, int height) {
 
 }  // namespace
 
-bool ExportChart(TChart& chart, const std::string& fileName, ChartFileFormat format, int width,
-                 int height, std::string& error) {
+std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int height) {
   EnsureGuiApplication();
   QByteArray bytes;
   switch (format) {
@@ -142,6 +141,13 @@ bool ExportChart(TChart& chart, const std::string& fileName, ChartFileFormat for
     case ChartFileFormat::Svg: bytes = RenderSvg(chart, width, height); break;
     case ChartFileFormat::Pdf: bytes = RenderPdf(chart, width, height); break;
   }
+  return bytes.toStdString();
+}
+
+bool ExportChart(TChart& chart, const std::string& fileName, ChartFileFormat format, int width,
+                 int height, std::string& error) {
+  const std::string drawn = RenderChart(chart, format, width, height);
+  const QByteArray bytes(drawn.data(), static_cast<qsizetype>(drawn.size()));
   if (bytes.isEmpty()) {
     error = "Cannot draw the chart for '" + fileName + "'";
     return false;

@@ -19,6 +19,9 @@ std::optional<ChartFileFormat> ChartFormatFromFileName(std::string_view fileName
 // the off-screen platform is used, so no display is needed.
 void EnsureGuiApplication();
 
+// The bytes of the file ExportChart writes; empty when drawing failed.
+std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int height);
+
 // Draws `chart` at width × height pixels (96 per inch) into the file. On
 // failure returns false with a message naming the file.
 bool ExportChart(TChart& chart, const std::string& fileName, ChartFileFormat format, int width,

@@ -78,11 +78,13 @@ TEST(CommandLine, ExitStatusesAndMessages) {
   const Case cases[] = {
       {kSmall + "-m 1.5", 1, "The migration rate must be between 0 and 1\n"},
       {kSmall + "-n 21", 1, "Sampling size cannot be higher than population size\n"},
-      {kSmallCounts + "-i missing.txt", 2, "Fichier introuvable.\n"},
+      {kSmallCounts + "-i missing.txt", 2,
+       "missing.txt: Fichier introuvable. (No such file or directory)\n"},
       {kSmall + "-m abc", 2, "'abc' n'est pas une valeur en virgule flottante correcte.\n"},
       {kSmall + "-m 1e500", 2, "Débordement en virgule flottante.\n"},
-      {kSmall + "-o /dev/full", 2, "Erreur E/S 28.\n"},
+      {kSmall + "-o /dev/full", 2, "/dev/full: Erreur E/S 28. (No space left on device)\n"},
       {kSmallCounts + "-i freqini.txt", 1, "Sum of frequencies different than 1, or error in number of alleles\n"},
+      {kSmall + "-N 65536", 1, "Effective population size (N) must be between 1 and 65535\n"},
   };
   for (const Case& c : cases) {
     Program p;

@@ -72,5 +72,51 @@ TEST(JsonWriter, RealsReadBackExactly) {
   EXPECT_EQ(last, "None");
 }
 
+TEST(ParseJson, ReadsWhatTheWriterWritesAndWholeNumbersExactly) {
+  JsonWriter json;
+  json.BeginObject();
+  json.Key("name");
+  json.String("C:\\runs\\a \"b\"\tDébordement");
+  json.Key("seed");
+  json.Unsigned(4294967295u);
+  json.Key("list");
+  json.BeginArray();
+  json.Real(-0.0);
+  json.Null();
+  json.Bool(true);
+  json.EndArray();
+  json.EndObject();
+  std::string error;
+  const auto value = ParseJson(json.Text(), error);
+  ASSERT_TRUE(value) << error;
+  EXPECT_EQ(value->Member("name")->text, "C:\\runs\\a \"b\"\tDébordement");
+  EXPECT_EQ(value->Member("seed")->Unsigned(), 4294967295u);
+  ASSERT_EQ(value->Member("list")->items.size(), 3u);
+  EXPECT_EQ(value->Member("list")->items[0].text, "-0.0");
+  EXPECT_FALSE(value->Member("list")->items[0].Unsigned());
+  EXPECT_EQ(value->Member("list")->items[2].kind, JsonValue::Kind::Bool);
+  EXPECT_EQ(value->Member("absent"), nullptr);
+  EXPECT_EQ(ParseJson(R"(["\u00e9\ud83d\ude00"])", error)->items[0].text, "é\xF0\x9F\x98\x80");
+}
+
+TEST(ParseJson, RefusesWhatIsNotJsonWithTheReasonAndPlace) {
+  struct Case {
+    std::string text, error;
+  };
+  for (const Case& c : {Case{"", "the text ends where a value should be at byte 0"},
+                        Case{"{\"a\": 1,}", "a member's name expected at byte 8"},
+                        Case{"[1 2]", "',' or ']' expected at byte 3"},
+                        Case{"{\"a\" 1}", "':' expected at byte 5"},
+                        Case{"01", "text after the document at byte 1"},
+                        Case{"\"a\nb\"", "a control character in a string at byte 3"},
+                        Case{"\"\\ud800\"", "a lone surrogate at byte 7"},
+                        Case{std::string(100, '['), "nested too deep at byte 65"},
+                        Case{"{} x", "text after the document at byte 3"}}) {
+    std::string error;
+    EXPECT_FALSE(ParseJson(c.text, error)) << c.text;
+    EXPECT_EQ(error, c.error) << c.text;
+  }
+}
+
 }  // namespace
 }  // namespace dw::cli

@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
+#include <unistd.h>
 
 #include "engine/histogram.h"
 #include "runtime/textfile.h"
@@ -110,7 +112,7 @@ TEST(Merge, RefusesOtherTestsAndMalformedFiles) {
   ASSERT_EQ(p.Run(kRun + "--seed 2 -o b.txt -N 21"), 0) << p.err;
   ASSERT_EQ(p.Run(kRun + "--seed 3 -o c.txt --model stepping"), 0) << p.err;
   std::string cut = p.File("a.txt");
-  cut.resize(cut.size() - 20);  // as a run that ended in an error mid-line leaves it
+  cut.resize(cut.size() - 20);  // as a run killed mid-line leaves it
   p.Write("cut.txt", cut);
   struct Case {
     std::string arguments;
@@ -120,18 +122,19 @@ TEST(Merge, RefusesOtherTestsAndMalformedFiles) {
   const Case cases[] = {
       {"merge -d 0 a.txt b.txt", 1,
        "Cannot merge runs of different tests: N = 21 in b.txt, N = 20 in a.txt\n"},
-      {"merge -d 0 a.txt a.txt c.txt", 1,
+      {"merge -d 0 a.txt c.txt", 1,
        "Cannot merge runs of different tests: model = \"Stepping-stone\" in c.txt, model = "
        "\"Infinite island model\" in a.txt\n"},
       {"merge -d 0 a.txt cut.txt", 1,
        "cut.txt, line 26: not a value line (WC=, RH= and Delta=WC-RH= with seven decimals "
        "each): \"" +
            cut.substr(cut.rfind('\n') + 1) +
-           "\"; a run that ended in an error leaves such a last line\n"},
+           "\"; a run that was killed leaves such a last line\n"},
       {"merge -d 0 a.txt three.txt", 1,
        "three.txt, line 1: not a result file: the first line should read \"Output file : values "
        "of Fst : Weir&Cockerham, Robertson&Hill, and Delta=WC-RH\"\n"},
-      {"merge -d 0 a.txt missing.txt", 2, "missing.txt: Fichier introuvable.\n"},
+      {"merge -d 0 a.txt missing.txt", 2,
+       "missing.txt: Fichier introuvable. (No such file or directory)\n"},
       {"merge -d abc a.txt", 2, "'abc' n'est pas une valeur en virgule flottante correcte.\n"},
   };
   for (const Case& c : cases) {
@@ -144,6 +147,119 @@ TEST(Merge, RefusesOtherTestsAndMalformedFiles) {
     EXPECT_EQ(p.Run(arguments), 64) << arguments;
     EXPECT_NE(p.err, "") << arguments;
   }
+}
+
+TEST(Merge, RefusesTheFilesOfRunsThatDidNotFinishAndFilesGivenTwice) {
+  test::Program p;
+  ASSERT_EQ(p.Run(kRun + "--seed 1 -o a.txt"), 0) << p.err;
+  const std::string a = p.File("a.txt");
+  // A write failure leaves whole lines and the mark; a failure in the first
+  // simulation, the header and the mark.
+  p.Write("failed.txt", a.substr(0, a.rfind("\r\n")) + "\r\n");
+  p.Write("first.txt", a.substr(0, a.find("\r\n\r\n") + 2) + "\r\n");
+  ASSERT_EQ(::link(p.dir.File("a.txt").c_str(), p.dir.File("hard.txt").c_str()), 0);
+  const std::string unfinished =
+      "the file ends with a line end after its last whole line: the run that wrote it did not "
+      "finish (it ended in an error, or was cancelled or interrupted)\n";
+  struct Case {
+    std::string arguments;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"merge -d 0 a.txt failed.txt", "failed.txt, line 26: " + unfinished},
+      {"merge -d 0 first.txt", "first.txt, line 7: " + unfinished},
+      {"merge -d 0 a.txt a.txt", "the same file is given twice: 'a.txt' and 'a.txt'\n"},
+      {"merge -d 0 a.txt ./a.txt", "the same file is given twice: 'a.txt' and './a.txt'\n"},
+      {"merge -d 0 hard.txt a.txt", "the same file is given twice: 'hard.txt' and 'a.txt'\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(p.Run(c.arguments), 1) << c.arguments;
+    EXPECT_EQ(p.err, c.err) << c.arguments;
+    EXPECT_EQ(p.out, "") << c.arguments;
+  }
+}
+
+// A job array of three jobs, each with its result file and its summary, in
+// a folder of their own.
+struct JobArray {
+  test::Program p;
+  JobArray() {
+    std::filesystem::create_directory(p.dir.File("jobs"));
+    for (const char* k : {"0", "1", "2"})
+      EXPECT_EQ(p.Run(kRun + "--seed 2026 --jobs 3 --job " + k + " -o jobs/job" + k +
+                      ".txt --json jobs/job" + k + ".json"),
+                0)
+          << p.err;
+  }
+};
+
+TEST(Merge, OnSummariesPoolsACompleteJobArrayAsItsResultFiles) {
+  JobArray array;
+  test::Program& p = array.p;
+  ASSERT_EQ(p.Run("merge -d 0.005 jobs/job0.txt jobs/job1.txt jobs/job2.txt --histogram-table -"),
+            0)
+      << p.err;
+  const std::string fromResults = p.out;
+  // The summaries name their result files relative to their own folder.
+  EXPECT_NE(p.File("jobs/job1.json").find("\"output\": \"job1.txt\""), std::string::npos);
+  ASSERT_EQ(p.Run("merge -d 0.005 jobs/job0.json jobs/job1.json jobs/job2.json --histogram-table -"),
+            0)
+      << p.err;
+  EXPECT_EQ(p.out, fromResults);
+  EXPECT_EQ(p.err, "");
+  // Any order, and mixed with a result file of another run of the same test.
+  ASSERT_EQ(p.Run(kRun + "--seed 9 -o other.txt"), 0) << p.err;
+  EXPECT_EQ(p.Run("merge -d 0.005 jobs/job2.json other.txt jobs/job0.json jobs/job1.json"), 0)
+      << p.err;
+  EXPECT_EQ(p.out.rfind("Finished : 80 simulations\n", 0), 0u) << p.out;
+}
+
+TEST(Merge, OnSummariesRefusesAnIncompleteOrInconsistentJobArray) {
+  JobArray array;
+  test::Program& p = array.p;
+  // Job 1 once more, into files of its own: the same job twice.
+  ASSERT_EQ(p.Run(kRun + "--seed 2026 --jobs 3 --job 1 -o again.txt --json again.json"), 0);
+  const std::string job2 = p.File("jobs/job2.txt");
+  const std::string lastLine = job2.substr(job2.rfind("\r\n"));
+  // Killed after a whole line: it looks finished, only its summary tells.
+  p.Write("short.txt", job2.substr(0, job2.rfind("\r\n")));
+  p.Write("long.txt", job2 + lastLine);
+  const auto pointedAt = [&](const std::string& file) {
+    std::string summary = p.File("jobs/job2.json");
+    const std::string output = "\"output\": \"job2.txt\"";
+    return summary.replace(summary.find(output), output.size(), "\"output\": \"" + file + "\"");
+  };
+  p.Write("short.json", pointedAt("short.txt"));
+  p.Write("long.json", pointedAt("long.txt"));
+  p.Write("merged.json", "{\"format\": \"driftwise-summary\", \"command\": \"merge\"}\n");
+  p.Write("broken.json", "{\"format\": \"driftwise-summary\",\n");
+  struct Case {
+    std::string arguments;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"jobs/job0.json jobs/job2.json", "job 1 of 3 is missing (no summary)\n"},
+      {"jobs/job0.json", "job 1 of 3 is missing (no summary)\njob 2 of 3 is missing (no summary)\n"},
+      {"jobs/job0.json jobs/job1.json jobs/job2.json again.json",
+       "job 1 of 3 is given twice (jobs/job1.json and again.json)\n"},
+      {"jobs/job0.json jobs/job1.json short.json",
+       "short.txt holds 19 simulations, its summary says 20 (its run was cut short)\n"},
+      {"jobs/job0.json jobs/job1.json long.json", "long.txt holds 21 simulations, its summary says 20\n"},
+      {"jobs/job0.json jobs/job0.txt",
+       "the same file is given twice: 'jobs/job0.txt' (the result file of jobs/job0.json) and "
+       "'jobs/job0.txt'\n"},
+      {"merged.json", "merged.json: the summary of a merge, not of a run: give the runs' own summaries\n"},
+      {"broken.json", "broken.json: not a JSON summary (a member's name expected at byte 32)\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(p.Run("merge -d 0.005 " + c.arguments), 1) << c.arguments;
+    EXPECT_EQ(p.err, c.err) << c.arguments;
+    EXPECT_EQ(p.out, "") << c.arguments;
+  }
+  // A summary whose result file is gone: the file and the system's reason.
+  std::filesystem::remove(p.dir.File("jobs/job1.txt"));
+  EXPECT_EQ(p.Run("merge -d 0.005 jobs/job0.json jobs/job1.json jobs/job2.json"), 2);
+  EXPECT_EQ(p.err, "jobs/job1.txt: Fichier introuvable. (No such file or directory)\n");
 }
 
 // A result file of the given Delta values, written as a run writes them.

@@ -27,6 +27,53 @@ TEST(Observe, TabulatesEveryLocus) {
   EXPECT_EQ(p.err, "");
 }
 
+// The example with a haploid (mitochondrial, 3-digit) locus put in as the
+// second: every diploid locus's line is what it was; the haploid one has its note.
+TEST(Observe, AHaploidLocusIsReportedAndTheOthersAnalysed) {
+  const std::string original =
+      test::ReadBytes(std::string(DW_SOURCE_DIR) + "/examples/five-samples.gen");
+  std::string withHaploid;
+  int individual = 0;
+  for (std::size_t start = 0; start < original.size();) {
+    const std::size_t end = original.find('\n', start);
+    std::string line = original.substr(start, end - start);
+    start = end == std::string::npos ? original.size() : end + 1;
+    if (line.rfind("Est2,", 0) == 0) line.replace(0, 5, "Est2, mtDNA,");
+    const std::size_t comma = line.find(" , ");
+    if (comma != std::string::npos) {
+      const std::size_t second = line.find(' ', comma + 3);
+      line.insert(second, individual % 7 == 3 ? " 000" : " 00" + std::to_string(1 + individual % 3));
+      ++individual;
+    }
+    withHaploid += line + "\n";
+  }
+  test::Program p;
+  p.Write("plain.gen", original);
+  p.Write("haploid.gen", withHaploid);
+  ASSERT_EQ(p.Run("observe plain.gen"), 0) << p.err;
+  const std::string plain = p.out;
+  ASSERT_EQ(p.Run("observe haploid.gen"), 0) << p.err;
+  const std::size_t at = p.out.find("mtDNA\t");
+  ASSERT_NE(at, std::string::npos) << p.out;
+  const std::size_t end = p.out.find('\n', at) + 1;
+  const std::string haploid = p.out.substr(at, end - at);
+  EXPECT_EQ(p.out.substr(0, at) + p.out.substr(end), plain);
+  EXPECT_EQ(haploid.rfind("mtDNA\t5\t3\t", 0), 0u) << haploid;
+  const std::string note = "\tNA\tNA\tNA\thaploid locus: not tested (the model is diploid)\n";
+  EXPECT_EQ(haploid.substr(haploid.size() - note.size()), note) << haploid;
+  // No Ho for haploid individuals; He is the gene diversity of the three haplotypes.
+  EXPECT_NE(haploid.find("\t26\tNA\t0.6667\t"), std::string::npos) << haploid;
+
+  // The scan skips it with its note, and tests the loci beside it.
+  ASSERT_EQ(p.Run("scan haploid.gen --seed 1 -I 50"), 0) << p.err;
+  EXPECT_NE(p.out.find("mtDNA\t5\t3\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\t"
+                       "haploid locus: not tested (the model is diploid)\tNA\tNA\tNA\tNA\tNA\tNA\n"),
+            std::string::npos)
+      << p.out;
+  EXPECT_NE(p.out.find("\nEst2\t5\t3\t29\t0.0206519\t0.0167131\t0.0039388\t50\t"), std::string::npos)
+      << p.out;
+}
+
 TEST(Observe, RefusesWithFileAndLine) {
   struct Case {
     const char* text;
@@ -36,9 +83,9 @@ TEST(Observe, RefusesWithFileAndLine) {
   const Case cases[] = {
       {"t\nL1\nPop\na, 0101\nb 0101\n", 1,
        "bad.gen, line 5: no comma: expected 'identifier , genotypes' or a Pop line\n"},
-      {"t\nL1\nPop\na, 01\n", 1,
-       "bad.gen, line 4: haploid genotype '01': expected two alleles of 2 or 3 digits each (the "
-       "model is diploid)\n"},
+      {"t\nL1\nPop\na, 01\nb, 0101\n", 1,
+       "bad.gen, line 5: mixed ploidy at locus L1: '0101' is diploid where the locus's first "
+       "genotype is haploid\n"},
   };
   for (const Case& c : cases) {
     test::Program p;
@@ -49,7 +96,7 @@ TEST(Observe, RefusesWithFileAndLine) {
   }
   test::Program p;
   EXPECT_EQ(p.Run("observe missing.gen"), 2);
-  EXPECT_EQ(p.err, "missing.gen: Fichier introuvable.\n");
+  EXPECT_EQ(p.err, "missing.gen: Fichier introuvable. (No such file or directory)\n");
 }
 
 }  // namespace

@@ -106,10 +106,12 @@ TEST(ParseResultText, ProblemsNameTheirLine) {
       {badRate, 4, "the line should read \"Migration rate m", 0},
       {h.substr(0, h.size() - 2), 5, "the file ends within the five header lines", 0},
       {h, 6, "no simulation values", 0},    // a refused run leaves the header alone
-      {h + "\r\n", 7, "no simulation values", 0},  // or one that ended in its first line
+      // A run that did not finish ends with a line end: in its first simulation, or later.
+      {h + "\r\n", 7, "the file ends with a line end after its last whole line", 0},
       {h + "x\r\n" + kLine1, 6, "an empty line should follow the header", 0},
       {h + "\r\n" + kLine1 + "\r\nWC=  0.0381234 RH=", 8, "not a value line", 1},
-      {h + "\r\n" + kLine1 + "\r\n" + kLine2 + "\r\n", 9, "empty last line", 2},
+      {h + "\r\n" + kLine1 + "\r\n" + kLine2 + "\r\n", 9,
+       "the file ends with a line end after its last whole line", 2},
       {h + "\r\n" + kLine1 + "\r\n\r\n" + kLine2, 8, "not a value line", 1},
   };
   for (const Case& c : cases) {
@@ -121,13 +123,13 @@ TEST(ParseResultText, ProblemsNameTheirLine) {
     EXPECT_EQ(problem->what.rfind(c.start, 0), 0u) << problem->what;
     EXPECT_EQ(deltas.size(), c.values) << c.text;
   }
-  // Only a last line without its line end is what a run that ended in an
-  // error leaves; the message says so.
+  // Only a last line without its line end is what a killed run leaves; the
+  // message says so.
   ResultHeader header;
   std::vector<double> deltas;
   EXPECT_EQ(ParseResultText(h + "\r\nWC=  0.01", header, deltas)->what,
             "not a value line (WC=, RH= and Delta=WC-RH= with seven decimals each): "
-            "\"WC=  0.01\"; a run that ended in an error leaves such a last line");
+            "\"WC=  0.01\"; a run that was killed leaves such a last line");
 }
 
 TEST(HeaderDifference, NamesTheFirstFieldThatDiffers) {

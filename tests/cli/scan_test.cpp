@@ -229,6 +229,26 @@ TEST(Scan, CalibratedNullFlagsNoNeutralLocusWhereTheFixedOneFlagsMany) {
   EXPECT_GE(flaggedWc, tested / 2);
 }
 
+TEST(Scan, KeepsItsFileNamesShortAndApartForLongLocusNames) {
+  // Two names of 300 bytes that differ only at their end: once they made one
+  // file, or a name the system refuses.
+  const std::string a(300, 'a'), b = std::string(299, 'a') + "b";
+  test::Program p;
+  p.Write("long.gen", "t\n" + a + "\n" + b + "\nPop\n"
+          "x1, 0101 0102\nx2, 0102 0203\nx3, 0303 0101\nPop\n"
+          "y1, 0202 0303\ny2, 0103 0102\ny3, 0203 0202\n");
+  ASSERT_EQ(p.Run("scan long.gen --seed 1 -I 20 -N 20 --results-dir kept"), 0) << p.err;
+  std::vector<std::string> kept;
+  for (const auto& entry : std::filesystem::directory_iterator(p.dir.File("kept")))
+    kept.push_back(entry.path().filename().string());
+  std::sort(kept.begin(), kept.end());
+  const std::string stem(40, 'a');
+  EXPECT_EQ(kept, (std::vector<std::string>{"locus001-" + stem + "-freq.txt",
+                                            "locus001-" + stem + "-fst.txt",
+                                            "locus002-" + stem + "-freq.txt",
+                                            "locus002-" + stem + "-fst.txt"}));
+}
+
 TEST(Scan, WritesTheInitialFrequenciesOfEachStart) {
   // Three alleles over 2 + 2 individuals: pooled 3/8, 2/8, 3/8.
   const std::string data = "t\nL\nPop\na, 0101\nb, 0102\nPop\nc, 0303\nd, 0203\n";
@@ -331,7 +351,7 @@ TEST(Scan, RefusesBadParametersBeforeRunning) {
        "--calibrate m fits the migration rate: it cannot be given with -m\n"},
       {"scan example.gen --json - --tsv -", 64,
        "--json - and --tsv - cannot both write to standard output\n"},
-      {"scan missing.gen", 2, "missing.gen: Fichier introuvable.\n"},
+      {"scan missing.gen", 2, "missing.gen: Fichier introuvable. (No such file or directory)\n"},
   };
   for (const Case& c : cases) {
     test::Program p;

@@ -89,14 +89,32 @@ TEST(ParseGenepop, RefusesWithTheLineAndWhatWasExpected) {
        "no comma: expected 'identifier , genotypes' or a Pop line"},
       {"t\nL1\nPop\na, 0101\nb, 01011\n", 5,
        "genotype of odd length: '01011' has 5 digits, expected 4 or 6"},
-      {"t\nL1\nPop\na, 01\n", 4,
-       "haploid genotype '01': expected two alleles of 2 or 3 digits each (the model is diploid)"},
-      {"t\nL1\nPop\na, 001\n", 4,
-       "haploid genotype '001': expected two alleles of 2 or 3 digits each (the model is "
-       "diploid)"},
+      {"t\nL1\nPop\na, 01\nb, 0101\n", 5,
+       "mixed ploidy at locus L1: '0101' is diploid where the locus's first genotype is haploid"},
+      {"t\nL1\nPop\na, 001002\nb, 001\n", 5,
+       "mixed ploidy at locus L1: '001' is haploid where the locus's first genotype is diploid"},
+      {"t\nL1\nPop\na, 01\nb, 001\n", 5,
+       "mixed coding at locus L1: '001' has 3 digits where the locus's first genotype has 2"},
       {"t\nL1\nPop\na, 01010101\n", 4, "'01010101' has 8 digits, expected 4 or 6"},
       {"t\nL1\nPop\na, 01x1\n", 4,
-       "'01x1' is not a genotype: expected 4 or 6 digits (two alleles of 2 or 3 digits)"},
+       "'01x1' is not a genotype: expected 4 or 6 digits (two alleles of 2 or 3 digits), or 2 "
+       "or 3 at a haploid locus"},
+      // A missing genotype fixes no coding: the 6-digit one after it is the first.
+      {"t\nL1\nPop\na, 0000\nb, 001002\nc, 0102\n", 6,
+       "mixed coding at locus L1: '0102' has 4 digits where the locus's first genotype has 6"},
+      // Meant as Pop lines: named at their own line, not read as a locus or an individual.
+      {"t\nL1\nL2\nPop sample1\na, 0101 0101\n", 4,
+       "'Pop sample1': a Pop line holds the word Pop alone (a sample's name belongs in its "
+       "individuals' identifiers)"},
+      {"t\nL1\nPop\na, 0101\nPOP\tsecond\nb, 0101\n", 5,
+       "'POP\tsecond': a Pop line holds the word Pop alone (a sample's name belongs in its "
+       "individuals' identifiers)"},
+      {"t\nL1\nPop\na, 0101\x01\n", 4,
+       "a control character (byte 0x01): not a text file; save it as UTF-8 or plain text"},
+      {"\x7F\x45\x4C\x46\x02\x01\n", 1,
+       "a control character (byte 0x02): not a text file; save it as UTF-8 or plain text"},
+      {"\xFF\xFEt", 1,
+       "the file is in UTF-16 (or holds zero bytes): save it as UTF-8 or plain text"},
       {"t\nL1,L2\nPop\na, 0101 0202\npop\nb, 0101\n 002002\n", 7,
        "mixed coding at locus L2: '002002' has 6 digits where the locus's first genotype has 4"},
       {"t\nL1\nL2\n\n", 3, "no Pop line: the locus names must be followed by a line 'Pop'"},
@@ -117,6 +135,51 @@ TEST(ParseGenepop, RefusesWithTheLineAndWhatWasExpected) {
     EXPECT_EQ(error->line, c.line) << c.text;
     EXPECT_EQ(error->message, c.message) << c.text;
   }
+}
+
+TEST(ParseGenepop, ReadsAHaploidLocusBesideDiploidOnes) {
+  // A mitochondrial locus (one 3-digit allele) between two diploid loci.
+  GenepopData data;
+  const auto error = ParseGenepop(
+      "t\nL1, mt, L3\nPop\na, 0101 000 0102\nb, 0102 001 0202\nPop\nc, 0202 002 0101\n", data);
+  ASSERT_FALSE(error) << error->line << ": " << error->message;
+  EXPECT_EQ(data.ploidy, (std::vector<uint8_t>{2, 1, 2}));
+  EXPECT_EQ(data.digits, (std::vector<uint8_t>{2, 3, 2}));
+  const Genotype b = data.samples[0].individuals[1].genotypes[1];
+  EXPECT_EQ(b.first, 1);
+  EXPECT_EQ(b.second, 1);
+  EXPECT_FALSE(data.samples[0].individuals[0].genotypes[1].Typed());  // 000 is missing
+}
+
+TEST(ParseGenepop, AUtf16FileIsNamedAsSuch) {
+  // "Title\nL1\nPop\n…" saved as UTF-16 little-endian, with and without its mark.
+  std::string utf16;
+  for (char c : std::string("Title\nL1\nPop\na, 0101\n")) utf16 += std::string{c, '\0'};
+  for (const std::string& text : {"\xFF\xFE" + utf16, utf16}) {
+    GenepopData data;
+    const auto error = ParseGenepop(text, data);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->line, 1u);
+    EXPECT_NE(error->message.find("save it as UTF-8 or plain text"), std::string::npos);
+  }
+  // A UTF-8 byte-order mark is not part of the title.
+  GenepopData data;
+  ASSERT_FALSE(ParseGenepop("\xEF\xBB\xBFTitle\nL1\nPop\na, 0101\n", data));
+  EXPECT_EQ(data.title, "Title");
+}
+
+TEST(GenepopReader, StopsAtTheFirstWrongLine) {
+  // Fed one line at a time, it refuses at line 2 what the rest would not mend.
+  GenepopData data;
+  GenepopReader reader(data);
+  EXPECT_FALSE(reader.Line("title"));
+  EXPECT_FALSE(reader.Line("L1"));
+  EXPECT_FALSE(reader.Line("Pop"));
+  const auto error = reader.Line("junk without a comma");
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->line, 4u);
+  EXPECT_EQ(reader.Line("a, 0101")->line, 4u);  // the first error stays
+  EXPECT_EQ(reader.Finish()->line, 4u);
 }
 
 TEST(ParseGenepop, ALocusLineMayEndInAComma) {

@@ -79,8 +79,12 @@ TEST(EstimateLocus, LociThatCannotBeTested) {
       {{{"0000", "0000"}, {"0000"}}, LocusStatus::Monomorphic},
       {{{"0101", "0102"}, {"0000", "0000"}}, LocusStatus::TooFewSamples},
       {{{"0101"}, {"0202"}}, LocusStatus::TooFewIndividuals},
+      // However polymorphic, a haploid locus is not tested.
+      {{{"01", "02", "03"}, {"02", "03", "03"}, {"01", "01", "02"}}, LocusStatus::Haploid},
   };
   for (const Case& c : cases) EXPECT_EQ(Estimate(c.samples).status, c.status);
+  EXPECT_EQ(std::string(StatusText(LocusStatus::Haploid)),
+            "haploid locus: not tested (the model is diploid)");
 }
 
 // The engine's estimator on samples of equal size n: every individual of

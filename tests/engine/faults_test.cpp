@@ -1,7 +1,8 @@
 // Runs whose files fail under them: every open, read, write and close of a
 // run is made to fail in turn, and the result file must then hold exactly the
-// header and the simulations finished before the failure, the error must be
-// the one the system reported, and no handle may stay open.
+// header and the simulations finished before the failure, followed by the
+// line end that marks an unfinished run where the disk takes it; the error
+// must be the one the system reported, and no handle may stay open.
 #include <dirent.h>
 #include <gtest/gtest.h>
 
@@ -36,9 +37,13 @@ using Messages = test::RecordedMessages;
 
 struct Progress : RunProgress {
   FaultyFiles& files;
+  int cancelAfter = 0;  // 0: never
   explicit Progress(FaultyFiles& f) : files(f) {}
   void SimulationFinished(uint32_t s, uint32_t) override {
     files.finishedSimulations = static_cast<int>(s);
+  }
+  bool CancelRequested() override {
+    return cancelAfter != 0 && files.finishedSimulations >= cancelAfter;
   }
 };
 
@@ -47,30 +52,36 @@ const char kFrequencies[] =
     "0.2000000000 0.3000000000 0.5000000000\r\n0.6000000000 0.2000000000 0.2000000000\r\n"
     "0.3000000000 0.3000000000 0.4000000000\r\n0.4000000000 0.4000000000 0.2000000000\r\n";
 
-// What one run did: "Finished", "Refused: <message>" or "<code> <message>" of
-// the EInOutError it raised.
+// What one run did: "Finished", "Cancelled", "Refused: <message>", "<code>
+// <message>" of the EInOutError it raised or the message of another error.
 struct Outcome {
   std::string what;
   std::vector<std::string> messages;
   bool histogramFilled = false;
 };
 
-Outcome RunWith(FaultyFiles& files, Form form = Form{}) {
-  files.disk["in"] = kFrequencies;
+Outcome RunWith(FaultyFiles& files, Form form = Form{}, const char* frequencies = kFrequencies,
+                int cancelAfter = 0) {
+  files.disk["in"] = frequencies;
   SetOsFiles(&files);
   Messages messages;
   RecordedHistogram histogram;
   FixedSeed seed{20240607};
   Progress progress(files);
+  progress.cancelAfter = cancelAfter;
   RunServices services{messages, histogram, seed, NumberMarks{}, &progress};
   EngineState state;
   Random rng;
   Outcome outcome;
   try {
     const RunOutcome r = RunNeutralityTest(form, services, state, rng);
-    outcome.what = r == RunOutcome::Finished ? "Finished" : "Refused: " + messages.shown.at(0);
+    outcome.what = r == RunOutcome::Finished    ? "Finished"
+                   : r == RunOutcome::Cancelled ? "Cancelled"
+                                                : "Refused: " + messages.shown.at(0);
   } catch (const EInOutError& e) {
     outcome.what = std::to_string(e.IOErrorCode()) + " " + e.Message();
+  } catch (const RuntimeError& e) {
+    outcome.what = e.Message();
   }
   SetOsFiles(nullptr);
   outcome.messages = messages.shown;
@@ -102,6 +113,8 @@ struct Reference {
   std::string Finished(int f) const {
     return f == I ? text : text.substr(0, blockStart[static_cast<std::size_t>(f) + 1]);
   }
+  // The file of a run that stopped after f simulations.
+  std::string Unfinished(int f) const { return Finished(f) + "\r\n"; }
   // The simulation whose bytes include offset `at` (0 for the header).
   int SimulationAt(std::size_t at) const {
     return static_cast<int>(std::upper_bound(blockStart.begin() + 1, blockStart.end(), at) -
@@ -134,7 +147,7 @@ TEST_F(RunFaults, AFailedWriteKeepsExactlyTheFinishedSimulations) {
     EXPECT_TRUE(outcome.messages.empty());  // no summary
     EXPECT_FALSE(outcome.histogramFilled);
     if (last < ref.HeaderSize()) {
-      EXPECT_EQ(files.disk["out"], "");  // not even the header was whole
+      EXPECT_EQ(files.disk["out"], "\r\n");  // not even the header was whole: the mark alone
       continue;
     }
     if (k < static_cast<int>(calls.size())) {
@@ -143,7 +156,7 @@ TEST_F(RunFaults, AFailedWriteKeepsExactlyTheFinishedSimulations) {
     } else {
       EXPECT_EQ(call.finished, ref.I);  // the write-out at close
     }
-    EXPECT_EQ(files.disk["out"], ref.Finished(call.finished));
+    EXPECT_EQ(files.disk["out"], ref.Unfinished(call.finished));
   }
 }
 
@@ -161,6 +174,30 @@ TEST_F(RunFaults, APersistentWriteFailureCutsBackToTheLastWholeLineOnDisk) {
       if (ref.Finished(f).size() <= onDisk) keep = ref.Finished(f).size();
     if (ref.HeaderSize() > onDisk) keep = 0;
     EXPECT_EQ(files.disk["out"], ref.text.substr(0, keep));
+  }
+}
+
+TEST_F(RunFaults, AnUnfinishedRunIsToldFromAShorterFinishedOne) {
+  // Allele 1 fixed everywhere: the first simulation's estimators are 0/0.
+  const char fixed[] = "1 0 0\r\n1 0 0\r\n1 0 0\r\n1 0 0\r\n";
+  struct Case {
+    const char* what;
+    const char* frequencies;
+    int cancelAfter;
+    std::string outcome, file;
+  };
+  const Case cases[] = {
+      {"float error in simulation 1", fixed, 0, "Opération en virgule flottante incorrecte",
+       ref.Finished(0) + "\r\n"},
+      {"cancelled after 5", kFrequencies, 5, "Cancelled", ref.Finished(5) + "\r\n"},
+      {"cancelled after the last", kFrequencies, ref.I, "Cancelled", ref.text + "\r\n"},
+      {"finished", kFrequencies, 0, "Finished", ref.text},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FaultyFiles files;
+    EXPECT_EQ(RunWith(files, Form{}, c.frequencies, c.cancelAfter).what, c.outcome);
+    EXPECT_EQ(files.disk["out"], c.file);
   }
 }
 
@@ -188,7 +225,7 @@ TEST_F(RunFaults, FailedClosesAreReported) {
   FaultyFiles input;
   input.faults.push_back({FaultyFiles::kClose, 1, 1117});
   EXPECT_EQ(RunWith(input).what, "1117 Erreur E/S 1117");
-  EXPECT_EQ(input.disk["out"], ref.Finished(0));
+  EXPECT_EQ(input.disk["out"], ref.Unfinished(0));
 
   FaultyFiles result;
   result.faults.push_back({FaultyFiles::kClose, 2, 5});
@@ -219,7 +256,8 @@ TEST_F(RunFaults, AFailedReadInTheFrequencyFileGivesItsMessage) {
     // caught by it and ends the run with the system's code.
     EXPECT_EQ(outcome.what, k < reads ? std::string("Refused: ") + kNotRealsMessage
                                       : std::string("1117 Erreur E/S 1117"));
-    EXPECT_EQ(files.disk["out"], ref.Finished(0));  // the header alone
+    // The header alone; after the failed end test, the mark too.
+    EXPECT_EQ(files.disk["out"], k < reads ? ref.Finished(0) : ref.Unfinished(0));
   }
 }
 
@@ -297,12 +335,12 @@ TEST(RunFaultsOnDisk, NoDescriptorOutlivesAFailedRun) {
     EXPECT_EQ(state.InputFile.mode, TextFile::Mode::Closed);
     EXPECT_EQ(state.ResultFile.mode, TextFile::Mode::Closed);
     if (std::string(c.what) == "float error") {
-      // Whole lines only: the failing simulation's opening line end is cut.
+      // Whole lines, then the failing simulation's opening line end.
       const std::string text = test::ReadBytes(c.result);
-      ASSERT_GE(text.size(), 2u);
-      EXPECT_NE(text.substr(text.size() - 2), "\r\n");
-      const std::size_t lastLine = text.rfind("\r\n") + 2;
-      EXPECT_EQ(text.size() - lastLine, 53u);
+      ASSERT_GE(text.size(), 57u);
+      EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+      const std::size_t lastLine = text.rfind("\r\n", text.size() - 3) + 2;
+      EXPECT_EQ(text.size() - 2 - lastLine, 53u);
       EXPECT_EQ(text.compare(lastLine, 3, "WC="), 0);
     }
   }

@@ -1,7 +1,9 @@
 #pragma once
 // Files in memory behind the OsFiles interface, for runs that must not touch
-// the disk: any open, read, write, close or truncate call can be made to fail
-// with a chosen code, from the k-th call on or at the k-th only.
+// the disk: any open, read, write, close, truncate, sync or rename call can
+// be made to fail with a chosen code (and system error number), from the
+// k-th call on or at the k-th only. Creating a file beside another counts as
+// an open.
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -14,12 +16,13 @@ namespace dw::test {
 
 class FaultyFiles : public OsFiles {
  public:
-  enum Op { kOpen, kRead, kWrite, kClose, kTruncate, kOps };
+  enum Op { kOpen, kRead, kWrite, kClose, kTruncate, kSync, kRename, kOps };
   struct Fault {
     Op op = kOpen;
     int call = 0;  // 1-based; 0 never
     int code = 0;
     bool persistent = false;  // every call from the k-th on
+    int systemError = 0;      // the errno the call reports with its code
   };
   // What each write call was given, and how far the run had got by then.
   struct WriteCall {
@@ -76,6 +79,24 @@ class FaultyFiles : public OsFiles {
     return 0;
   }
   Kind KindOf(int) override { return kind; }
+  int CreateBeside(const std::string& name, int& handle, std::string& temporary) override {
+    if (const int code = Fails(kOpen)) return code;
+    temporary = name + ".tmp" + std::to_string(nextHandle_);
+    disk[temporary].clear();
+    return Open(temporary, handle);
+  }
+  int Sync(int) override { return Fails(kSync); }
+  int Replace(const std::string& temporary, const std::string& name) override {
+    if (const int code = Fails(kRename)) return code;
+    disk[name] = disk.at(temporary);
+    disk.erase(temporary);
+    return 0;
+  }
+  int Remove(const std::string& name) override { return disk.erase(name) != 0 ? 0 : 2; }
+  std::optional<Kind> KindOfName(const std::string& name) override {
+    if (disk.count(name) == 0) return std::nullopt;
+    return kind;
+  }
 
  private:
   struct Handle {
@@ -89,8 +110,10 @@ class FaultyFiles : public OsFiles {
   int Fails(Op op) {
     const int n = ++calls[op];
     for (const Fault& f : faults)
-      if (f.op == op && f.call != 0 && (n == f.call || (f.persistent && n > f.call)))
+      if (f.op == op && f.call != 0 && (n == f.call || (f.persistent && n > f.call))) {
+        SetLastSystemError(f.systemError);
         return f.code;
+      }
     return 0;
   }
   int Open(const std::string& name, int& handle) {

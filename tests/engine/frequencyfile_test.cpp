@@ -69,8 +69,8 @@ TEST(ReadInitialFrequencies, EachRefusalShowsItsMessage) {
       {"0.2 0.3 1e39\r\n", 3, 3, reals},                   // too large for 32 bits
       {"0.2 0.3 0.49\r\n" + kRows[1] + "\r\n" + kRows[2], 3, 3, sum},
       {"0.2 0.3\r\n" + kRows[1] + "\r\n" + kRows[2], 3, 3, sum},  // borrows from the next line
-      {"0.2 0.3 0.5\r\n0.6 0.2", 3, 3, sum},              // ends inside a row
       {"1\r\n1\r\n0.5\r\n", 3, 1, sum},
+      {"\xEF\xBB" "0.2 0.3 0.5\r\n" + kRows[1] + "\r\n" + kRows[2], 3, 3, reals},  // a mark cut short
   };
   Reader r;
   for (const Case& c : cases) EXPECT_EQ(r.Read(c.bytes, c.rows, c.columns), c.message) << c.bytes;
@@ -86,12 +86,45 @@ TEST(ReadInitialFrequencies, RowsAreReadByValueCountAndTolerance) {
       {"0.2 0.3 0.500009\r\n0.6 0.2 0.2\r\n0.4 0.4 0.2\r\n", 3, 3},
       {"0.25 0.25 0.499995\r\n0.6 0.2 0.2\r\n0.4 0.4 0.2\r\n", 3, 3},
       {"1\r\n1\r\n1\r\n", 3, 1},
-      {"-0.5 1.5\r\n0.5 0.5\r\n0.5 0.5\r\n", 3, 2},  // negative values pass when the row sums to 1
       {"  0.2\t0.3  0.5  \r\n0.6 0.2 0.2\r\n0.4 0.4 0.2", 3, 3},
+      {"0 1\r\n1 0\r\n-0 1\r\n", 3, 2},  // the bounds themselves
   };
   Reader r;
   for (const Case& c : accepted) EXPECT_EQ(r.Read(c.bytes, c.rows, c.columns), "") << c.bytes;
   EXPECT_EQ(r.Read("0.2 0.3 0.50002\r\n0.6 0.2 0.2\r\n0.4 0.4 0.2\r\n", 3, 3), kBadSumMessage);
+}
+
+TEST(ReadInitialFrequencies, ReadsAFileWithAByteOrderMarkAsWithout) {
+  Reader r;
+  for (const std::string& end : {std::string("\r\n"), std::string("\n")}) {
+    ASSERT_EQ(r.Read("\xEF\xBB\xBF" + Lines(end), 3, 3), "");
+    const AlleleFrequencyTable marked = r.table;
+    ASSERT_EQ(r.Read(Lines(end), 3, 3), "");
+    for (uint32_t row = 1; row <= 3; ++row)
+      for (uint32_t c = 1; c <= 3; ++c) EXPECT_EQ(marked.At(row, c), r.table.At(row, c));
+  }
+}
+
+TEST(ReadInitialFrequencies, RefusesACutRowAndValuesOutsideZeroToOneNamingTheRow) {
+  struct Case {
+    std::string bytes;
+    std::string message;
+  };
+  const Case cases[] = {
+      {kRows[0] + "\r\n" + kRows[1] + "\r\n0.4 0.4",
+       "Input file, row 3: the file ends after 2 of the row's 3 values"},
+      {kRows[0] + "\r\n0.6 0.2", "Input file, row 2: the file ends after 2 of the row's 3 values"},
+      {kRows[0] + "\r\n" + kRows[1] + "\r\n\r\n",
+       "Input file, row 3: the file ends after 0 of the row's 3 values"},
+      {kRows[0] + "\r\n1.50 -0.70 0.20\r\n" + kRows[2],
+       "Input file, row 2, value 1: 1.5 is not a frequency (it must be between 0 and 1)"},
+      {kRows[0] + "\r\n0.6 0.5 -0.1\r\n" + kRows[2],
+       "Input file, row 2, value 3: -0.1 is not a frequency (it must be between 0 and 1)"},
+      {"0.2 0.3 0.5\r\n" + kRows[1] + "\r\n1.0000001 0 0", 
+       "Input file, row 3, value 1: 1.0000001 is not a frequency (it must be between 0 and 1)"},
+  };
+  Reader r;
+  for (const Case& c : cases) EXPECT_EQ(r.Read(c.bytes, 3, 3), c.message) << c.bytes;
 }
 
 TEST(ReadInitialFrequencies, LeavesNoErrorPending) {

@@ -123,7 +123,12 @@ TEST(ParameterRange, ExtremesFinishOrEndInTheirFloatError) {
     }
     SetOsFiles(nullptr);
     EXPECT_EQ(files.OpenHandles(), 0);
-    const std::vector<std::string> lines = Lines(files.disk["out"]);
+    std::vector<std::string> lines = Lines(files.disk["out"]);
+    if (!finished) {
+      // An unfinished run's file ends with a line end after its whole lines.
+      ASSERT_EQ(lines.back(), "");
+      lines.pop_back();
+    }
     ASSERT_GE(lines.size(), 5u);
     EXPECT_EQ(lines[2], std::to_string(c.P) + " islands of effective size " +
                             std::to_string(c.N) + ", " + std::to_string(c.n) +

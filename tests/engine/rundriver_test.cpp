@@ -6,6 +6,7 @@
 
 #include "engine/frequencyfile.h"
 #include "runtime/errors.h"
+#include "runtime/memory.h"
 #include "tests/engine/run_form.h"
 #include "tests/support/files.h"
 
@@ -155,6 +156,41 @@ TEST(RunNeutralityTest, CountsThatCannotRunAreRefusedBeforeAnyFile) {
   }
 }
 
+TEST(RunNeutralityTest, ACountBeyondItsFieldIsNamedNotComparedByItsLowBits) {
+  // N = 65536 keeps 0 in 16 bits, which once read as "n > N".
+  struct Case {
+    int32_t N, n;
+    const char* message;
+  };
+  for (Case c : {Case{65536, 10, "Effective population size (N) must be between 1 and 65535"},
+                 {100, 65537, "Sampling size per pop. (n) must be between 2 and 65535"},
+                 {20, 21, kSampleSizeMessage}}) {
+    Driver d;
+    d.form.N = c.N;
+    d.form.n = c.n;
+    EXPECT_EQ(d.Run(), RunOutcome::Refused);
+    EXPECT_EQ(d.messages.shown, std::vector<std::string>{c.message});
+    EXPECT_FALSE(d.ResultExists());
+  }
+}
+
+TEST(RunNeutralityTest, TablesLargerThanTheMachineAreRefusedBeforeAllocating) {
+  // 65535 populations of 65535 individuals pass the count checks and need
+  // about 73 GB; with overcommit the system would grant it and kill the run.
+  const uint64_t needed = TableBytes(65535, 65535, 3);
+  EXPECT_GT(needed, uint64_t{73000000000});
+  if (needed <= UsableMemoryBytes()) GTEST_SKIP() << "this machine has the memory";
+  Driver d;
+  d.form.P = 65535;
+  d.form.N = 65535;
+  d.form.n = 10;
+  EXPECT_EQ(d.Run(), RunOutcome::Refused);
+  EXPECT_EQ(d.messages.shown,
+            std::vector<std::string>{"Not enough memory for 65535 populations of 65535 individuals"});
+  EXPECT_FALSE(d.ResultExists());
+  EXPECT_LT(d.state.ParentGeneration.size(), std::size_t{1} << 20);  // nothing was grown
+}
+
 TEST(RunNeutralityTest, MissingInputLeavesTheResultFileUntouched) {
   Driver d;
   test::WriteBytes(d.form.result, "earlier results");
@@ -219,10 +255,10 @@ TEST(RunNeutralityTest, AFloatingPointErrorKeepsTheFinishedLines) {
     if (end == std::string::npos) break;
     start = end + 2;
   }
-  ASSERT_GE(lines.size(), 6u);
+  ASSERT_GE(lines.size(), 7u);
   EXPECT_EQ(lines[5], "");
-  for (std::size_t i = 6; i < lines.size(); ++i) {
-    if (i + 1 == lines.size() && lines[i].empty()) break;
+  EXPECT_EQ(lines.back(), "");  // the failing simulation's opening line end
+  for (std::size_t i = 6; i + 1 < lines.size(); ++i) {
     EXPECT_EQ(lines[i].size(), 53u) << lines[i];
     EXPECT_EQ(lines[i].rfind("WC=", 0), 0u) << lines[i];
   }

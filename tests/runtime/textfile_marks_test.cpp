@@ -70,6 +70,43 @@ TEST_F(Marks, ReleaseKeepsWholeRecordsAndDropsTheRest) {
   }
 }
 
+TEST_F(Marks, TheMarkerFollowsTheRecordsKeptWhereTheDiskTakesIt) {
+  struct Case {
+    const char* what;
+    OsFiles::Kind kind;
+    std::size_t before, after;  // bytes written before and after the mark
+    int failingWrite;           // 0: none
+    bool persistent;
+    std::string kept;
+  };
+  const std::string a200(200, 'a'), a100(100, 'a');
+  for (const Case& c : {
+           Case{"nothing failed", OsFiles::Kind::Disk, 100, 50, 0, false, a100 + "|"},
+           {"past the mark on disk, cut first", OsFiles::Kind::Disk, 200, 100, 0, false, a200 + "|"},
+           {"a write failed once", OsFiles::Kind::Disk, 100, 50, 1, false, a100 + "|"},
+           {"the disk refuses every write", OsFiles::Kind::Disk, 200, 100, 2, true, ""},
+           {"a pipe at the mark", OsFiles::Kind::Pipe, 100, 20, 0, false, a100 + "|"},
+           {"a pipe past the mark", OsFiles::Kind::Pipe, 100, 50, 0, false,
+            a100 + std::string(28, 'b')},
+       }) {
+    SCOPED_TRACE(c.what);
+    files = FaultyFiles{};
+    files.kind = c.kind;
+    SetPendingIOResult(0);
+    if (c.failingWrite != 0)
+      files.faults.push_back({FaultyFiles::kWrite, c.failingWrite, 28, c.persistent});
+    TextFile file;
+    Open(file);
+    MarkComplete(file);
+    WriteText(file, std::string(c.before, 'a'));
+    MarkComplete(file);
+    WriteText(file, std::string(c.after, 'b'));
+    ReleaseFile(file, "|");
+    EXPECT_EQ(files.OpenHandles(), 0);
+    EXPECT_EQ(files.disk["out"], c.kept);
+  }
+}
+
 TEST_F(Marks, UnmarkedFilesAndDevicesAreNeverCut) {
   TextFile plain;
   Open(plain);

@@ -285,7 +285,7 @@ TEST(ChartExport, CommandLineRefusesOtherNamesAndReportsWriteFailures) {
 
   EXPECT_EQ(RunProgram(dir, small + "--chart missing/hist.png"), 2);
   EXPECT_EQ(test::ReadBytes(dir.File("stderr.txt")),
-            "Cannot write the chart to 'missing/hist.png': No such file or directory\n");
+            "missing/hist.png: Fichier introuvable. (No such file or directory)\n");
   EXPECT_EQ(test::ReadBytes(dir.File("stdout.txt")).rfind("Finished : 20 simulations\n", 0), 0u);
 
   EXPECT_EQ(RunProgram(dir, small + "--chart Small.PnG"), 0);

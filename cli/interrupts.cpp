@@ -1,0 +1,47 @@
+#include "cli/interrupts.h"
+
+#include <signal.h>
+
+#include <atomic>
+#include <cstring>
+
+namespace dw::cli {
+
+namespace {
+
+std::atomic<int> received{0};
+static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
+
+void NoteSignal(int signal) {
+  int none = 0;
+  received.compare_exchange_strong(none, signal);
+}
+
+}  // namespace
+
+void InstallInterruptHandlers() {
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = NoteSignal;
+  sigemptyset(&action.sa_mask);
+  // Restarted calls keep reads and writes whole; the second signal kills.
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+int InterruptSignal() { return received.load(); }
+
+int InterruptExitStatus() { return 128 + received.load(); }
+
+std::string InterruptedText() {
+  switch (received.load()) {
+    case SIGINT: return "Interrupted (SIGINT)";
+    case SIGTERM: return "Interrupted (SIGTERM)";
+    case SIGHUP: return "Interrupted (SIGHUP)";
+    default: return "Interrupted (signal " + std::to_string(received.load()) + ")";
+  }
+}
+
+void SetInterruptSignal(int signal) { received = signal; }
+
+}  // namespace dw::cli
