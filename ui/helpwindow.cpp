@@ -78,12 +78,12 @@ THelpWindow::THelpWindow(const QString& folder, QWidget* parent)
   // The contents page first, so "Contents" (home) always leads back to it.
   browser_->setSource(QUrl::fromLocalFile(QDir(folder_).filePath(HelpFileName())));
 
-  // About 80 characters of text beside the contents, within the screen.
+  // About 70 characters of text beside the contents, within the screen.
   const int em = fontMetrics().averageCharWidth();
-  QSize size(em * 120, fontMetrics().height() * 40);
+  QSize size(em * 105, fontMetrics().height() * 40);
   if (const QScreen* display = screen()) size = size.boundedTo(display->availableGeometry().size() * 9 / 10);
   resize(size);
-  split->setSizes({em * 28, size.width() - em * 28});
+  split->setSizes({em * 32, size.width() - em * 32});
 }
 
 void THelpWindow::FillContents() {

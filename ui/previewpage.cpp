@@ -183,10 +183,18 @@ void TKivPreviewPage::DrawChartImage(QPainter& painter) {
     QPainter p(&image);
     chart::DrawChartForPrint(chart, p, {0, 0, size.width, size.height});
   }
+  const QRect target(r.left, r.top, r.Width(), r.Height());
+  if (!AsBitmap) {
+    // Shrunk by averaging over each target pixel: filtering at draw time
+    // would drop most rows of the thin lines and text.
+    const qreal ratio = bitmap_.devicePixelRatio();
+    image = image.scaled(qCeil(target.width() * ratio), qCeil(target.height() * ratio),
+                         Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image.setDevicePixelRatio(ratio);
+  }
   painter.save();
-  painter.setRenderHint(QPainter::SmoothPixmapTransform, !AsBitmap);
-  painter.setClipRect(QRect(r.left, r.top, r.Width(), r.Height()));
-  painter.drawImage(QRect(r.left, r.top, r.Width(), r.Height()), image);
+  painter.setClipRect(target);
+  painter.drawImage(target, image);
   painter.restore();
 }
 
