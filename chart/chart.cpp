@@ -85,6 +85,8 @@ TBarSeries& ConfigureResultsChart(TChart& chart) {
   chart.BeginLoading();
   chart.ControlWidth = 689;
   chart.ControlHeight = 449;
+  chart.PrintWidth = 689;
+  chart.PrintHeight = 449;
   chart.Color = clWhite;
   chart.SetBackColor(clWhite);
   chart.BackWall.Brush.Color = clWhite;  // its style stays clear: the panel shows through

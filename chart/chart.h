@@ -106,6 +106,9 @@ class TChart : public ChartPart, private ChangeListener {
   int DepthPixels = 0;
   int LastDepthSlot = 0;
   int ControlWidth = 400, ControlHeight = 250;
+  // The size the chart is laid out at on paper; 0 takes the control's. A
+  // chart shown larger than its design still prints as designed.
+  int PrintWidth = 0, PrintHeight = 0;
   int PrintMarginPercents[4] = {15, 15, 15, 15};
   int PrintDetail = 0;
   bool PrintingInProgress = false;

@@ -37,7 +37,7 @@ void InitialiseApplication(QApplication& app, const char* programPath) {
   SetNumberMarks(NumberMarksFromLocale(QLocale::system()));
   SetApplicationTitle(QString::fromStdString(ApplicationTitle(programPath ? programPath : "")));
   app.setStyle(new THintStyle);
-  SetHelpFileName(kHelpFileName);
+  SetHelpFileName(kHelpContentsPage);
 }
 
 int RunWindowProgram(int argc, char** argv) {

@@ -264,7 +264,12 @@ void TChartPreview::FormShow() {
 
 void TChartPreview::FillPrinters() {
   Printers->clear();
-  Printers->addItems(chart::PrinterNames());
+  QStringList names = chart::PrinterNames();
+  // A printer set to PDF output on a machine with printers is listed too, so
+  // the list always shows the printer in use.
+  if (chart::PrintsToPdf(printer_) && !names.contains(chart::kPdfPrinterName))
+    names << chart::kPdfPrinterName;
+  Printers->addItems(names);
   Printers->setCurrentIndex(Printers->findText(chart::CurrentPrinterName(printer_)));
 }
 

@@ -1,29 +1,42 @@
 #pragma once
-// The help layer: the program needs two requests of a help viewer, show the
-// contents of its help file and close. Here the desktop's viewer opens the
-// file; when the file is nowhere to be found, a message says so.
+// The program's help: HTML pages installed with it, shown in the program's
+// own help window. The help button opens the contents page; F1 opens the
+// entry of the control that has the focus. When the pages are nowhere to be
+// found, a message says where they were expected.
 #include <QString>
+#include <QStringList>
 #include <QWidget>
-#include <functional>
 
 namespace dw::ui {
 
-inline constexpr const char* kHelpFileName = "VEDADORIVO.HLP";
+// The contents page; the help file name set at start-up.
+inline constexpr const char* kHelpContentsPage = "index.html";
 
 void SetHelpFileName(const QString& name);
 const QString& HelpFileName();
 
-// The help file next to the program or in the current folder; empty when it
-// is in neither.
-QString FindHelpFile();
+// The folders searched for the pages, in order: <prefix>/share/doc/driftwise/html
+// of the program's own installation (or build tree), then doc/driftwise/html
+// under the desktop's data folders ($XDG_DATA_HOME, $XDG_DATA_DIRS).
+QStringList HelpSearchPath();
+// Replaces the folders searched (tests); an empty list restores them.
+void SetHelpSearchPath(const QStringList& folders);
+// The first folder of the search path that holds the help file, empty when none does.
+QString FindHelpFolder();
 
-// Opens the contents of the help file. The opener is the desktop's by
-// default; tests replace it.
+// Shows the contents page in the help window.
 void ShowHelpContents();
-void SetHelpOpener(std::function<bool(const QString& path)> opener);
+// Shows a page of the help, "page.html" or "page.html#entry"; empty: contents.
+void ShowHelpTopic(const QString& topic);
 
-// At exit: the viewer is the desktop's own program, so there is nothing of
-// ours left to close; the request is kept for the ending's order.
+// The entry F1 opens for a control: its own, else its nearest parent's.
+void SetHelpTopic(QWidget* control, const QString& topic);
+QString HelpTopicOf(const QWidget* control);
+
+// The help window while it is open, else null.
+QWidget* HelpWindow();
+
+// At exit: closes the help window.
 void QuitHelp();
 
 }  // namespace dw::ui

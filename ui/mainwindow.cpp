@@ -1,12 +1,17 @@
 #include "ui/mainwindow.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QIcon>
+#include <QMessageBox>
 #include <QScreen>
+#include <QScrollArea>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QStyle>
@@ -16,6 +21,7 @@
 #include "chart/qt/chart_widget.h"
 #include "runtime/errors.h"
 #include "runtime/floatmode.h"
+#include "ui/anchorlayout.h"
 #include "ui/chartpreview.h"
 #include "ui/help.h"
 #include "ui/locale.h"
@@ -31,6 +37,10 @@ constexpr int kFontHeight = 13;
 constexpr int kFileButtonFontHeight = 17;
 constexpr int kWindowLeft = 97, kWindowTop = 121;
 constexpr int kWindowWidth = 820, kWindowHeight = 570;
+constexpr int kStatusBarHeight = 19;
+// The file dialogs open at least this large (design pixels), so their name,
+// size, type and date columns show side by side.
+constexpr int kFileDialogWidth = 760, kFileDialogHeight = 500;
 
 int MulDiv(int a, int b, int c) {
   return static_cast<int>((static_cast<long long>(a) * b + (c / 2)) / c);
@@ -121,24 +131,47 @@ TTestneutre::TTestneutre(int pixelsPerInch, QWidget* parent) : QMainWindow(paren
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName("PageControl1");
   setCentralWidget(PageControl1);
-  TabSheet1 = new QWidget;
-  TabSheet1->setObjectName("TabSheet1");
-  TabSheet2 = new QWidget;
-  TabSheet2->setObjectName("TabSheet2");
-  PageControl1->addTab(TabSheet1, "Parameters");
-  PageControl1->addTab(TabSheet2, "Results and graphs");
-  BuildParametersTab();
-  SpeedButton1->setFont(FormFont(buttonFontHeight, true));
-  SpeedButton2->setFont(FormFont(buttonFontHeight, true));
+  TabSheet1 = AddTabSheet("TabSheet1", "Parameters", &layout1_);
+  TabSheet2 = AddTabSheet("TabSheet2", "Results and graphs", &layout2_);
+  BuildParametersTab(buttonFontHeight);
   BuildResultsTab();
   BuildStatusBar();
   SetTabOrder();
+  SetHelpTopics();
   PageControl1->setCurrentIndex(0);
   ReadNumberMarks();
 
-  resize(Scaled(kWindowWidth), Scaled(kWindowHeight));
+  // F1 opens the help at the entry of the control that has the focus.
+  auto* help = new QShortcut(QKeySequence::HelpContents, this);
+  connect(help, &QShortcut::activated, this, &TTestneutre::HelpForFocus);
+
+  designClient_ = QSize(Scaled(kWindowWidth), Scaled(kWindowHeight));
+  resize(designClient_);
   move(kWindowLeft, kWindowTop);
   varP->setFocus(Qt::OtherFocusReason);
+}
+
+QWidget* TTestneutre::AddTabSheet(const char* name, const QString& caption,
+                                  TAnchorLayout** layout) {
+  auto* sheet = new QWidget;
+  sheet->setObjectName(name);
+  auto* anchors = new TAnchorLayout(sheet);
+  anchors->SetGrowthSource([this] { return Growth(); });
+  auto* area = new QScrollArea;
+  area->setObjectName(QString(name) + "Scroll");
+  area->setFrameShape(QFrame::NoFrame);
+  area->setWidgetResizable(true);
+  area->setWidget(sheet);
+  // The tab's own face shows through, as on a sheet without a scroll area.
+  area->viewport()->setAutoFillBackground(false);
+  sheet->setAutoFillBackground(false);
+  PageControl1->addTab(area, caption);
+  if (layout) *layout = anchors;
+  return sheet;
+}
+
+QSize TTestneutre::Growth() const {
+  return (size() - designClient_).expandedTo(QSize(0, 0));
 }
 
 TTestneutre::~TTestneutre() = default;
@@ -184,6 +217,7 @@ TSpinEdit* TTestneutre::AddSpinEdit(QWidget* parent, int32_t min, int32_t max, i
   edit->SetIncrement(step);
   edit->SetValue(value);
   Place(edit, l, t, w, h);
+  FitCountBox(edit);
   SetHint(edit, hint);
   return edit;
 }
@@ -196,7 +230,13 @@ QLineEdit* TTestneutre::AddEdit(QWidget* parent, const char* text, int l, int t,
   return edit;
 }
 
-void TTestneutre::BuildParametersTab() {
+void TTestneutre::FitCountBox(TSpinEdit* box) const {
+  const int missing = box->WidestValueWidth() - box->TextRect().width();
+  if (missing <= 0) return;
+  box->setGeometry(box->geometry().adjusted(-missing / 2, 0, missing - missing / 2, 0));
+}
+
+void TTestneutre::BuildParametersTab(int fileButtonFontHeight) {
   QWidget* tab = TabSheet1;
   AddLabel(tab, "Number of populations (P) :", 24, 21, 161, 16)->setObjectName("Label1");
   AddLabel(tab, "Effective population size (N) :", 24, 56, 171, 16)->setObjectName("Label2");
@@ -257,18 +297,22 @@ void TTestneutre::BuildParametersTab() {
                     "Output file : WC, RH and Delta calculated by simulations");
   FichFst->setObjectName("FichFst");
 
+  // The file buttons take the focus from the keyboard (Tab, then Space), so
+  // a file can be chosen without the mouse.
   SpeedButton1 = new QToolButton(tab);
   SpeedButton1->setObjectName("SpeedButton1");
   SpeedButton1->setText("...");
   SpeedButton1->setAutoRaise(true);
-  SpeedButton1->setFocusPolicy(Qt::NoFocus);
+  SpeedButton1->setFocusPolicy(Qt::StrongFocus);
+  SpeedButton1->setFont(FormFont(fileButtonFontHeight, true));
   Place(SpeedButton1, 456, 392, 23, 22);
   connect(SpeedButton1, &QToolButton::clicked, this, &TTestneutre::SpeedButton1Click);
   SpeedButton2 = new QToolButton(tab);
   SpeedButton2->setObjectName("SpeedButton2");
   SpeedButton2->setText("...");
   SpeedButton2->setAutoRaise(true);
-  SpeedButton2->setFocusPolicy(Qt::NoFocus);
+  SpeedButton2->setFocusPolicy(Qt::StrongFocus);
+  SpeedButton2->setFont(FormFont(fileButtonFontHeight, true));
   Place(SpeedButton2, 457, 427, 23, 23);
   connect(SpeedButton2, &QToolButton::clicked, this, &TTestneutre::SpeedButton2Click);
 
@@ -284,6 +328,10 @@ void TTestneutre::BuildParametersTab() {
   BitBtn1->setObjectName("BitBtn1");
   Place(BitBtn1, 576, 384, 105, 33);
   connect(BitBtn1, &QPushButton::clicked, this, &QWidget::close);
+
+  // Every control keeps its designed place; the form does not stretch.
+  for (QWidget* child : tab->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    layout1_->AddWidget(child, child->geometry());
 }
 
 void TTestneutre::BuildResultsTab() {
@@ -297,13 +345,18 @@ void TTestneutre::BuildResultsTab() {
   Button2->setObjectName("Button2");
   Place(Button2, 616, 8, 65, 33);
   connect(Button2, &QPushButton::clicked, this, &TTestneutre::Button2Click);
+
+  // The chart takes whatever the window gains over its design; "Print"
+  // keeps its place at the chart's top right corner.
+  layout2_->AddWidget(findChild<QLabel*>("Label4"), findChild<QLabel*>("Label4")->geometry());
+  layout2_->AddWidget(Chart1, Chart1->geometry(), kAnchorAll);
+  layout2_->AddWidget(Button2, Button2->geometry(), akTop | akRight);
 }
 
 void TTestneutre::BuildStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setObjectName("StatusBar1");
   bar->setSizeGripEnabled(false);
-  bar->setFixedHeight(Scaled(19));
   StatusPanel1 = new QLabel(bar);
   StatusPanel1->setObjectName("StatusPanel1");
   StatusPanel1->setFixedWidth(Scaled(600));
@@ -315,12 +368,16 @@ void TTestneutre::BuildStatusBar() {
   StatusPanel2->setFixedWidth(std::max(Scaled(125), StatusPanel2->sizeHint().width()));
   bar->addWidget(StatusPanel1);
   bar->addWidget(StatusPanel2);
+  // The designed 19 pixels, or what the panels' text and borders need
+  // within the bar's own spacing when the font is taller.
+  bar->setFixedHeight(std::max(Scaled(kStatusBarHeight), bar->sizeHint().height()));
 }
 
 void TTestneutre::SetTabOrder() {
-  QWidget* order[] = {varP,     varN,     varm,     vara,     varG,    varechant, vdelta,
-                      infinite, Fini,     stepping, repetitions, FichFreq, FichFst,   Button1,
-                      BitBtn2,  BitBtn1};
+  // Each file button right after its box.
+  QWidget* order[] = {varP,        varN,     varm,         vara,    varG,         varechant,
+                      vdelta,      infinite, Fini,         stepping, repetitions, FichFreq,
+                      SpeedButton1, FichFst, SpeedButton2, Button1, BitBtn2,      BitBtn1};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   setTabOrder(Chart1, Button2);
 }
@@ -348,11 +405,52 @@ void TTestneutre::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (placed_) return;
   placed_ = true;
+  PlaceOnScreen();
+}
+
+void TTestneutre::PlaceOnScreen() {
   // The designed size is the outer size, frame included.
   const QSize frame = frameGeometry().size() - geometry().size();
-  if (frame.width() > 0 || frame.height() > 0)
-    resize(Scaled(kWindowWidth) - frame.width(), Scaled(kWindowHeight) - frame.height());
-  move(kWindowLeft, kWindowTop);
+  designClient_ = QSize(Scaled(kWindowWidth), Scaled(kWindowHeight)) - frame;
+  QSize client = designClient_;
+  QPoint at(kWindowLeft, kWindowTop);
+  if (const QScreen* display = screen()) {
+    // A screen smaller than the design (a large scale factor) gets the
+    // window as large as it can hold; the tabs scroll.
+    const QRect free = display->availableGeometry();
+    client = client.boundedTo(free.size() - frame);
+    const QSize outer = client + frame;
+    at.setX(std::clamp(at.x(), free.left(), std::max(free.left(), free.right() + 1 - outer.width())));
+    at.setY(std::clamp(at.y(), free.top(), std::max(free.top(), free.bottom() + 1 - outer.height())));
+  }
+  setMinimumSize(client);
+  resize(client);
+  move(at);
+}
+
+void TTestneutre::closeEvent(QCloseEvent* event) {
+  if (!runProgress_) {
+    QMainWindow::closeEvent(event);
+    return;
+  }
+  // A run is going on: it ends first, at the end of its current simulation.
+  event->ignore();
+  if (closeAfterRun_) return;
+  const QString text =
+      "A run is in progress (" + QString::number(runProgress_->Completed()) + " of " +
+      QString::number(runProgress_->Total()) + " simulations done).\nCancel the run and close " +
+      "the window? The result file " + QDir::toNativeSeparators(QFileInfo(FichFst->text()).absoluteFilePath()) +
+      " will then hold only the simulations finished so far.";
+  QMessageBox question(QMessageBox::Question, CurrentApplicationTitle(), text,
+                       QMessageBox::Yes | QMessageBox::No, this);
+  question.setObjectName("CloseDuringRun");
+  question.setDefaultButton(QMessageBox::No);
+  const bool yes = question.exec() == QMessageBox::Yes;
+  EstablishFloatErrorMode();
+  if (yes && runProgress_) {
+    closeAfterRun_ = true;
+    runProgress_->RequestCancel();
+  }
 }
 
 void TTestneutre::Button1Click() {
@@ -363,10 +461,18 @@ void TTestneutre::Button1Click() {
   } catch (const std::exception& error) {
     ShowErrorBox(error.what());
   }
+  // The user asked during the run to cancel it and close.
+  if (closeAfterRun_) close();
 }
 
 void TTestneutre::RunFromForm() {
   TRunProgress progress(this, progressDelayMs_);
+  runProgress_ = &progress;
+  struct EndOfRun {
+    TTestneutre* window;
+    ~EndOfRun() { window->runProgress_ = nullptr; }
+  } endOfRun{this};
+  const bool hadHistogram = Chart1->Series1().Count() > 0;
   DialogMessages messages(progress);
   ClockSeed clock;
   RunServices services{messages, *Chart1, seedSource_ ? *seedSource_ : clock, CurrentNumberMarks(),
@@ -374,10 +480,27 @@ void TTestneutre::RunFromForm() {
   FormReader form(*this);
   const RunOutcome outcome = RunNeutralityTest(form, services, state_, rng_);
   progress.Close();
-  if (outcome == RunOutcome::Cancelled)
-    ShowInfoMessage("Run cancelled: " + FormatInteger(static_cast<int32_t>(progress.Completed())) +
-                    " of " + FormatInteger(static_cast<int32_t>(state_.params.I)) +
-                    " simulations were completed");
+  if (outcome == RunOutcome::Cancelled && !closeAfterRun_)
+    ShowInfoMessage(CancelledRunMessage(progress.Completed(), hadHistogram).toStdString());
+}
+
+QString TTestneutre::CancelledRunMessage(uint32_t done, bool hadHistogram) const {
+  const QString s = QString::fromStdString(FormatInteger(static_cast<int32_t>(done)));
+  const QString total = QString::fromStdString(FormatInteger(static_cast<int32_t>(state_.params.I)));
+  const QString file = QDir::toNativeSeparators(QFileInfo(FichFst->text()).absoluteFilePath());
+  return "Run cancelled after " + s + " of " + total + " simulations.\nThe result file " + file +
+         " holds the first " + (done == 1 ? QString("simulation") : s + " simulations") +
+         " of this unfinished run.\n" +
+         (hadHistogram ? "The histogram still shows the previous run."
+                       : "No histogram was drawn.");
+}
+
+void TTestneutre::PrepareFileDialog(QFileDialog& dialog) const {
+  dialog.setDefaultSuffix("txt");
+  dialog.setSizeGripEnabled(true);
+  QSize size(Scaled(kFileDialogWidth), Scaled(kFileDialogHeight));
+  if (const QScreen* display = screen()) size = size.boundedTo(display->availableGeometry().size());
+  dialog.resize(size.expandedTo(dialog.sizeHint()));
 }
 
 void TTestneutre::SpeedButton1Click() {
@@ -385,10 +508,10 @@ void TTestneutre::SpeedButton1Click() {
   dialog.setObjectName("OpenDialog1");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters({"Text files (*.txt)", "All files (*.*)"});
-  dialog.setDefaultSuffix("txt");
+  // "*" and not "*.*": on Linux many files have no extension.
+  dialog.setNameFilters({"Text files (*.txt)", "All files (*)"});
   dialog.setOption(QFileDialog::ReadOnly, false);
-  dialog.setSizeGripEnabled(true);
+  PrepareFileDialog(dialog);
   if (!openChoice_.isEmpty()) dialog.selectFile(openChoice_);
   const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
   EstablishFloatErrorMode();
@@ -403,8 +526,7 @@ void TTestneutre::SpeedButton2Click() {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilter("Text files (*.txt)");
-  dialog.setDefaultSuffix("txt");
-  dialog.setSizeGripEnabled(true);
+  PrepareFileDialog(dialog);
   if (!saveChoice_.isEmpty()) dialog.selectFile(saveChoice_);
   const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
   EstablishFloatErrorMode();
@@ -419,5 +541,36 @@ void TTestneutre::Button2Click() {
 }
 
 void TTestneutre::BitBtn2Click() { ShowHelpContents(); }
+
+void TTestneutre::SetHelpTopics() {
+  struct Topic {
+    QWidget* control;
+    const char* topic;
+  };
+  const Topic topics[] = {
+      {TabSheet1, "fields.html"},           {varP, "fields.html#populations"},
+      {varN, "fields.html#size"},           {varm, "fields.html#migration"},
+      {vara, "fields.html#alleles"},        {varG, "fields.html#generations"},
+      {varechant, "fields.html#sample"},    {vdelta, "fields.html#delta"},
+      {GroupBox1, "fields.html#model"},     {infinite, "models.html#infinite"},
+      {Fini, "models.html#finite"},         {stepping, "models.html#stepping"},
+      {repetitions, "fields.html#simulations"}, {FichFreq, "fields.html#input"},
+      {SpeedButton1, "fields.html#input"},  {FichFst, "fields.html#output"},
+      {SpeedButton2, "fields.html#output"}, {Button1, "fields.html#go"},
+      {BitBtn2, "index.html"},              {BitBtn1, "fields.html#close"},
+      {TabSheet2, "histogram.html"},        {Chart1, "histogram.html"},
+      {Button2, "printing.html"},
+  };
+  for (const Topic& t : topics) SetHelpTopic(t.control, t.topic);
+}
+
+void TTestneutre::HelpForFocus() {
+  QString topic = HelpTopicOf(QApplication::focusWidget());
+  // The tab bar and the window itself: the entry of the tab shown.
+  if (topic.isEmpty())
+    if (auto* area = qobject_cast<QScrollArea*>(PageControl1->currentWidget()))
+      topic = HelpTopicOf(area->widget());
+  ShowHelpTopic(topic);
+}
 
 }  // namespace dw::ui

@@ -4,10 +4,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QToolButton>
+
+class QFileDialog;
 
 #include "engine/rundriver.h"
 #include "engine/state.h"
@@ -19,6 +22,9 @@ class TChartWidget;
 }
 
 namespace dw::ui {
+
+class TAnchorLayout;
+class TRunProgress;
 
 // A push button whose accelerator clicks it where the focus is, so a box
 // being typed in keeps its text as typed.
@@ -46,6 +52,18 @@ class TTestneutre : public QMainWindow {
   // How long a run goes before its progress dialog shows.
   void SetProgressDelay(int ms) { progressDelayMs_ = ms; }
   const EngineState& State() const { return state_; }
+  // The run in progress, or null between runs.
+  TRunProgress* RunInProgress() const { return runProgress_; }
+
+  // A new tab after the others: a sheet laid out by its controls' designed
+  // rectangles, in a scroll area that shows all of it on a screen smaller
+  // than the design. `layout` receives the sheet's layout.
+  QWidget* AddTabSheet(const char* name, const QString& caption, TAnchorLayout** layout = nullptr);
+  // How much the window is larger than its designed size (never negative);
+  // what the anchored controls of every tab grow by.
+  QSize Growth() const;
+  // The window's client size at its design: 820 × 570 outer, frame excluded.
+  QSize DesignClientSize() const { return designClient_; }
 
   QTabWidget* PageControl1;
   QWidget* TabSheet1;
@@ -85,9 +103,10 @@ class TTestneutre : public QMainWindow {
   bool event(QEvent* event) override;
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
-  void BuildParametersTab();
+  void BuildParametersTab(int fileButtonFontHeight);
   void BuildResultsTab();
   void BuildStatusBar();
   void SetTabOrder();
@@ -103,8 +122,22 @@ class TTestneutre : public QMainWindow {
   // designed box, so no caption is cut off.
   void PlaceCaption(QWidget* widget, int l, int t, int w, int h) const;
   void SetHint(QWidget* widget, const char* hint) const;
+  // Widens a count box about its designed centre until its widest value shows.
+  void FitCountBox(TSpinEdit* box) const;
+  void SetHelpTopics();
+  void HelpForFocus();
+  // The window at its designed place and size, within the screen's free area.
+  void PlaceOnScreen();
   void RunFromForm();
+  QString CancelledRunMessage(uint32_t done, bool hadHistogram) const;
+  // The open and save dialogs: their filter, a size that shows their columns.
+  void PrepareFileDialog(QFileDialog& dialog) const;
 
+  TAnchorLayout* layout1_ = nullptr;
+  TAnchorLayout* layout2_ = nullptr;
+  QSize designClient_;
+  TRunProgress* runProgress_ = nullptr;
+  bool closeAfterRun_ = false;
   int textHeight_ = 16;        // this window's text height
   int designTextHeight_ = 16;  // the form font's height at the design size
   bool placed_ = false;

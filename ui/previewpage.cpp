@@ -4,7 +4,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPrinter>
+#include <QtMath>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "chart/chart.h"
@@ -112,15 +114,22 @@ void TKivPreviewPage::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
 }
 
+QSize TKivPreviewPage::BitmapPixels() const {
+  const qreal ratio = devicePixelRatioF();
+  return {std::max(1, qCeil(width() * ratio)), std::max(1, qCeil(height() * ratio))};
+}
+
 void TKivPreviewPage::paintEvent(QPaintEvent*) {
-  if (dirty_ || bitmap_.size() != size()) Render();
+  if (dirty_ || bitmap_.size() != BitmapPixels()) Render();
   QPainter painter(this);
   painter.drawImage(0, 0, bitmap_);
 }
 
 void TKivPreviewPage::Render() {
   dirty_ = false;
-  bitmap_ = QImage(std::max(1, width()), std::max(1, height()), QImage::Format_RGB32);
+  // The screen's own pixels, so the page is as sharp as the form around it.
+  bitmap_ = QImage(BitmapPixels(), QImage::Format_RGB32);
+  bitmap_.setDevicePixelRatio(devicePixelRatioF());
   const chart::PageGeometry page = printer_ ? chart::PageOf(*printer_) : chart::PageGeometry{};
   paperRect_ = PaperRectFor(page.width, page.height, width(), height());
   imageRect_ = Image ? ImageRectFor(paperRect_, chart::ChartMargins(*Image)) : paperRect_;
@@ -153,22 +162,40 @@ void TKivPreviewPage::DrawChartImage(QPainter& painter) {
   chart::TChart& chart = *Image;
   const Rect& r = imageRect_;
   if (r.Width() <= 0 || r.Height() <= 0) return;
-  if (!AsBitmap) {
-    chart::DrawChartForPrint(chart, painter, r);
-    return;
-  }
-  const chart::LogicalSize size =
-      chart::PrintLogicalSize(chart.ControlWidth, chart.ControlHeight, chart.PrintDetail);
+  const chart::LogicalSize size = chart::PrintLogicalSize(chart);
   if (size.width <= 0 || size.height <= 0) return;
-  QImage image(size.width, size.height, QImage::Format_RGB32);
+  // The chart laid out at its logical size, as it prints, then stretched
+  // over the image rectangle. Drawn straight through a mapping that scales
+  // across and down differently (the usual case in portrait), the raster
+  // engine would space rotated labels apart glyph by glyph, which no printer
+  // does. The drawing is made at the page's resolution or finer, so the
+  // stretch only ever shrinks it; without AsBitmap it is also smoothed.
+  qreal scale = 1;
+  if (!AsBitmap) {
+    const qreal ratio = bitmap_.devicePixelRatio();
+    scale = std::max({1.0, std::ceil(ratio * r.Width() / size.width),
+                      std::ceil(ratio * r.Height() / size.height)});
+  }
+  QImage image(qCeil(size.width * scale), qCeil(size.height * scale), QImage::Format_RGB32);
+  image.setDevicePixelRatio(scale);
   image.fill(chart::ToQColor(PaperColor));
   {
     QPainter p(&image);
     chart::DrawChartForPrint(chart, p, {0, 0, size.width, size.height});
   }
-  painter.setClipRect(QRect(r.left, r.top, r.Width(), r.Height()));
-  painter.drawImage(QRect(r.left, r.top, r.Width(), r.Height()), image);
-  painter.setClipping(false);
+  const QRect target(r.left, r.top, r.Width(), r.Height());
+  if (!AsBitmap) {
+    // Shrunk by averaging over each target pixel: filtering at draw time
+    // would drop most rows of the thin lines and text.
+    const qreal ratio = bitmap_.devicePixelRatio();
+    image = image.scaled(qCeil(target.width() * ratio), qCeil(target.height() * ratio),
+                         Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image.setDevicePixelRatio(ratio);
+  }
+  painter.save();
+  painter.setClipRect(target);
+  painter.drawImage(target, image);
+  painter.restore();
 }
 
 void TKivPreviewPage::DrawMarginLines() {
@@ -199,8 +226,7 @@ void TKivPreviewPage::Print() {
   // The chart as the preview shows it, as one image stretched over the area.
   chart::TChart& chart = *Image;
   const Rect area = chart::PrintArea(chart, chart::PageOf(*printer_));
-  const chart::LogicalSize size =
-      chart::PrintLogicalSize(chart.ControlWidth, chart.ControlHeight, chart.PrintDetail);
+  const chart::LogicalSize size = chart::PrintLogicalSize(chart);
   QImage image(std::max(1, size.width), std::max(1, size.height), QImage::Format_RGB32);
   image.fill(chart::ToQColor(PaperColor));
   {

@@ -80,6 +80,8 @@ class TKivPreviewPage : public QWidget {
 
  private:
   void Render();
+  // The off-screen image's size in the screen's own pixels.
+  QSize BitmapPixels() const;
   void DrawChartImage(QPainter& painter);
   void DragTo(chart::Point p);
   QCursor CursorFor(TPreviewZone zone) const;

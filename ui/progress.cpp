@@ -1,6 +1,7 @@
 #include "ui/progress.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 
 #include "runtime/numtext.h"
 #include "ui/messages.h"
@@ -14,6 +15,41 @@ QString DoneText(uint32_t s, uint32_t I) {
   return QString::fromStdString(FormatInteger(static_cast<int32_t>(s)) + " of " +
                                 FormatInteger(static_cast<int32_t>(I)) + " simulations done");
 }
+
+// Drops the keyboard and mouse input meant for one window. A modal dialog
+// would do the same, but the window system's close request of a window under
+// a modal dialog never reaches the window.
+class InputBlock : public QObject {
+ public:
+  explicit InputBlock(QWidget* window) : window_(window) {}
+
+ protected:
+  bool eventFilter(QObject* receiver, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::ShortcutOverride:  // accepted: no shortcut or accelerator fires
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+      case QEvent::TouchBegin:
+      case QEvent::TabletPress:
+        break;
+      default:
+        return false;
+    }
+    auto* widget = qobject_cast<QWidget*>(receiver);
+    if (!widget || widget->window() != window_) return false;
+    event->accept();
+    return true;
+  }
+
+ private:
+  QWidget* window_;
+};
+
 }  // namespace
 
 TRunProgress::TRunProgress(QWidget* owner, int showAfterMs)
@@ -25,13 +61,18 @@ TRunProgress::~TRunProgress() { Close(); }
 
 void TRunProgress::SimulationFinished(uint32_t s, uint32_t I) {
   completed_ = s;
+  total_ = I;
   if (closed_) return;
   if (!dialog_) {
     if (sinceStart_.elapsed() < showAfterMs_) return;
+    if (owner_) {
+      inputBlock_ = std::make_unique<InputBlock>(owner_->window());
+      QCoreApplication::instance()->installEventFilter(inputBlock_.get());
+    }
     dialog_ = new QProgressDialog(owner_);
     dialog_->setObjectName("RunProgress");
     dialog_->setWindowTitle(CurrentApplicationTitle());
-    dialog_->setWindowModality(Qt::ApplicationModal);
+    dialog_->setWindowModality(Qt::NonModal);
     dialog_->setCancelButtonText("Cancel");
     dialog_->setAutoClose(false);
     dialog_->setAutoReset(false);
@@ -40,6 +81,7 @@ void TRunProgress::SimulationFinished(uint32_t s, uint32_t I) {
     dialog_->setLabelText(DoneText(s, I));
     dialog_->setValue(static_cast<int>(s));
     dialog_->show();
+    dialog_->activateWindow();
     QCoreApplication::processEvents();
     sinceEvents_.start();
     return;
@@ -51,10 +93,13 @@ void TRunProgress::SimulationFinished(uint32_t s, uint32_t I) {
   sinceEvents_.start();
 }
 
-bool TRunProgress::CancelRequested() { return dialog_ && dialog_->wasCanceled(); }
+bool TRunProgress::CancelRequested() {
+  return cancelRequested_ || (dialog_ && dialog_->wasCanceled());
+}
 
 void TRunProgress::Close() {
   closed_ = true;
+  inputBlock_.reset();  // removes itself from the application's filters
   if (dialog_) {
     dialog_->hide();
     dialog_->deleteLater();

@@ -1,12 +1,16 @@
 #pragma once
-// The progress of a long run: a modal dialog with the simulations done and a
+// The progress of a long run: a dialog with the simulations done and a
 // Cancel button. Until it shows, the run keeps the window to itself as a
-// synchronous run does; once it shows, the window repaints but takes no input.
+// synchronous run does; once it shows, the window repaints but takes no
+// input, except the window system's request to close it, which the window
+// answers by offering to cancel the run.
 #include <QElapsedTimer>
+#include <QObject>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 #include "engine/rundriver.h"
 
@@ -20,7 +24,10 @@ class TRunProgress : public RunProgress {
 
   void SimulationFinished(uint32_t s, uint32_t I) override;
   bool CancelRequested() override;
+  // Ends the run after the simulation in progress, as Cancel does.
+  void RequestCancel() { cancelRequested_ = true; }
   uint32_t Completed() const { return completed_; }
+  uint32_t Total() const { return total_; }
   // Takes the dialog down (before the run's closing message).
   void Close();
   QProgressDialog* Dialog() const { return dialog_; }
@@ -29,10 +36,13 @@ class TRunProgress : public RunProgress {
   QWidget* owner_;
   int showAfterMs_;
   uint32_t completed_ = 0;
+  uint32_t total_ = 0;
   bool closed_ = false;
+  bool cancelRequested_ = false;
   QElapsedTimer sinceStart_;
   QElapsedTimer sinceEvents_;
   QPointer<QProgressDialog> dialog_;
+  std::unique_ptr<QObject> inputBlock_;
 };
 
 }  // namespace dw::ui

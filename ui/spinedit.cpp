@@ -28,6 +28,10 @@ constexpr int kMinButtonWidth = 15;
 constexpr int kSystemBorderHeight = 1;
 // The edit's 3-D border; the button is placed in the client area inside it.
 constexpr int kClientEdge = 2;
+// What the line edit keeps free either side of its text, and the room it
+// wants after the text for the cursor.
+constexpr int kTextSideMargin = 2;
+constexpr int kCursorRoom = 2;
 
 }  // namespace
 
@@ -288,6 +292,21 @@ void TSpinEdit::PlaceButton() {
     button_->setGeometry(width() - bw, 1, bw, height() - 3);
   // The text stops two pixels short of the buttons.
   setTextMargins(0, 0, bw + 2, 0);
+}
+
+QRect TSpinEdit::TextRect() const {
+  QStyleOptionFrame panel;
+  initStyleOption(&panel);
+  const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this);
+  return contents.marginsRemoved(textMargins()).adjusted(kTextSideMargin, 0, -kTextSideMargin, 0);
+}
+
+int TSpinEdit::WidestValueWidth() const {
+  const QFontMetrics metrics = fontMetrics();
+  int widest = 0;
+  for (int32_t limit : {minValue_, maxValue_})
+    widest = std::max(widest, metrics.horizontalAdvance(QString::fromStdString(FormatInteger(limit))));
+  return widest + kCursorRoom;
 }
 
 void TSpinEdit::resizeEvent(QResizeEvent* event) {

@@ -94,6 +94,12 @@ class TSpinEdit : public QLineEdit {
   void DownClick();
 
   TSpinButton* Button() const { return button_; }
+  // Where the text is drawn, in the box's pixels: inside the frame, short of
+  // the buttons, less the edit's own two pixels either side.
+  QRect TextRect() const;
+  // The width TextRect must have to show the widest of the limits' texts in
+  // the box's font without scrolling (the edit keeps room for its cursor).
+  int WidestValueWidth() const;
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QtMath>
 #include <optional>
 
 #include "chart/qt/qpainter_canvas.h"
@@ -23,10 +24,20 @@ TChartWidget::TChartWidget(QWidget* parent)
 
 void TChartWidget::paintEvent(QPaintEvent*) {
   // The screen keeps its pixels between paints, rubber band included; only a
-  // change or a new size paints the chart again.
-  if (screen_.size() != size() || chart_.Dirty()) {
-    if (screen_.size() != size()) {
-      screen_ = QImage(size(), QImage::Format_RGB32);
+  // change or a new size paints the chart again. The image has the screen's
+  // own pixels (devicePixelRatio per pixel of the chart), so text and lines
+  // are drawn sharp on a high-density screen rather than magnified.
+  const qreal ratio = devicePixelRatioF();
+  const QSize pixels(qCeil(width() * ratio), qCeil(height() * ratio));
+  if (screen_.size() != pixels || screen_.devicePixelRatio() != ratio || chart_.Dirty()) {
+    if (screen_.size() != pixels || screen_.devicePixelRatio() != ratio) {
+      // The chart's own buffer was made for the old ratio.
+      if (screen_.devicePixelRatio() != ratio) {
+        chart_.canvas3D.bitmap.reset();
+        chart_.canvas3D.dirty = true;
+      }
+      screen_ = QImage(pixels, QImage::Format_RGB32);
+      screen_.setDevicePixelRatio(ratio);
       screen_.fill(Qt::white);  // shown as it is while printing
     }
     QPainter screenPainter(&screen_);

@@ -68,6 +68,16 @@ Rect LogicalRect(const Rect& rect, const LogicalSize& size) {
           MulDiv(rect.right, size.width, w), MulDiv(rect.bottom, size.height, h)};
 }
 
+LogicalSize PrintedSize(const TChart& chart) {
+  return {chart.PrintWidth > 0 ? chart.PrintWidth : chart.ControlWidth,
+          chart.PrintHeight > 0 ? chart.PrintHeight : chart.ControlHeight};
+}
+
+LogicalSize PrintLogicalSize(const TChart& chart) {
+  const LogicalSize printed = PrintedSize(chart);
+  return PrintLogicalSize(printed.width, printed.height, chart.PrintDetail);
+}
+
 PrintMargins ChartMargins(const TChart& chart) {
   const int* m = chart.PrintMarginPercents;
   return {m[0], m[1], m[2], m[3]};
@@ -82,7 +92,8 @@ void SetChartMargins(TChart& chart, const PrintMargins& margins) {
 }
 
 PrintMargins ProportionalMargins(const TChart& chart, const PageGeometry& page) {
-  return ProportionalMargins(chart.ControlWidth, chart.ControlHeight, page);
+  const LogicalSize printed = PrintedSize(chart);
+  return ProportionalMargins(printed.width, printed.height, page);
 }
 
 Rect PrintArea(TChart& chart, const PageGeometry& page) {
@@ -138,7 +149,7 @@ class PrintingScope {
 void DrawChartForPrint(TChart& chart, QPainter& painter, const Rect& rect, int pixelsPerInch) {
   const Rect r = NormalizedRect(rect);
   if (r.Width() <= 0 || r.Height() <= 0) return;
-  const LogicalSize size = PrintLogicalSize(chart.ControlWidth, chart.ControlHeight, chart.PrintDetail);
+  const LogicalSize size = PrintLogicalSize(chart);
   if (size.width <= 0 || size.height <= 0) return;
   const Rect logical = LogicalRect(r, size);
   painter.save();

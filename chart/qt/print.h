@@ -47,7 +47,13 @@ Rect NormalizedRect(const Rect& rect);
 // window that maps onto it when size is stretched over rect's extent.
 Rect LogicalRect(const Rect& rect, const LogicalSize& size);
 
-// The chart's margins, and ProportionalMargins for the chart's client size.
+// The size the chart is laid out at on paper (before detail): PrintWidth ×
+// PrintHeight, or the control's size where they are 0.
+LogicalSize PrintedSize(const TChart& chart);
+// PrintLogicalSize of PrintedSize with the chart's PrintDetail.
+LogicalSize PrintLogicalSize(const TChart& chart);
+
+// The chart's margins, and ProportionalMargins for the chart's printed size.
 PrintMargins ChartMargins(const TChart& chart);
 void SetChartMargins(TChart& chart, const PrintMargins& margins);
 PrintMargins ProportionalMargins(const TChart& chart, const PageGeometry& page);

@@ -4,6 +4,7 @@
 #include <QPaintEngine>
 #include <QPolygon>
 #include <QRegion>
+#include <QtMath>
 #include <cmath>
 
 namespace dw::chart {
@@ -15,6 +16,7 @@ QColor ToQColor(Color c) {
 
 QPainterCanvas::QPainterCanvas(QPainter& painter, int pixelsPerInch)
     : painter_(painter), pixelsPerInch_(pixelsPerInch) {
+  if (painter_.device()) devicePixelRatio_ = painter_.device()->devicePixelRatioF();
   // The chart was drawn pixel by pixel without smoothing.
   painter_.setRenderHint(QPainter::Antialiasing, false);
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
@@ -51,7 +53,12 @@ void QPainterCanvas::ApplyPen() {
     case PenStyle::Clear: style = Qt::NoPen; break;
   }
   QPen pen(ToQColor(p.color), p.width, style, Qt::FlatCap, Qt::MiterJoin);
-  if (p.width <= 1) pen.setCosmetic(true);
+  if (p.width <= 1) {
+    pen.setCosmetic(true);
+    // A one-pixel line stays one pixel of the chart, as thick as the rest
+    // of the picture, on a screen of several device pixels per pixel.
+    if (devicePixelRatio_ > 1) pen.setWidthF(devicePixelRatio_);
+  }
   painter_.setPen(pen);
   if (painter_.paintEngine() && painter_.paintEngine()->hasFeature(QPaintEngine::RasterOpModes))
     painter_.setCompositionMode(p.mode == PenMode::NotXor
@@ -175,7 +182,7 @@ void QPainterCanvas::ClipToPolygon(std::span<const Point> points) {
 void QPainterCanvas::RemoveClip() { painter_.setClipping(false); }
 
 std::unique_ptr<OffscreenBitmap> QPainterCanvas::CreateBitmap(int width, int height, bool) {
-  return std::make_unique<QImageBitmap>(width, height, pixelsPerInch_);
+  return std::make_unique<QImageBitmap>(width, height, pixelsPerInch_, devicePixelRatio_);
 }
 
 void QPainterCanvas::DrawBitmap(Point at, OffscreenBitmap& bitmap) {
@@ -187,9 +194,11 @@ void QPainterCanvas::DrawBitmap(Point at, OffscreenBitmap& bitmap) {
   }
 }
 
-QImageBitmap::QImageBitmap(int width, int height, int pixelsPerInch)
-    : image_(std::max(1, width), std::max(1, height), QImage::Format_RGB32),
-      pixelsPerInch_(pixelsPerInch) {
+QImageBitmap::QImageBitmap(int width, int height, int pixelsPerInch, qreal devicePixelRatio)
+    : width_(std::max(1, width)), height_(std::max(1, height)), pixelsPerInch_(pixelsPerInch) {
+  const qreal ratio = std::max<qreal>(1, devicePixelRatio);
+  image_ = QImage(qCeil(width_ * ratio), qCeil(height_ * ratio), QImage::Format_RGB32);
+  image_.setDevicePixelRatio(ratio);
   image_.fill(Qt::white);
 }
 

@@ -49,22 +49,26 @@ class QPainterCanvas : public Canvas {
   void DrawTextAt(QPointF origin, const QString& text);
   QPainter& painter_;
   int pixelsPerInch_;
+  // Device pixels per pixel of the chart: above 1 on a high-density screen.
+  qreal devicePixelRatio_ = 1;
   QFont font_;
 };
 
 // An off-screen image with its own painter; the painter ends before the
-// image is copied and begins again on the next drawing.
+// image is copied and begins again on the next drawing. Its size is in the
+// chart's pixels; it holds devicePixelRatio times as many of the screen's.
 class QImageBitmap : public OffscreenBitmap {
  public:
-  QImageBitmap(int width, int height, int pixelsPerInch);
+  QImageBitmap(int width, int height, int pixelsPerInch, qreal devicePixelRatio = 1);
   ~QImageBitmap() override;
-  int Width() const override { return image_.width(); }
-  int Height() const override { return image_.height(); }
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
   Canvas& Surface() override;
   const QImage& Image();
 
  private:
   QImage image_;
+  int width_, height_;
   int pixelsPerInch_;
   std::unique_ptr<QPainter> painter_;
   std::unique_ptr<QPainterCanvas> canvas_;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch prefix, as a user's `cmake --install`
-# would, and checks what a desktop and `man` will look for there.
+# would, and checks what a desktop, `man` and the window's help will look for
+# there.
 # Usage: check_install.sh BUILD_DIR SOURCE_DIR VERSION
 set -uo pipefail
 
@@ -12,6 +13,41 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
 # Width and height from a PNG's IHDR chunk (bytes 16-23, big-endian).
 png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{print $1*16777216+$2*65536+$3*256+$4 "x" $5*16777216+$6*65536+$7*256+$8}'; }
+
+# The place a help link names exists: its page, and its entry (<a name>) in it.
+check_link() {
+  local html=$1 from=$2 link=$3
+  local file=${link%%#*} anchor=
+  [ "$file" != "$link" ] && anchor=${link#*#}
+  [ -n "$file" ] || file=$from
+  if [ ! -f "$html/$file" ]; then fail "$from links to $link: no page $file"; return; fi
+  if [ -n "$anchor" ] && ! grep -qF "name=\"$anchor\"" "$html/$file"; then
+    fail "$from links to $link: no entry '$anchor' in $file"
+  fi
+}
+
+# The help pages: installed as shipped, every link between them leads
+# somewhere, and every entry the window's F1 opens exists.
+check_help() {
+  local html=$1
+  [ -f "$html/index.html" ] || { fail "no help contents page $html/index.html"; return; }
+  local shipped
+  for shipped in "$source"/ui/help/*; do
+    cmp -s "$shipped" "$html/$(basename "$shipped")" ||
+      fail "help page $(basename "$shipped") not installed as shipped"
+  done
+  local page link
+  for page in "$html"/*.html; do
+    while read -r link; do
+      case $link in http:*|https:*|mailto:*) continue ;; esac
+      check_link "$html" "$(basename "$page")" "$link"
+    done < <(grep -oE 'href="[^"]+"' "$page" | sed 's/^href="//; s/"$//')
+  done
+  local topics
+  topics=$(grep -oE '"[a-z]+\.html(#[a-z]+)?"' "$source/ui/mainwindow.cpp" | tr -d '"' | sort -u)
+  [ "$(echo "$topics" | wc -l)" -ge 15 ] || fail "fewer help entries than fields in ui/mainwindow.cpp"
+  for link in $topics; do check_link "$html" "the window" "$link"; done
+}
 
 check_tree() {
   local root=$1 prefix=$2
@@ -27,6 +63,7 @@ check_tree() {
   for f in freqini.txt three-populations.txt; do
     cmp -s "$source/examples/$f" "$data/driftwise/examples/$f" || fail "example $f not installed as shipped"
   done
+  check_help "$data/doc/driftwise/html"
   local page=$data/man/man1/driftwise.1.gz
   if [ ! -f "$page" ]; then fail "no manual page"; return; fi
   # The page names the examples' folder of this very installation.

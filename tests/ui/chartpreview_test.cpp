@@ -7,9 +7,11 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -52,6 +54,23 @@ void MakePdfPrinter(QPrinter& printer) {
 }
 
 QPoint At(int x, int y) { return QPoint(x, y); }
+
+// What a shell command prints on standard output; empty when it cannot run.
+QString Output(const QString& command) {
+  QString text;
+  if (FILE* pipe = popen((command + " 2>/dev/null").toLocal8Bit().constData(), "r")) {
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text += QString::fromLocal8Bit(buffer, qsizetype(n));
+    pclose(pipe);
+  }
+  return text;
+}
+
+// The print system's jobs of a queue, finished or not.
+int JobsOf(const QString& queue) {
+  return Output("lpstat -W all -o '" + queue + "'").count('\n');
+}
 
 }  // namespace
 
@@ -334,6 +353,46 @@ class ChartPreviewTest : public QObject {
     QCOMPARE(bytes.count("/Type /Page\n"), 1);
     QVERIFY(!chart_->PrintingInProgress);
     QVERIFY(QApplication::overrideCursor() == nullptr);  // the hourglass is gone
+  }
+
+  // A real printer, where a PDF queue of the print system is installed (CUPS
+  // with cups-pdf): the preview lists the installed printers and the page
+  // goes to the chosen queue as one job, without asking for a file. Queues
+  // that reach paper are left alone.
+  void PrintsToAnInstalledPdfQueue() {
+    const QStringList installed = QPrinterInfo::availablePrinterNames();
+    QString queue;
+    for (const QString& name : installed) {
+      const QString device = Output("lpstat -v '" + name + "'");
+      if (device.contains("cups-pdf:") || device.contains(" file:")) queue = name;
+    }
+    if (queue.isEmpty()) QSKIP("no PDF queue of the print system is installed");
+    w_.reset();
+    chart_ = std::make_unique<dw::chart::TChart>();
+    dw::chart::ConfigureResultsChart(*chart_);
+    FillHistogram(*chart_);
+    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    w_ = std::make_unique<TChartPreview>(nullptr, *chart_, printer_.get());
+    w_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w_.get()));
+    QStringList listed;
+    for (int i = 0; i < w_->Printers->count(); ++i) listed << w_->Printers->itemText(i);
+    QCOMPARE(listed, installed);  // the process's printer is a queue here: no PDF entry
+    w_->Printers->setCurrentIndex(w_->Printers->findText(queue));
+    w_->PrintersChange();
+    QCOMPARE(printer_->printerName(), queue);
+    QVERIFY(!dw::chart::PrintsToPdf(*printer_));
+    QVERIFY(w_->Landscape->isChecked());
+    bool asked = false;
+    w_->ChoosePdfFile = [&](QWidget*) {
+      asked = true;
+      return QString();
+    };
+    const int before = JobsOf(queue);
+    QTest::mouseClick(w_->BPrint, Qt::LeftButton);
+    QVERIFY(!asked);
+    QVERIFY(!chart_->PrintingInProgress);
+    QTRY_VERIFY_WITH_TIMEOUT(JobsOf(queue) == before + 1, 20000);
   }
 
   void SetupDialogResultIsShown() {

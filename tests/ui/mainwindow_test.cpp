@@ -3,6 +3,11 @@
 // fills, the locale's separator, and the progress dialog's Cancel.
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+#include <cstdlib>
 #include <QGroupBox>
 #include <QLabel>
 #include <QStatusBar>
@@ -11,7 +16,10 @@
 
 #include "chart/qt/chart_widget.h"
 #include "dialogs.h"
+#include "chart/qt/print.h"
 #include "ui/application.h"
+#include "ui/help.h"
+#include "ui/helpwindow.h"
 #include "ui/locale.h"
 #include "ui/mainwindow.h"
 
@@ -103,7 +111,14 @@ class MainWindowTest : public QObject {
       QCOMPARE(s.box->MinValue(), s.min);
       QCOMPARE(s.box->MaxValue(), s.max);
       QCOMPARE(s.box->Increment(), s.step);
-      QCOMPARE(s.box->geometry(), s.at);
+      // At its designed place, widened about its centre where the font in use
+      // needs more room for the largest value.
+      const QRect g = s.box->geometry();
+      QCOMPARE(g.top(), s.at.top());
+      QCOMPARE(g.height(), s.at.height());
+      QVERIFY(g.width() >= s.at.width());
+      QVERIFY2(std::abs((g.left() + g.right()) - (s.at.left() + s.at.right())) <= 1,
+               qPrintable(s.box->objectName()));
       QCOMPARE(s.box->toolTip(), QString(s.hint));
       QCOMPARE(s.box->toolTipDuration(), 2500);
     }
@@ -131,11 +146,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(w_->BitBtn1->text(), QString("&Close"));
     QCOMPARE(w_->Button2->text(), QString("Print"));
     QCOMPARE(w_->Chart1->geometry(), QRect(8, 24, 689, 449));
-    QCOMPARE(w_->SpeedButton1->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(w_->SpeedButton1->focusPolicy(), Qt::StrongFocus);
     QVERIFY(w_->SpeedButton1->font().bold());
     QCOMPARE(w_->StatusPanel1->width(), 600);
     QCOMPARE(w_->StatusPanel2->text(), QString("<-  Help \"Driftwise\" Rel 1.0"));
-    QCOMPARE(w_->statusBar()->height(), 19);
+    QVERIFY(w_->statusBar()->height() >= 19);
 
     const char* labels[][2] = {{"Label1", "Number of populations (P) :"},
                                {"Label13", "Sampling size per pop. (n) :"},
@@ -147,14 +162,15 @@ class MainWindowTest : public QObject {
              std::vector<std::string>{"Histogram of simulated values of Delta"});
   }
 
-  // Tab walks the boxes in the form's order.
+  // Tab walks the boxes in the form's order, each file button right after
+  // its box.
   void TabOrder() {
     Open();
     w_->varP->setFocus(Qt::TabFocusReason);
-    QWidget* expected[] = {w_->varN,    w_->varm,     w_->vara,    w_->varG,
-                           w_->varechant, w_->vdelta, w_->infinite, w_->repetitions,
-                           w_->FichFreq, w_->FichFst, w_->Button1, w_->BitBtn2,
-                           w_->BitBtn1};
+    QWidget* expected[] = {w_->varN,        w_->varm,    w_->vara,         w_->varG,
+                           w_->varechant,   w_->vdelta,  w_->infinite,     w_->repetitions,
+                           w_->FichFreq,    w_->SpeedButton1, w_->FichFst, w_->SpeedButton2,
+                           w_->Button1,     w_->BitBtn2, w_->BitBtn1};
     for (QWidget* next : expected) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), next);
@@ -316,13 +332,87 @@ class MainWindowTest : public QObject {
     ClickGo();
     QCOMPARE(watcher.progressDialogsSeen, 1);
     QCOMPARE(watcher.seen.size(), size_t{1});
+    // The message says how far the run got, that the result file holds
+    // those simulations of an unfinished run, and that no histogram came of it.
     const QString text = watcher.seen[0].text;
-    QVERIFY2(text.startsWith("Run cancelled: ") && text.endsWith(" of 10000 simulations were completed"),
+    const QStringList lines = text.split('\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[0].startsWith("Run cancelled after ") && lines[0].endsWith(" of 10000 simulations."),
              qPrintable(text));
-    const int done = text.section(' ', 2, 2).toInt();
+    const int done = lines[0].section(' ', 3, 3).toInt();
     QVERIFY(done >= 3 && done < 10000);
+    const QString file = QDir::toNativeSeparators(dir_.filePath("fst.txt"));
+    QCOMPARE(lines[1], "The result file " + file + " holds the first " + QString::number(done) +
+                           " simulations of this unfinished run.");
+    QCOMPARE(lines[2], QString("No histogram was drawn."));
     QCOMPARE(SimulationLines(dir_.filePath("fst.txt")), done);
     QCOMPARE(w_->Chart1->Series1().Count(), 0);  // no histogram
+
+    // After a finished run, a cancelled one leaves that run's histogram.
+    w_->repetitions->SetValue(10);
+    w_->SetProgressDelay(1000000);
+    ClickGo();
+    QCOMPARE(w_->Chart1->Series1().Count(), 10);
+    const std::vector<std::string> title = w_->Chart1->Chart().Title.Text.Lines();
+    w_->repetitions->SetValue(10000);
+    w_->SetProgressDelay(0);
+    ClickGo();
+    QCOMPARE(watcher.seen.size(), size_t{3});
+    QCOMPARE(watcher.seen[2].text.section('\n', 2), QString("The histogram still shows the previous run."));
+    QCOMPARE(w_->Chart1->Chart().Title.Text.Lines(), title);
+  }
+
+  // The window system's close request during a run (the title bar's close
+  // box, Alt+F4) asks first; "No" lets the run go on, "Yes" cancels it and
+  // closes the window once the run has stopped.
+  void ClosingDuringARunAsksFirst() {
+    for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+      Open(answer == QMessageBox::No ? 300 : 10000);
+      w_->SetProgressDelay(0);
+      DialogWatcher watcher;
+      watcher.answer = answer;
+      bool modal = true;
+      watcher.onProgress = [this, &modal] {
+        // A modal dialog would keep the window system's close request from
+        // the window altogether.
+        modal = QApplication::activeModalWidget() != nullptr;
+        // As the title bar's close box does; posted, so the watcher is free
+        // to answer the question it brings.
+        QTimer::singleShot(0, w_, [this] { w_->windowHandle()->close(); });
+      };
+      ClickGo();
+      QCOMPARE(watcher.seen.size(), size_t{answer == QMessageBox::No ? 2 : 1});
+      QVERIFY(!modal);
+      QCOMPARE(watcher.seen[0].kind, SeenDialog::Question);
+      QVERIFY2(watcher.seen[0].text.startsWith("A run is in progress ("), qPrintable(watcher.seen[0].text));
+      QVERIFY(watcher.seen[0].text.contains(QDir::toNativeSeparators(dir_.filePath("fst.txt"))));
+      if (answer == QMessageBox::No) {
+        QVERIFY(w_->isVisible());
+        QVERIFY2(watcher.seen[1].text.startsWith("Finished : 300 simulations"),
+                 qPrintable(watcher.seen[1].text));
+      } else {
+        QVERIFY(!w_->isVisible());
+        QVERIFY(SimulationLines(dir_.filePath("fst.txt")) < 10000);
+      }
+    }
+  }
+
+  // While the progress dialog shows, the window takes no input: no second
+  // run from Alt+G, no typing into a box.
+  void TheWindowTakesNoInputDuringARun() {
+    Open(1000);
+    w_->SetProgressDelay(0);
+    w_->varP->setFocus(Qt::OtherFocusReason);
+    DialogWatcher watcher(/*cancelProgress=*/true);
+    watcher.onProgress = [this] {
+      QTest::keyClick(w_->varP, Qt::Key_5);
+      QTest::keyClick(w_, Qt::Key_G, Qt::AltModifier);
+    };
+    ClickGo();
+    QCOMPARE(watcher.progressDialogsSeen, 1);
+    QCOMPARE(watcher.seen.size(), size_t{1});
+    QVERIFY(watcher.seen[0].text.startsWith("Run cancelled after "));
+    QCOMPARE(w_->varP->text(), QString("10"));
   }
 
   // The dialog only watches: the same seed gives the same result file.
@@ -341,6 +431,183 @@ class MainWindowTest : public QObject {
     QCOMPARE(watcher.seen.size(), size_t{2});
     QCOMPARE(watcher.seen[0].text, watcher.seen[1].text);
     w_->SetSeedSource(nullptr);
+  }
+
+  // Each count box shows its largest admitted value whole, in the font in
+  // use, at every resolution: the text fits its text area (so the edit does
+  // not scroll it) and stops short of the up and down buttons.
+  void CountBoxesShowTheirLargestValue_data() {
+    QTest::addColumn<int>("dpi");
+    for (int dpi : {96, 100, 120, 144}) QTest::newRow(qPrintable(QString::number(dpi))) << dpi;
+  }
+  void CountBoxesShowTheirLargestValue() {
+    QFETCH(int, dpi);
+    TTestneutre w(dpi);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    for (dw::ui::TSpinEdit* box : {w.varP, w.varN, w.vara, w.varG, w.varechant, w.repetitions}) {
+      const QString widest = QString::number(box->MaxValue());
+      const int textWidth = box->fontMetrics().horizontalAdvance(widest);
+      QVERIFY2(textWidth <= box->TextRect().width(),
+               qPrintable(box->objectName() + ": " + QString::number(textWidth) + " > " +
+                          QString::number(box->TextRect().width())));
+      QVERIFY(box->TextRect().right() < box->Button()->x());
+      // The edit itself: the cursor after the last digit is left of the
+      // buttons, and the first digit starts where the text area does.
+      box->setText(widest);
+      box->setCursorPosition(widest.size());
+      box->grab();  // the edit settles its scrolling when it paints
+      const QRect cursor = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+      QVERIFY2(cursor.center().x() < box->Button()->x(), qPrintable(box->objectName()));
+      QVERIFY2(cursor.center().x() - textWidth >= box->TextRect().left() - 1,
+               qPrintable(box->objectName() + " scrolls its text"));
+    }
+  }
+
+  // The status bar is at least as tall as its panels' text and borders.
+  void StatusBarHoldsItsText_data() { CountBoxesShowTheirLargestValue_data(); }
+  void StatusBarHoldsItsText() {
+    QFETCH(int, dpi);
+    TTestneutre w(dpi);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QStatusBar* bar = w.statusBar();
+    QVERIFY(bar->height() >= w.Scaled(19));
+    for (QLabel* panel : {w.StatusPanel1, w.StatusPanel2}) {
+      const int needed = panel->fontMetrics().height() + 2 * panel->frameWidth();
+      QVERIFY2(panel->height() >= needed, qPrintable(QString("%1 < %2").arg(panel->height()).arg(needed)));
+      QVERIFY(panel->geometry().top() >= 0);
+      QVERIFY2(panel->geometry().bottom() < bar->height(), qPrintable(panel->objectName()));
+    }
+    // The bar ends at the window's bottom edge, below the tabs.
+    QCOMPARE(bar->geometry().bottom(), w.height() - 1);
+    QVERIFY(w.PageControl1->geometry().bottom() < bar->geometry().top());
+  }
+
+  // At its designed size the window shows the designed layout; larger, the
+  // results chart takes the extra room while the form stays; it never gets
+  // smaller than designed. Printing keeps the chart's designed size.
+  void TheChartGrowsWithTheWindow() {
+    Open();
+    const QSize design = w_->size();
+    QCOMPARE(w_->minimumSize(), design);
+    QCOMPARE(w_->DesignClientSize(), design);
+    const QRect form = w_->varP->geometry();
+    w_->PageControl1->setCurrentIndex(1);
+    QTRY_COMPARE(w_->Chart1->geometry(), QRect(8, 24, 689, 449));
+    QCOMPARE(w_->Button2->geometry(), QRect(616, 8, 65, 33));
+
+    w_->resize(design + QSize(300, 200));
+    QTRY_COMPARE(w_->Chart1->size(), QSize(989, 649));
+    QCOMPARE(w_->Chart1->pos(), QPoint(8, 24));
+    QCOMPARE(w_->Button2->geometry(), QRect(916, 8, 65, 33));  // at the chart's top right
+    QCOMPARE(w_->findChild<QLabel*>("Label4")->pos(), QPoint(32, 8));
+    QCOMPARE(w_->Chart1->Chart().ControlWidth, 989);
+    QCOMPARE(w_->Chart1->Chart().ControlHeight, 649);
+    const dw::chart::LogicalSize printed = dw::chart::PrintedSize(w_->Chart1->Chart());
+    QCOMPARE(printed.width, 689);
+    QCOMPARE(printed.height, 449);
+    // The chart lays itself out over the whole widget.
+    w_->Chart1->grab();
+    QVERIFY(w_->Chart1->Chart().PlotRect.right > 900);
+    QVERIFY(w_->Chart1->Chart().PlotRect.bottom > 500);
+    w_->PageControl1->setCurrentIndex(0);
+    QTRY_COMPARE(w_->varP->geometry(), form);
+
+    // Growing only one way grows the chart only that way.
+    w_->resize(design + QSize(0, 100));
+    w_->PageControl1->setCurrentIndex(1);
+    QTRY_COMPARE(w_->Chart1->size(), QSize(689, 549));
+
+    // Smaller than designed is refused by the minimum size.
+    w_->resize(200, 150);
+    QTRY_COMPARE(w_->size(), design);
+    QTRY_COMPARE(w_->Chart1->size(), QSize(689, 449));
+  }
+
+  // The file dialogs: the open dialog's filters ("*", so files without an
+  // extension show), a size that shows their columns, and the "..." buttons
+  // opened from the keyboard.
+  void FileDialogsFromTheKeyboard() {
+    Open();
+    struct Seen {
+      QString name;
+      QStringList filters;
+      QSize size;
+    };
+    QList<Seen> seen;
+    QTimer look;
+    look.setInterval(5);
+    connect(&look, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog || !dialog->isVisible()) return;
+      seen.push_back({dialog->objectName(), dialog->nameFilters(), dialog->size()});
+      dialog->reject();
+    });
+    look.start();
+    w_->FichFreq->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(w_->FichFreq, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w_->SpeedButton1));
+    QTest::keyClick(w_->SpeedButton1, Qt::Key_Space);
+    QCOMPARE(seen.size(), 1);
+    w_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w_));
+    w_->FichFst->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(w_->FichFst, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w_->SpeedButton2));
+    QTest::keyClick(w_->SpeedButton2, Qt::Key_Space);
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(seen[0].name, QString("OpenDialog1"));
+    QCOMPARE(seen[0].filters, (QStringList{"Text files (*.txt)", "All files (*)"}));
+    QCOMPARE(seen[1].name, QString("SaveDialog1"));
+    QCOMPARE(seen[1].filters, QStringList{"Text files (*.txt)"});
+    const QSize least = QSize(w_->Scaled(760), w_->Scaled(500))
+                            .boundedTo(w_->screen()->availableGeometry().size());
+    for (const Seen& dialog : seen)
+      QVERIFY2(dialog.size.width() >= least.width() && dialog.size.height() >= least.height(),
+               qPrintable(dialog.name));
+    // Cancelled: the boxes keep their texts.
+    QCOMPARE(w_->FichFreq->text(), kInput);
+  }
+
+  // Every control of the form has an entry in the help pages, and F1 on a
+  // control opens the help window at its entry; "&Help" opens the contents.
+  void EveryFieldHasItsHelpEntry() {
+    Open();
+    dw::ui::SetHelpSearchPath({QStringLiteral(DW_HELP_DIR)});
+    QList<QWidget*> controls;
+    for (QWidget* c : w_->TabSheet1->findChildren<QWidget*>())
+      if (c->focusPolicy() & Qt::TabFocus) controls << c;
+    controls << w_->Chart1 << w_->Button2;
+    QVERIFY(controls.size() >= 18);
+    for (QWidget* control : controls) {
+      const QString topic = dw::ui::HelpTopicOf(control);
+      // A field's entry is a place in a page, not just the page.
+      const bool field = qobject_cast<QLineEdit*>(control) || qobject_cast<QAbstractButton*>(control);
+      QVERIFY2(!field || topic.contains('#') || topic == "index.html" || topic == "printing.html",
+               qPrintable(control->objectName() + " has no entry of its own: " + topic));
+      QFile page(QDir(DW_HELP_DIR).filePath(topic.section('#', 0, 0)));
+      QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(control->objectName() + ": " + topic));
+      const QString html = QString::fromUtf8(page.readAll());
+      if (topic.contains('#'))
+        QVERIFY2(html.contains("name=\"" + topic.section('#', 1) + "\""), qPrintable(topic));
+    }
+
+    w_->varN->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(w_->varN, Qt::Key_F1);
+    auto* help = qobject_cast<dw::ui::THelpWindow*>(dw::ui::HelpWindow());
+    QVERIFY(help);
+    QVERIFY(help->isVisible());
+    QCOMPARE(QFileInfo(help->Browser()->source().path()).fileName(), QString("fields.html"));
+    QCOMPARE(help->Browser()->source().fragment(), QString("size"));
+    QTest::mouseClick(w_->BitBtn2, Qt::LeftButton);
+    QCOMPARE(QFileInfo(help->Browser()->source().path()).fileName(), QString("index.html"));
+    w_->PageControl1->setCurrentIndex(1);
+    w_->Chart1->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(w_->Chart1, Qt::Key_F1);
+    QCOMPARE(QFileInfo(help->Browser()->source().path()).fileName(), QString("histogram.html"));
+    dw::ui::QuitHelp();
+    dw::ui::SetHelpSearchPath({});
   }
 
   void CloseButtonClosesTheWindow() {

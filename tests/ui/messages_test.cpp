@@ -12,6 +12,7 @@
 #include "runtime/errors.h"
 #include "ui/application.h"
 #include "ui/help.h"
+#include "ui/helpwindow.h"
 #include "ui/messages.h"
 
 using dw::ui::TMessageForm;
@@ -42,7 +43,7 @@ class MessagesTest : public QObject {
     QCOMPARE(watcher.seen.size(), size_t{2});
     QCOMPARE(watcher.seen[0].caption, caption);
     QCOMPARE(watcher.seen[1].caption, caption);
-    QCOMPARE(dw::ui::HelpFileName(), QString("VEDADORIVO.HLP"));
+    QCOMPARE(dw::ui::HelpFileName(), QString("index.html"));
   }
 
   void ErrorBoxFullStop_data() {
@@ -143,34 +144,70 @@ class MessagesTest : public QObject {
     QCOMPARE(style.styleHint(QStyle::SH_ToolTip_WakeUpDelay), 500);
   }
 
+  // The help pages are looked for along the search path; when none holds the
+  // contents page the message names where it was expected, otherwise the help
+  // window shows the page asked for, with back and forward.
   void HelpFileMissingOrFound() {
-    dw::ui::SetHelpFileName("VEDADORIVO.HLP");
+    dw::ui::SetHelpFileName("index.html");
     QTemporaryDir dir;
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    QString opened;
-    dw::ui::SetHelpOpener([&](const QString& path) {
-      opened = path;
-      return true;
-    });
+    const QString nowhere = dir.filePath("nowhere");
+    dw::ui::SetHelpSearchPath({nowhere, dir.path()});
     {
       DialogWatcher watcher;
       dw::ui::ShowHelpContents();
       QCOMPARE(watcher.seen.size(), size_t{1});
-      QCOMPARE(watcher.seen[0].text, QString("Cannot find the help file VEDADORIVO.HLP"));
-      QVERIFY(opened.isEmpty());
+      QCOMPARE(watcher.seen[0].text,
+               "Cannot find the help file " + QDir::toNativeSeparators(nowhere + "/index.html"));
+      QVERIFY(!dw::ui::HelpWindow());
     }
-    QFile file(dir.filePath("VEDADORIVO.HLP"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    auto write = [&](const char* name, const char* html) {
+      QFile file(dir.filePath(name));
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(html);
+    };
+    write("index.html",
+          "<html><head><title>Contents</title></head><body><ul>"
+          "<li><a href=\"fields.html\">The fields</a></li>"
+          "<li><a href=\"fields.html#size\">N</a></li>"
+          "<li><a href=\"https://example.org/\">Elsewhere</a></li></ul></body></html>");
+    write("fields.html",
+          "<html><head><title>Fields</title></head><body><p>Top</p>"
+          "<h2><a name=\"size\"></a>Effective population size (N)</h2></body></html>");
+    QCOMPARE(dw::ui::FindHelpFolder(), dir.path());
     {
       DialogWatcher watcher;
       dw::ui::ShowHelpContents();
       QCOMPARE(watcher.seen.size(), size_t{0});
-      QCOMPARE(QFileInfo(opened).canonicalFilePath(), QFileInfo(file).canonicalFilePath());
     }
-    dw::ui::SetHelpOpener({});
-    QDir::setCurrent(previous);
+    auto* window = qobject_cast<dw::ui::THelpWindow*>(dw::ui::HelpWindow());
+    QVERIFY(window);
+    QVERIFY(window->isVisible());
+    QTextBrowser* browser = window->Browser();
+    QCOMPARE(QFileInfo(browser->source().toLocalFile()).fileName(), QString("index.html"));
+    // The contents list: the contents page, then each page it links to, once.
+    QCOMPARE(window->Contents()->count(), 2);
+    QCOMPARE(window->Contents()->item(1)->text(), QString("The fields"));
+
+    dw::ui::ShowHelpTopic("fields.html#size");
+    QCOMPARE(QFileInfo(browser->source().path()).fileName(), QString("fields.html"));
+    QCOMPARE(browser->source().fragment(), QString("size"));
+    QCOMPARE(window->windowTitle(), dw::ui::CurrentApplicationTitle() + " Help - Fields");
+    QCOMPARE(window->Contents()->currentRow(), 1);
+    QVERIFY(window->BackAction()->isEnabled());
+    window->BackAction()->trigger();
+    QCOMPARE(QFileInfo(browser->source().path()).fileName(), QString("index.html"));
+    QVERIFY(window->ForwardAction()->isEnabled());
+    window->ForwardAction()->trigger();
+    QCOMPARE(QFileInfo(browser->source().path()).fileName(), QString("fields.html"));
+    window->HomeAction()->trigger();
+    QCOMPARE(QFileInfo(browser->source().path()).fileName(), QString("index.html"));
+    // Opening help again reuses the one window.
+    dw::ui::ShowHelpTopic("fields.html");
+    QCOMPARE(dw::ui::HelpWindow(), static_cast<QWidget*>(window));
+
+    dw::ui::QuitHelp();
+    QVERIFY(!dw::ui::HelpWindow());
+    dw::ui::SetHelpSearchPath({});
   }
 };
 

@@ -4,6 +4,8 @@
 
 #include <QImage>
 #include <QPainter>
+#include <cstdlib>
+#include <memory>
 
 namespace dw::chart {
 namespace {
@@ -116,6 +118,43 @@ TEST(QPainterCanvas, NotXorPenUndoesItselfAndClipsHold) {
   EXPECT_EQ(At(image, 17, 15), kWhite);  // the erased outline
   EXPECT_EQ(At(image, 18, 2), kBlack);  // inside the clip
   EXPECT_EQ(At(image, 12, 8), kWhite);  // outside it
+}
+
+// On a screen of two device pixels per pixel the chart is drawn at the
+// screen's own resolution: its off-screen bitmap holds twice the pixels each
+// way, text is rasterised there, and a one-pixel line is one pixel of the
+// chart (two of the device), not a hairline.
+TEST(QPainterCanvas, HighDensityScreensGetSharpBitmapsAndFullWeightLines) {
+  QImage screen(40, 30, QImage::Format_RGB32);
+  screen.setDevicePixelRatio(2);
+  screen.fill(Qt::white);
+  QPainter painter(&screen);
+  QPainterCanvas c(painter);
+  std::unique_ptr<OffscreenBitmap> bitmap = c.CreateBitmap(20, 15, false);
+  EXPECT_EQ(bitmap->Width(), 20);
+  EXPECT_EQ(bitmap->Height(), 15);
+  auto* image = dynamic_cast<QImageBitmap*>(bitmap.get());
+  ASSERT_NE(image, nullptr);
+  Canvas& surface = image->Surface();
+  surface.SetPen({clBlack, PenStyle::Solid, 1});
+  surface.Line({2, 5}, {18, 5});
+  const QImage& pixels = image->Image();
+  EXPECT_EQ(pixels.size(), QSize(40, 30));
+  EXPECT_EQ(pixels.devicePixelRatio(), 2);
+  auto darkRows = [](const QImage& image) {
+    QList<int> rows;
+    for (int y = 0; y < image.height(); ++y)
+      if (qGray(image.pixel(20, y)) < 100) rows << y;
+    return rows;
+  };
+  const QList<int> rows = darkRows(pixels);
+  ASSERT_EQ(rows.size(), 2);  // two device rows at the line's place
+  EXPECT_EQ(rows[1], rows[0] + 1);
+  EXPECT_LE(std::abs(rows[0] - 10), 1);
+  // Copied one device pixel for one: nothing magnified, nothing lost.
+  c.DrawBitmap({0, 0}, *bitmap);
+  painter.end();
+  EXPECT_EQ(darkRows(screen), rows);
 }
 
 }  // namespace
