@@ -381,7 +381,7 @@ class MainWindowTest : public QObject {
         QTimer::singleShot(0, w_, [this] { w_->windowHandle()->close(); });
       };
       ClickGo();
-      QCOMPARE(watcher.seen.size(), size_t{answer == QMessageBox::No ? 2 : 1});
+      QCOMPARE(watcher.seen.size(), static_cast<size_t>(answer == QMessageBox::No ? 2 : 1));
       QVERIFY(!modal);
       QCOMPARE(watcher.seen[0].kind, SeenDialog::Question);
       QVERIFY2(watcher.seen[0].text.startsWith("A run is in progress ("), qPrintable(watcher.seen[0].text));
