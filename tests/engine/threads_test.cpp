@@ -236,8 +236,9 @@ TEST(ThreadedRun, CancelsAfterTheSameSimulation) {
   }
 }
 
-// The scout's places are where a serial run's simulations begin: a run of
-// one simulation ends where the scout says, under every model and rate.
+// The replayed ends are where a serial run's simulations end: a run of one
+// simulation ends where StateAfterSimulation says, under every model and
+// rate (the starts the threads use are checked against it).
 TEST(StateAfterSimulation, IsWhereOneSimulationLeavesTheGenerator) {
   for (const char* model : {"infinite", "stepping", "finite"}) {
     for (const char* m : {"0", "0.1", "0.5", "0.999", "1"}) {
