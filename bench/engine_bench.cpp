@@ -1,10 +1,12 @@
-// Speed of the engine: the default workload (P = 10, N = 100, A = 5, T = 100,
-// n = 50, m = 0.1) under each migration model, per gene copy, on one thread;
-// the default run of 1000 simulations as a whole; populations of 5000; the
-// finite island model on 1, 2 and all threads; the infinite island's scout;
-// and the generator per draw.
+// Speed of the engine, under each migration model: the default workload
+// (P = 10, N = 100, A = 5, T = 100, n = 50, m = 0.1) per gene copy on one
+// thread; the default run of 1000 simulations on one thread, two and every
+// core; populations of 5000; finding where simulations start, by replay and
+// by coalescing walks, per gene copy; and the generator per draw.
 // Times only; asserts nothing.
 #include <benchmark/benchmark.h>
+
+#include <vector>
 
 #include "engine/rundriver.h"
 #include "engine/simulations.h"
@@ -66,16 +68,18 @@ BENCHMARK(BM_DefaultWorkloadInfiniteIsland)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DefaultWorkloadFiniteIsland)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DefaultWorkloadSteppingStone)->Unit(benchmark::kMillisecond);
 
-// The default run whole: 1000 simulations, 2·10^8 gene copies.
-void BM_DefaultRunTotal(benchmark::State& s) {
-  RunWorkload(s, {Model::Infinite, 100, 50, 100, 1000});
+// The default run whole, 1000 simulations (2·10^8 gene copies), under each
+// model on one thread, two, and one per core (argument 0); the result is the
+// same for every count.
+void BM_DefaultRun(benchmark::State& s, Model model) {
+  RunWorkload(s, {model, 100, 50, 100, 1000, static_cast<uint32_t>(s.range(0))});
 }
-BENCHMARK(BM_DefaultRunTotal)->Unit(benchmark::kMillisecond)->Iterations(3);
-// The same run on every core, its simulations placed by the scout.
-void BM_DefaultRunAllCores(benchmark::State& s) {
-  RunWorkload(s, {Model::Infinite, 100, 50, 100, 1000, 0});
-}
-BENCHMARK(BM_DefaultRunAllCores)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_CAPTURE(BM_DefaultRun, InfiniteIsland, Model::Infinite)
+    ->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_CAPTURE(BM_DefaultRun, FiniteIsland, Model::Finite)
+    ->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK_CAPTURE(BM_DefaultRun, SteppingStone, Model::Stepping)
+    ->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // Populations of 5000 (n = 2500, the most sampling draws), 10 generations.
 void BM_LargePopulationInfiniteIsland(benchmark::State& s) {
@@ -91,34 +95,79 @@ BENCHMARK(BM_LargePopulationInfiniteIsland)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LargePopulationFiniteIsland)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LargePopulationSteppingStone)->Unit(benchmark::kMillisecond);
 
-// The finite island model's simulations spread over threads (the result is
-// the same for every count): 1000 simulations of the default workload.
-void BM_FiniteIslandThreads(benchmark::State& s) {
-  RunWorkload(s, {Model::Finite, 100, 50, 100, 1000, static_cast<uint32_t>(s.range(0))});
-}
-BENCHMARK(BM_FiniteIslandThreads)->Arg(1)->Arg(2)->Arg(0)->Unit(benchmark::kMillisecond)
-    ->Iterations(3)->UseRealTime();
-
-// The scout that places the infinite island's simulations for the threads:
-// per gene copy of the default workload, to set against a simulated copy.
-void BM_ScoutDefaultWorkload(benchmark::State& bench) {
+// Finding where simulations start, per gene copy of the default workload, to
+// set against a simulated copy (the finite island needs no finding: its
+// simulations all take the same number of draws).
+dw::SimulationParameters DefaultParameters(Model model) {
   dw::SimulationParameters params;
   params.P = 10;
   params.N = 100;
   params.T = 100;
   params.n = 50;
   params.m = 0.1;
-  params.InfiniteIslandFlag = 1;
-  uint32_t state = 12345;
-  for (auto _ : bench) {
-    state = dw::StateAfterSimulation(state, params, false);
-    benchmark::DoNotOptimize(state);
-  }
-  const double copies = 2.0 * 10 * 100 * 100 * static_cast<double>(bench.iterations());
+  params.InfiniteIslandFlag = model == Model::Infinite;
+  return params;
+}
+constexpr double kCopiesPerSimulation = 2.0 * 10 * 100 * 100;
+
+void ReportPerCopy(benchmark::State& bench, double simulations) {
+  const double copies = kCopiesPerSimulation * simulations;
   bench.counters["ns_per_gene_copy"] =
       benchmark::Counter(copies, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_ScoutDefaultWorkload)->Unit(benchmark::kMicrosecond);
+
+// One simulation after another, each from the end of the one before, the
+// way a single walk must: its latency is the cost.
+void BM_StartsByReplay(benchmark::State& bench, Model model) {
+  const dw::SimulationParameters params = DefaultParameters(model);
+  uint32_t state = 12345;
+  for (auto _ : bench) {
+    state = dw::StateAfterSimulation(state, params, model == Model::Stepping);
+    benchmark::DoNotOptimize(state);
+  }
+  ReportPerCopy(bench, static_cast<double>(bench.iterations()));
+}
+BENCHMARK_CAPTURE(BM_StartsByReplay, InfiniteIsland, Model::Infinite)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_StartsByReplay, SteppingStone, Model::Stepping)
+    ->Unit(benchmark::kMicrosecond);
+
+// The starts of 256 simulations on one thread by the coalescing walks: the
+// guessed walks, stepped together, and the placing of each simulation.
+void BM_StartsByCoalescence(benchmark::State& bench, Model model) {
+  const dw::SimulationParameters params = DefaultParameters(model);
+  std::vector<uint32_t> starts;
+  uint32_t state = 12345;
+  for (auto _ : bench) {
+    dw::FindSimulationStarts(state, params, model == Model::Stepping, 256, starts);
+    state = starts.back();
+  }
+  ReportPerCopy(bench, 256.0 * static_cast<double>(bench.iterations()));
+}
+BENCHMARK_CAPTURE(BM_StartsByCoalescence, InfiniteIsland, Model::Infinite)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_StartsByCoalescence, SteppingStone, Model::Stepping)
+    ->Unit(benchmark::kMillisecond);
+
+// Of that, the part no second thread can share: placing each simulation of
+// a walked group from the true start of the one before.
+void BM_StartsPlacing(benchmark::State& bench, Model model) {
+  const dw::SimulationParameters params = DefaultParameters(model);
+  const bool stepping = model == Model::Stepping;
+  constexpr uint32_t kGroup = dw::StartFinder::kLanes;
+  std::vector<uint32_t> starts;
+  dw::FindSimulationStarts(12345, params, stepping, kGroup, starts);
+  dw::StartFinder finder(params, stepping, 1, kGroup);
+  finder.Walk(0, 1, kGroup, 1, starts[0]);
+  for (auto _ : bench)
+    for (uint32_t s = 1; s <= kGroup; ++s)
+      benchmark::DoNotOptimize(finder.StateAfter(0, s, starts[s - 1]));
+  ReportPerCopy(bench, double{kGroup} * static_cast<double>(bench.iterations()));
+}
+BENCHMARK_CAPTURE(BM_StartsPlacing, InfiniteIsland, Model::Infinite)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_StartsPlacing, SteppingStone, Model::Stepping)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_NextUniform(benchmark::State& bench) {
   dw::Random rng;

@@ -175,9 +175,8 @@ void AddRunOptions(CLI::App& run, RunOptions& o) {
                  "Number of jobs J: job K starts K*floor(2^32/J) draws after --seed (default 0)")
       ->type_name("J");
   run.add_option("--threads", o.threads,
-                 "Threads for the simulations (1 to 256; default: one per core). Used under "
-                 "the infinite and finite island models, and the stepping-stone model with "
-                 "m = 0 or 1; the results are the same for any count")
+                 "Threads for the simulations (1 to 256; default: one per core), under "
+                 "every model; the results are the same for any count")
       ->type_name("K");
   run.add_flag("--skip-undefined", o.skipUndefined,
                "Leave out, and count, the simulations whose sample is fixed for one allele "

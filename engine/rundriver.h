@@ -69,8 +69,7 @@ struct RunServices {
   SeedSource& seed;
   NumberMarks marks;                // for ParseReal and the histogram's texts
   RunProgress* progress = nullptr;
-  // Threads for the simulations of the infinite and finite island models
-  // (and the stepping-stone model at m = 0 or 1); 0: one per core. The
+  // Threads for the simulations, under every model; 0: one per core. The
   // result is the same for every count.
   uint32_t threads = 0;
   // Leave out (and count) the simulations whose sample is fixed for one

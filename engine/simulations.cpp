@@ -199,18 +199,20 @@ class SimulationWorker {
   NeutralLookups lookups_;
 };
 
-// The simulations of one run shared among threads. Each thread takes the
-// next simulation number, runs it from its place in the stream in tables of
-// its own, and leaves the sums; the calling thread writes them in order, and
-// runs simulations itself while the one it waits for is not done. The places
-// are known at once when every simulation takes the same number of draws;
-// otherwise a scout thread finds them one after another, each from the one
-// before, by replaying only the draws that decide how many draws follow.
+// The simulations of one run shared among threads. A thread takes the next
+// simulation whose start is known, runs it in tables of its own and leaves
+// the sums; the calling thread writes them in order, and works like the
+// others while the one it waits for is not done. The starts are known at once
+// when every simulation takes the same number of draws. Otherwise they are
+// found a group of simulations at a time, ahead of the simulations: any
+// thread walks a group's guesses (a slot of the StartFinder), and one thread
+// at a time places the simulations whose groups are walked, each from the
+// true start of the one before.
 class ParallelRun {
  public:
-  // `draws`: the fixed draws per simulation, or empty to scout.
+  // `draws`: the fixed draws per simulation, or empty to find the starts.
   ParallelRun(const EngineState& state, bool steppingStone, uint32_t start,
-              std::optional<uint64_t> draws)
+              std::optional<uint64_t> draws, uint32_t threads)
       : source_(state), steppingStone_(steppingStone), I_(state.params.I),
         starts_(I_ + 2u), results_(I_ + 1u), done_(I_ + 1u, 0), limit_(I_) {
     // starts_[s]: the state before simulation s; starts_[I + 1], after the last.
@@ -219,166 +221,184 @@ class ParallelRun {
       const StateJump perSimulation = JumpOfSteps(*draws);
       for (uint32_t s = 1; s <= I_; ++s) starts_[s + 1] = perSimulation.From(starts_[s]);
       known_ = I_ + 1;
+      return;
     }
+    // Enough slots for every thread to walk one while the groups before are
+    // placed; a group is walked once the simulations are within a few groups
+    // of it, so its guesses lie at most `slots` groups past a known start.
+    const uint32_t slots = std::min<uint32_t>(threads + 1, kMaxSlots);
+    finder_.emplace(state.params, steppingStone, slots, slots * kGroup);
+    slotGroup_.assign(slots, kFree);
+    slotWalked_.assign(slots, 0);
+    lookahead_ = threads * kGroup;
   }
   ParallelRun(const ParallelRun&) = delete;
   ParallelRun& operator=(const ParallelRun&) = delete;
   ~ParallelRun() { StopAndJoin(); }
 
-  // Starts up to `threads` threads besides the caller, the scout first when
-  // the places are to be found; fewer if the system has no more to give (the
-  // caller then scouts itself as it goes).
+  // Starts up to `threads` threads besides the caller; fewer if the system
+  // has no more to give (the caller then does more itself).
   void StartThreads(uint32_t threads) {
-    // Set before any thread reads it; no thread runs if the scout cannot start.
-    scouted_ = known_ <= I_ && threads != 0;
     for (uint32_t t = 0; t < threads; ++t) {
-      const bool scout = t == 0 && scouted_;
       try {
-        threads_.emplace_back([this, scout] { Help(scout); });
+        threads_.emplace_back([this] { Help(); });
       } catch (const std::system_error&) {
-        if (t == 0) scouted_ = false;
         break;
       }
     }
   }
 
-  // Simulation s done (by any thread), the caller running others meanwhile;
-  // then its result. The caller's tables are `own`.
-  const SimulationResult& Await(uint32_t s, SimulationWorker& own);
+  // Simulation s done (by any thread), the caller working meanwhile; then its
+  // result. The caller's tables are `own`.
+  const SimulationResult& Await(uint32_t s, SimulationWorker& own) {
+    WorkUntil(&own, [&] { return done_[s] != 0; });
+    return results_[s];
+  }
 
   // The state past simulation s.
-  uint32_t StateAfter(uint32_t s) {
-    AwaitStart(s + 1);
+  uint32_t StateAfter(uint32_t s, SimulationWorker& own) {
+    WorkUntil(&own, [&] { return known_ > s; });
     return starts_[s + 1];
   }
 
   void StopAndJoin() {
-    LowerLimit(0);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
     for (std::thread& t : threads_)
       if (t.joinable()) t.join();
     threads_.clear();
   }
 
  private:
+  static constexpr uint32_t kGroup = StartFinder::kLanes;
+  static constexpr uint32_t kMaxSlots = 8;
+  static constexpr uint32_t kFree = UINT32_MAX;
+
   const EngineState& source_;
   const bool steppingStone_;
   const uint32_t I_;
-  std::vector<uint32_t> starts_;  // [1..known_] are known; guarded by mutex_
+  // Guarded by mutex_ from here on.
+  std::vector<uint32_t> starts_;  // [1..known_] are known
   std::vector<SimulationResult> results_;
-  std::vector<uint8_t> done_;  // guarded by mutex_
-  uint32_t known_ = 1;         // guarded by mutex_
-  bool scouted_ = false;       // a scout thread runs; set before the threads start
-  std::atomic<uint32_t> next_{1};
-  std::atomic<uint32_t> limit_;  // no simulation above it is needed any more
+  std::vector<uint8_t> done_;
+  uint32_t known_ = 1;
+  uint32_t next_ = 1;   // the next simulation to run
+  uint32_t limit_;      // no simulation above it is needed
+  std::optional<StartFinder> finder_;
+  uint32_t lookahead_ = 0;
+  uint32_t nextGroup_ = 0;            // group g: simulations g·kGroup + 1 …
+  std::vector<uint32_t> slotGroup_;   // the group a slot is given to, or kFree
+  std::vector<uint8_t> slotWalked_;   // its walk is done
+  bool placing_ = false;              // a thread places simulations
+  std::atomic<bool> stop_{false};     // read by walks without the lock
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<std::thread> threads_;
 
-  void LowerLimit(uint32_t s) {
-    uint32_t limit = limit_.load();
-    while (s < limit && !limit_.compare_exchange_weak(limit, s)) {
-    }
-    std::lock_guard<std::mutex> lock(mutex_);
-    changed_.notify_all();
-  }
-
-  // The place of simulation k known (k ≤ I + 1); false when the run stopped
-  // short of needing it.
-  bool AwaitStart(uint32_t k) {
+  // Until `ready()`, under the lock: places, walks and runs whatever is
+  // there to do, else waits for a change. `worker` null: no simulations.
+  template <typename Ready>
+  void WorkUntil(SimulationWorker* worker, Ready ready) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!scouted_) {
-      // No scout thread: find the places here, in order.
-      while (known_ < k) {
-        const uint32_t from = starts_[known_];
-        lock.unlock();
-        const uint32_t after = StateAfterSimulation(from, source_.params, steppingStone_);
-        lock.lock();
-        starts_[known_ + 1] = after;
-        ++known_;
-      }
-      return true;
+    while (!ready() && !stop_) {
+      if (TryPlace(lock) || TryWalk(lock, false) || (worker != nullptr && TryRun(lock, *worker)) ||
+          TryWalk(lock, true))
+        continue;
+      changed_.wait(lock);
     }
-    changed_.wait(lock, [&] { return known_ >= k || k > limit_.load() + 1; });
-    return known_ >= k;
   }
 
-  void Scout() {
-    for (uint32_t s = 1; s <= I_ && s <= limit_.load(); ++s) {
-      uint32_t from;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        from = starts_[s];
-      }
-      const uint32_t after = StateAfterSimulation(from, source_.params, steppingStone_);
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        starts_[s + 1] = after;
-        known_ = s + 1;
+  uint32_t SlotOf(uint32_t group) const { return group % static_cast<uint32_t>(slotGroup_.size()); }
+
+  // The first simulation not yet placed can be: its group is walked.
+  bool Placeable() const {
+    if (!finder_ || known_ > limit_) return false;
+    const uint32_t group = (known_ - 1) / kGroup, slot = SlotOf(group);
+    return slotGroup_[slot] == group && slotWalked_[slot] != 0;
+  }
+
+  // Places the simulations whose groups are walked, one after another.
+  bool TryPlace(std::unique_lock<std::mutex>& lock) {
+    if (placing_ || !Placeable()) return false;
+    placing_ = true;
+    do {
+      const uint32_t s = known_, slot = SlotOf((s - 1) / kGroup), start = starts_[s];
+      lock.unlock();
+      const uint32_t after = finder_->StateAfter(slot, s, start);
+      lock.lock();
+      starts_[s + 1] = after;
+      known_ = s + 1;
+      if (s % kGroup == 0 || s == I_) {  // the group is used up
+        slotGroup_[slot] = kFree;
+        slotWalked_[slot] = 0;
       }
       changed_.notify_all();
-    }
+    } while (!stop_ && Placeable());
+    placing_ = false;
+    return true;
   }
 
-  // Runs the next simulation not yet taken; false when none is left.
-  bool RunNext(SimulationWorker& worker) {
-    const uint32_t s = next_.fetch_add(1);
-    if (s > limit_.load() || !AwaitStart(s)) return false;
-    uint32_t start;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      start = starts_[s];
-    }
-    SimulationResult result = worker.Run(start, steppingStone_);
-    // The simulations after a failed one are not needed: the run ends there.
-    if (result.fault) LowerLimit(s);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      results_[s] = std::move(result);
-      done_[s] = 1;
-    }
+  // Walks the next group when its slot is free and the simulations are near
+  // it (or, `anyway`, when nothing else is to be done).
+  bool TryWalk(std::unique_lock<std::mutex>& lock, bool anyway) {
+    if (!finder_) return false;
+    const uint32_t group = nextGroup_, first = group * kGroup + 1, slot = SlotOf(group);
+    if (first > limit_ || slotGroup_[slot] != kFree) return false;
+    if (!anyway && first > next_ + lookahead_) return false;
+    slotGroup_[slot] = group;
+    ++nextGroup_;
+    const uint32_t count = std::min(kGroup, I_ - first + 1), reference = known_,
+                   referenceState = starts_[reference];
+    lock.unlock();
+    finder_->Walk(slot, first, count, reference, referenceState, &stop_);
+    lock.lock();
+    slotWalked_[slot] = 1;
     changed_.notify_all();
     return true;
   }
 
-  void Help(bool scout) {
+  // Runs the next simulation when its start is known.
+  bool TryRun(std::unique_lock<std::mutex>& lock, SimulationWorker& worker) {
+    if (next_ > limit_ || next_ > known_) return false;
+    const uint32_t s = next_++, start = starts_[s];
+    lock.unlock();
+    SimulationResult result = worker.Run(start, steppingStone_);
+    lock.lock();
+    // The simulations after a failed one are not needed: the run ends there.
+    if (result.fault) limit_ = std::min(limit_, s);
+    results_[s] = std::move(result);
+    done_[s] = 1;
+    changed_.notify_all();
+    return true;
+  }
+
+  void Help() {
     // Each thread has its own float mode (the x87 control word is per thread).
     EstablishFloatErrorMode();
-    if (scout) Scout();
     std::optional<SimulationWorker> worker;
     try {
       worker.emplace(source_);
     } catch (const std::bad_alloc&) {
-      return;  // the other threads do its share
+      // No tables for simulations: it still finds starts.
     }
-    while (RunNext(*worker)) {
-    }
+    WorkUntil(worker ? &*worker : nullptr, [this] { return next_ > limit_ && known_ > limit_; });
   }
 };
-
-const SimulationResult& ParallelRun::Await(uint32_t s, SimulationWorker& own) {
-  for (;;) {
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      if (done_[s]) return results_[s];
-    }
-    if (RunNext(own)) continue;
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&] { return done_[s] != 0; });
-    return results_[s];
-  }
-}
 
 // `own` is the calling thread's worker.
 SimulationsEnd RunInParallel(RunProgress* progress, uint32_t threads, bool steppingStone,
                              std::optional<uint64_t> draws, SimulationWorker& own,
                              EngineState& state, Random& rng) {
   const SimulationParameters& params = state.params;
-  ParallelRun run(state, steppingStone, rng.RandomSeed, draws);
+  ParallelRun run(state, steppingStone, rng.RandomSeed, draws, threads);
   run.StartThreads(threads - 1);
   for (uint32_t s = 1; s <= params.I; ++s) {
     const SimulationResult& result = run.Await(s, own);
     // Where one thread would have left the generator: past simulation s.
-    rng.RandomSeed = run.StateAfter(s);
+    rng.RandomSeed = run.StateAfter(s, own);
     if (result.fault) std::rethrow_exception(result.fault);
     WriteFstLine(result.sums, params.ObservedDelta, s, state.ResultFile, TalliesOf(state));
     if (!Continue(progress, state, s)) return SimulationsEnd::Cancelled;
@@ -388,80 +408,15 @@ SimulationsEnd RunInParallel(RunProgress* progress, uint32_t threads, bool stepp
 
 }  // namespace
 
-std::optional<uint64_t> FixedDrawsPerSimulation(const SimulationParameters& params,
-                                                bool steppingStone) {
-  // A draw is never 1 or more, so u ≥ m always holds for m = 0 and never for m = 1.
-  uint64_t perCopy;
-  if (params.m == 0.0)
-    perCopy = 3;
-  else if (params.InfiniteIslandFlag)
-    perCopy = params.m == 1.0 ? 2 : 0;
-  else if (steppingStone)
-    perCopy = params.m == 1.0 ? 4 : 0;
-  else
-    perCopy = 3;
-  if (perCopy == 0) return std::nullopt;
-  const uint64_t P = params.P, N = params.N, copies = 2 * P * N;
-  const uint64_t k = static_cast<long double>(N) / 2.0L >= params.n ? params.n : N - params.n;
-  return copies + params.T * copies * perCopy + P * k;
-}
-
-namespace {
-
-// a when state ≥ threshold, b otherwise, by a conditional move on the
-// comparison's flags: the comparison is a coin weighted by m, which a branch
-// would mispredict, and this keeps the chain from state to result short.
-inline uint32_t SelectAtLeast(uint32_t state, uint64_t threshold, uint32_t a, uint32_t b) {
-#if defined(__x86_64__)
-  __asm__("cmp %2, %1\n\tcmovae %3, %0"
-          : "+r"(b)
-          : "r"(uint64_t{state}), "r"(threshold), "r"(a)
-          : "cc");
-  return b;
-#else
-  return state >= threshold ? a : b;
-#endif
-}
-
-}  // namespace
-
-uint32_t StateAfterSimulation(uint32_t start, const SimulationParameters& params,
-                              bool steppingStone) {
-  const uint64_t P = params.P, N = params.N, copies = 2 * P * N;
-  const uint64_t k = static_cast<long double>(N) / 2.0L >= params.n ? params.n : N - params.n;
-  // A copy stays when its first draw u ≥ m, that is state ≥ ⌈m·2^32⌉ (exact);
-  // it then takes 3 draws, else M.
-  const uint64_t stay = static_cast<uint64_t>(std::ceil(params.m * 0x1p32));
-  const uint64_t M = params.InfiniteIslandFlag ? 2 : steppingStone ? 4 : 3;
-  const StateJump stays = JumpOfSteps(3), migrates = JumpOfSteps(M);
-  const StateJump bothStay = JumpOfSteps(6), oneStays = JumpOfSteps(3 + M),
-                  noneStays = JumpOfSteps(2 * M);
-  // `draw`: the state of the next copy's first draw. Copies are taken two at
-  // a time (their count 2·P·N·T is even), the second copy's first draw and
-  // the next pair's formed at once from the first's, so the chain from pair
-  // to pair is one multiply-add and three conditional moves.
-  uint32_t draw = JumpOfSteps(copies + 1).From(start);  // past founding
-  for (uint64_t pairs = copies * params.T / 2; pairs != 0; --pairs) {
-    const uint32_t second = SelectAtLeast(draw, stay, stays.From(draw), migrates.From(draw));
-    const uint32_t ifOne = oneStays.From(draw);
-    const uint32_t ifFirstStays = SelectAtLeast(second, stay, bothStay.From(draw), ifOne);
-    const uint32_t ifFirstMigrates = SelectAtLeast(second, stay, ifOne, noneStays.From(draw));
-    draw = SelectAtLeast(draw, stay, ifFirstStays, ifFirstMigrates);
-  }
-  const uint32_t afterCopies = JumpOfSteps((uint64_t{1} << 32) - 1).From(draw);
-  return JumpOfSteps(P * k).From(afterCopies);  // the sample
-}
-
 uint32_t DefaultThreadCount() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 SimulationsEnd RunAllSimulations(RunForm& form, bool steppingStone, RunProgress* progress,
                                  uint32_t threads, EngineState& state, Random& rng) {
   if (threads == 0) threads = DefaultThreadCount();
   threads = std::min<uint32_t>(threads, state.params.I);
-  const auto draws = FixedDrawsPerSimulation(state.params, steppingStone);
-  // The infinite island's places are scouted; the model is fixed at the
-  // start of the run, so the form is not read again.
-  if (threads > 1 && (draws || state.params.InfiniteIslandFlag)) {
+  // The model is fixed at the start of a threaded run, so the form is not read again.
+  if (threads > 1) {
+    const auto draws = FixedDrawsPerSimulation(state.params, steppingStone);
     std::optional<SimulationWorker> own;
     try {
       own.emplace(state);

@@ -26,6 +26,7 @@ struct Driver {
   FixedSeed seed{1};
   EngineState state;
   Random rng;
+  uint32_t threads = 0;  // one per core
   Driver() {
     form.input = dir.File("freqini.txt");
     form.result = dir.File("fst.txt");
@@ -38,7 +39,7 @@ struct Driver {
     test::WriteBytes(form.input, kFrequencies3x3);
   }
   RunOutcome Run() {
-    RunServices services{messages, histogram, seed, NumberMarks{}, nullptr};
+    RunServices services{messages, histogram, seed, NumberMarks{}, nullptr, threads};
     return RunNeutralityTest(form, services, state, rng);
   }
   std::string Result() const { return test::ReadBytes(form.result); }
@@ -80,12 +81,21 @@ TEST(RunNeutralityTest, FinishesWithTheFileTheTalliesAndTheSummary) {
   EXPECT_EQ(d.Result(), first.substr(0, d.Result().size()));
 }
 
+// On one thread; threads cannot read the form, so a threaded run reads it
+// once, for the header, and its simulations run with that choice.
 TEST(RunNeutralityTest, SteppingStoneChoiceIsReadAtEveryUse) {
   Driver d;
+  d.threads = 1;
   d.form.model = "stepping";
   ASSERT_EQ(d.Run(), RunOutcome::Finished);
   EXPECT_NE(d.Result().find("\r\nStepping-stone\r\n"), std::string::npos);
   EXPECT_EQ(d.form.steppingReads, 1 + 20 * 10 * 3);  // the header, then each reproduction
+  const std::string serial = d.Result();
+  d.threads = 2;
+  d.form.steppingReads = 0;
+  ASSERT_EQ(d.Run(), RunOutcome::Finished);
+  EXPECT_EQ(d.form.steppingReads, 1);
+  EXPECT_EQ(d.Result(), serial);
   d.form.model = "finite";
   ASSERT_EQ(d.Run(), RunOutcome::Finished);
   EXPECT_NE(d.Result().find("\r\nFinite island model\r\n"), std::string::npos);

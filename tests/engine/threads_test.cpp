@@ -109,22 +109,29 @@ Outcome RunWith(const Form& form, uint32_t threads, uint32_t seed, uint32_t canc
   return RunWith(form, threads, seed, files, cancelAfter);
 }
 
-// The runs whose simulations all take the same number of draws, with the
-// odd cases: a complement sample (n > N/2), every copy migrating, none, a
-// single simulation, more threads than simulations; and the infinite island,
-// whose simulations are placed by the scout.
+// Every model at the rates m = 0.01, 0.1 and 0.5, in runs of more simulations
+// than two groups of starts found together (the infinite island's and the
+// stepping-stone's draws per simulation vary, the finite island's do not);
+// and the odd cases: a complement sample (n > N/2), every copy migrating,
+// none, a rate so near 1 that no draw stays, a single simulation, more
+// threads than simulations.
 TEST(ThreadedRun, GivesTheSingleThreadedRunForAnyThreadCount) {
   struct Case {
     const char* model;
     const char* m;
     int32_t N, n, I;
   };
-  for (const Case& c : {Case{"finite", "0.2", 30, 20, 25}, {"finite", "0.2", 31, 12, 7},
-                        {"finite", "1", 30, 15, 9}, {"stepping", "1", 20, 11, 9},
-                        {"stepping", "0", 20, 10, 9}, {"infinite", "1", 20, 10, 9},
-                        {"infinite", "0", 20, 10, 9}, {"finite", "0.5", 20, 10, 1},
-                        {"finite", "0.05", 12, 6, 2}, {"infinite", "0.2", 30, 20, 25},
-                        {"infinite", "0.1", 31, 16, 7}, {"infinite", "0.9", 20, 10, 2}}) {
+  std::vector<Case> cases;
+  for (const char* model : {"infinite", "stepping", "finite"})
+    for (const char* m : {"0.01", "0.1", "0.5"}) cases.push_back({model, m, 30, 20, 70});
+  for (const Case& c :
+       {Case{"finite", "0.2", 31, 12, 7}, {"finite", "1", 30, 15, 9}, {"stepping", "1", 20, 11, 9},
+        {"stepping", "0", 20, 10, 9}, {"infinite", "1", 20, 10, 9}, {"infinite", "0", 20, 10, 9},
+        {"stepping", "0.9999999999", 20, 10, 9}, {"finite", "0.5", 20, 10, 1},
+        {"finite", "0.05", 12, 6, 2}, {"infinite", "0.1", 31, 16, 7},
+        {"infinite", "0.9", 20, 10, 2}, {"stepping", "0.3", 31, 16, 7}})
+    cases.push_back(c);
+  for (const Case& c : cases) {
     Form form;
     form.model = c.model;
     form.m = c.m;
@@ -146,40 +153,50 @@ TEST(ThreadedRun, GivesTheSingleThreadedRunForAnyThreadCount) {
 // floating-point error: for P = 3 at WC = 0/0, after the line end is written
 // (on the writing thread), for P = 5 at RH's division by zero, before the
 // line (on the thread that ran the simulation). Either way the lines of the
-// simulations before it stay and nothing comes after; under the infinite
-// island model too, whose places the scout finds.
+// simulations before it stay and nothing comes after, under every model and
+// rate. The migrant pool holds allele 1 alone where it is fixed ("1 0"), so
+// that the infinite island's populations fix at high rates too.
 TEST(ThreadedRun, AFailingSimulationEndsTheRunWhereOneThreadEndsIt) {
   struct Case {
     int32_t P;
     const char* model;
     const char* m;
+    int32_t N, T;
+    const char* pool;
     const char* error;
   };
   const char* invalid = "EMathError Opération en virgule flottante incorrecte";
   const char* zeroDivide = "EMathError Division par zéro en virgule flottante";
-  for (const Case& c : {Case{3, "finite", "0", invalid}, {5, "finite", "0", zeroDivide},
-                        {3, "infinite", "0.001", invalid}, {5, "infinite", "0.001", zeroDivide}}) {
+  for (const Case& c :
+       {Case{3, "finite", "0", 5, 40, "0.5 0.5", invalid}, {5, "finite", "0", 5, 40, "0.5 0.5", zeroDivide},
+        {3, "infinite", "0.001", 5, 40, "0.5 0.5", invalid},
+        {5, "infinite", "0.001", 5, 40, "0.5 0.5", zeroDivide},
+        {3, "infinite", "0.01", 6, 10, "1 0", invalid}, {5, "infinite", "0.1", 6, 10, "1 0", zeroDivide},
+        {5, "infinite", "0.5", 16, 3, "1 0", zeroDivide}, {5, "stepping", "0.01", 6, 25, "1 0", zeroDivide},
+        {3, "stepping", "0.1", 10, 10, "1 0", invalid}, {3, "stepping", "0.5", 6, 10, "1 0", invalid},
+        {3, "finite", "0.01", 10, 10, "1 0", invalid}, {3, "finite", "0.1", 6, 10, "1 0", invalid},
+        {5, "finite", "0.5", 6, 25, "1 0", zeroDivide}}) {
     Form form;
     form.P = c.P;
-    form.N = 5;
+    form.N = c.N;
     form.A = 2;
     form.model = c.model;
     form.m = c.m;
-    form.T = 40;
+    form.T = c.T;
     form.n = 4;
     form.I = 60;
     form.frequencies.clear();
-    for (int32_t r = 0; r <= c.P; ++r) form.frequencies += "0.5 0.5\n";
+    for (int32_t r = 1; r <= c.P; ++r) form.frequencies += "0.5 0.5\n";
+    form.frequencies += std::string(c.pool) + "\n";
+    const std::string trace = std::string(c.model) + " m=" + c.m + " P=" + std::to_string(c.P);
     const Outcome one = RunWith(form, 1, 1);
-    ASSERT_EQ(one.what.rfind(c.error, 0), 0u) << one.what;
+    ASSERT_EQ(one.what.rfind(c.error, 0), 0u) << trace << ": " << one.what;
     // Mid-run: some lines before it, and simulations left after it.
-    EXPECT_GE(one.progress.size(), 3u);
-    EXPECT_LT(one.progress.size(), 60u);
+    EXPECT_GE(one.progress.size(), 3u) << trace;
+    EXPECT_LT(one.progress.size(), 60u) << trace;
     EXPECT_EQ(one.histogram, "");
-    for (uint32_t threads : {2u, 3u})
-      ExpectSame(one, RunWith(form, threads, 1), std::string(c.model) + " P " +
-                                                     std::to_string(c.P) + ", " +
-                                                     std::to_string(threads) + " threads");
+    for (uint32_t threads : {2u, 3u, 8u})
+      ExpectSame(one, RunWith(form, threads, 1), trace + ", " + std::to_string(threads) + " threads");
   }
 }
 
@@ -205,7 +222,7 @@ TEST(ThreadedRun, AFailingWriteLeavesTheSameFileAndError) {
 }
 
 TEST(ThreadedRun, CancelsAfterTheSameSimulation) {
-  for (const char* model : {"finite", "infinite"}) {
+  for (const char* model : {"finite", "infinite", "stepping"}) {
     Form form;
     form.model = model;
     for (uint32_t after : {1u, 6u, 24u}) {
@@ -219,8 +236,9 @@ TEST(ThreadedRun, CancelsAfterTheSameSimulation) {
   }
 }
 
-// The scout's places are where a serial run's simulations begin: a run of
-// one simulation ends where the scout says, under every model and rate.
+// The replayed ends are where a serial run's simulations end: a run of one
+// simulation ends where StateAfterSimulation says, under every model and
+// rate (the starts the threads use are checked against it).
 TEST(StateAfterSimulation, IsWhereOneSimulationLeavesTheGenerator) {
   for (const char* model : {"infinite", "stepping", "finite"}) {
     for (const char* m : {"0", "0.1", "0.5", "0.999", "1"}) {
@@ -258,7 +276,8 @@ TEST(FixedDrawsPerSimulation, IsWhatASerialRunDraws) {
   for (const Case& c : {Case{"finite", "0.3", 30, 10}, {"finite", "0.3", 31, 16},
                         {"finite", "0", 30, 30}, {"stepping", "1", 25, 5},
                         {"stepping", "0", 25, 20}, {"infinite", "1", 25, 12},
-                        {"infinite", "0", 25, 13}}) {
+                        {"infinite", "0", 25, 13}, {"infinite", "0.9999999999", 25, 13},
+                        {"stepping", "0.9999999999", 25, 14}}) {
     Form form;
     form.model = c.model;
     form.m = c.m;
