@@ -19,6 +19,7 @@
 #include "engine/reproduction.h"
 #include "engine/sampling.h"
 #include "runtime/floatmode.h"
+#include "runtime/memory.h"
 #include "runtime/textfile.h"
 
 namespace dw {
@@ -410,10 +411,20 @@ SimulationsEnd RunInParallel(RunProgress* progress, uint32_t threads, bool stepp
 
 uint32_t DefaultThreadCount() { return std::max(1u, std::thread::hardware_concurrency()); }
 
+uint32_t ThreadsTheMemoryHolds(const SimulationParameters& params, uint64_t memoryBytes) {
+  // Each thread runs in tables of its own beside the run's: with the usual
+  // overcommit too many would be granted and the system would kill the run
+  // once they are touched. Fewer threads give the same result.
+  const uint64_t perSet = std::max<uint64_t>(1, TableBytes(params.P, params.N, params.A));
+  const uint64_t sets = memoryBytes / perSet;
+  return sets <= 2 ? 1u : static_cast<uint32_t>(std::min<uint64_t>(sets - 1, UINT32_MAX));
+}
+
 SimulationsEnd RunAllSimulations(RunForm& form, bool steppingStone, RunProgress* progress,
                                  uint32_t threads, EngineState& state, Random& rng) {
   if (threads == 0) threads = DefaultThreadCount();
   threads = std::min<uint32_t>(threads, state.params.I);
+  threads = std::min(threads, ThreadsTheMemoryHolds(state.params, UsableMemoryBytes()));
   // The model is fixed at the start of a threaded run, so the form is not read again.
   if (threads > 1) {
     const auto draws = FixedDrawsPerSimulation(state.params, steppingStone);

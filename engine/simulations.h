@@ -17,6 +17,10 @@ namespace dw {
 // One thread per core of the machine (1 when it cannot be told).
 uint32_t DefaultThreadCount();
 
+// The most threads whose tables, one set each beside the run's own, fit into
+// `memoryBytes` (at least 1).
+uint32_t ThreadsTheMemoryHolds(const SimulationParameters& params, uint64_t memoryBytes);
+
 enum class SimulationsEnd { Finished, Cancelled };
 
 // Runs simulations 1..I of a run whose frequencies are read, fitness table

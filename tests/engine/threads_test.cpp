@@ -311,5 +311,22 @@ TEST(FixedDrawsPerSimulation, IsWhatASerialRunDraws) {
   EXPECT_FALSE(FixedDrawsPerSimulation(varying, true).has_value());
 }
 
+// Threads beyond what the memory holds would be granted under overcommit and
+// killed once their tables are touched.
+TEST(ThreadsTheMemoryHolds, OneTableSetPerThreadBesidesTheRuns) {
+  SimulationParameters params;
+  params.P = 65535;
+  params.N = 1000;
+  params.A = 5;
+  const uint64_t set = TableBytes(params.P, params.N, params.A);
+  struct Case {
+    uint64_t memory;
+    uint32_t threads;
+  };
+  for (Case c : {Case{0, 1}, {set, 1}, {2 * set, 1}, {3 * set - 1, 1}, {3 * set, 2},
+                 {9 * set + set / 2, 8}, {UINT64_MAX, UINT32_MAX}})
+    EXPECT_EQ(ThreadsTheMemoryHolds(params, c.memory), c.threads) << c.memory;
+}
+
 }  // namespace
 }  // namespace dw
