@@ -44,26 +44,47 @@ void TLociTablePrintable::SetTable(PrintedTable table) {
     for (std::size_t c = 0; c < row.size() && c < widths_.size(); ++c)
       widths_[c] = std::max(widths_[c], canvas.TextWidth(row[c]));
   titleWidth_ = 0;
-  for (const std::string& line : table_.title) titleWidth_ = std::max(titleWidth_, canvas.TextWidth(line));
+  for (const std::string& line : table_.title)
+    titleWidth_ = std::max(titleWidth_, canvas.TextWidth(line));
+  // Column 0 (the locus) leads every group; the others are added while the
+  // group fits, a column wider than a page alone.
+  groups_.clear();
+  for (std::size_t c = 1; c < widths_.size(); ++c) {
+    if (groups_.empty() || GroupWidth(groups_.back()) + widths_[c] + kColumnGap > kPageWidth)
+      groups_.push_back({0});
+    groups_.back().push_back(c);
+  }
+  if (groups_.empty()) groups_.push_back({0});
+}
+
+int TLociTablePrintable::GroupWidth(const std::vector<std::size_t>& group) const {
+  int width = 0;
+  for (std::size_t c : group)
+    if (c < widths_.size()) width += widths_[c] + kColumnGap;
+  return width - kColumnGap;
 }
 
 chart::LogicalSize TLociTablePrintable::PrintedSize() const {
-  int width = 2 * kPad;
-  for (int w : widths_) width += w + kColumnGap;
-  width = std::max(width, 2 * kPad + titleWidth_);
+  int width = titleWidth_;
+  for (const auto& group : groups_) width = std::max(width, GroupWidth(group));
   const int lines = static_cast<int>(table_.title.size()) + 1 + 1 + RowsOnPage(table_) +
                     (PageCount() > 1 ? 2 : 0);
-  return {width, 2 * kPad + lines * line_};
+  return {width + 2 * kPad, 2 * kPad + lines * line_};
 }
 
 int TLociTablePrintable::PageCount() const {
   const int rows = static_cast<int>(table_.rows.size());
-  return std::max(1, (rows + kRowsPerPage - 1) / kRowsPerPage);
+  const int blocks = std::max(1, (rows + kRowsPerPage - 1) / kRowsPerPage);
+  return blocks * static_cast<int>(std::max<std::size_t>(1, groups_.size()));
 }
 
 void TLociTablePrintable::DrawPage(chart::Canvas& canvas, const Rect& rect, int page) {
   canvas.SetBrush({chart::clWhite});
   canvas.FillRect(rect);
+  if (groups_.empty()) return;
+  const std::vector<std::size_t>& group = groups_[static_cast<std::size_t>(page) % groups_.size()];
+  const std::size_t first =
+      static_cast<std::size_t>(page) / groups_.size() * static_cast<std::size_t>(kRowsPerPage);
   canvas.SetBackMode(chart::BackMode::Transparent);
   canvas.SetTextAlign(chart::HAlign::Left, chart::VAlign::Top);
   int y = rect.top + kPad;
@@ -76,7 +97,7 @@ void TLociTablePrintable::DrawPage(chart::Canvas& canvas, const Rect& rect, int 
   // Each cell at its column's left edge, numbers against its right edge.
   const auto drawRow = [&](const std::vector<std::string>& cells) {
     int x = rect.left + kPad;
-    for (std::size_t c = 0; c < widths_.size(); ++c) {
+    for (std::size_t c : group) {
       const std::string& text = c < cells.size() ? cells[c] : std::string();
       const bool right = c < table_.numeric.size() && table_.numeric[c];
       canvas.SetTextAlign(right ? chart::HAlign::Right : chart::HAlign::Left, chart::VAlign::Top);
@@ -87,15 +108,10 @@ void TLociTablePrintable::DrawPage(chart::Canvas& canvas, const Rect& rect, int 
   };
   canvas.SetFont(TableFont(true));
   drawRow(table_.columns);
-  const int right = rect.left + kPad + [&] {
-    int w = 0;
-    for (int c : widths_) w += c + kColumnGap;
-    return w - kColumnGap;
-  }();
+  const int right = rect.left + kPad + GroupWidth(group);
   canvas.SetPen({chart::clBlack});
   canvas.Line({rect.left + kPad, y - 2}, {right, y - 2});
   canvas.SetFont(TableFont(false));
-  const std::size_t first = static_cast<std::size_t>(page) * kRowsPerPage;
   for (std::size_t r = first; r < table_.rows.size() && r < first + kRowsPerPage; ++r) {
     if (r < table_.flagged.size() && table_.flagged[r]) {
       canvas.SetBrush({kFlaggedRow});

@@ -21,10 +21,15 @@ struct PrintedTable {
   std::vector<bool> flagged;  // per row
 };
 
+// The table on paper: pages of kRowsPerPage rows under the column names;
+// a table wider than kPageWidth is cut into groups of columns that each
+// fit, every group led by the locus column, the groups of a block of rows
+// on consecutive pages. So the text prints at about the size the results
+// chart's does.
 class TLociTablePrintable : public chart::TPrintSettings {
  public:
-  // Rows on one page: a page holds them at a size that stays readable.
-  static constexpr int kRowsPerPage = 40;
+  static constexpr int kRowsPerPage = 30;
+  static constexpr int kPageWidth = 800;  // pixels of the print font
 
   void SetTable(PrintedTable table);
   const PrintedTable& Table() const { return table_; }
@@ -32,9 +37,13 @@ class TLociTablePrintable : public chart::TPrintSettings {
   int PageCount() const override;
   void DrawPage(chart::Canvas& canvas, const chart::Rect& rect, int page) override;
   QString DocumentTitle() const override { return "Loci"; }
+  // The columns of each group, in order.
+  const std::vector<std::vector<std::size_t>>& ColumnGroups() const { return groups_; }
 
  private:
+  int GroupWidth(const std::vector<std::size_t>& group) const;
   PrintedTable table_;
+  std::vector<std::vector<std::size_t>> groups_;
   std::vector<int> widths_;  // per column, pixels of the print font
   int titleWidth_ = 0;
   int line_ = 14;

@@ -8,9 +8,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QProgressDialog>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <QtTest>
 #include <functional>
 
@@ -399,6 +402,37 @@ class LociTabTest : public QObject {
     QVERIFY(QDir(temporary.path()).isEmpty());
   }
 
+  // The window system's close request during a scan asks first; "Yes"
+  // cancels the scan and closes the window once its threads have stopped.
+  void ClosingDuringAScanAsksFirst() {
+    Open();
+    OpenFile(kExample);
+    w_->SetProgressDelay(0);
+    w_->varN->SetValue(400);
+    DialogWatcher watcher;
+    watcher.answer = QMessageBox::Yes;
+    bool asked = false;
+    QTimer close;
+    close.setInterval(5);
+    connect(&close, &QTimer::timeout, [&] {
+      if (asked) return;
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == "ScanProgress" && top->isVisible()) {
+          asked = true;
+          QTimer::singleShot(0, w_, [this] { w_->windowHandle()->close(); });
+        }
+    });
+    close.start();
+    Scan("5", 10000);
+    QVERIFY(asked);
+    QCOMPARE(watcher.seen.size(), size_t{1});
+    QCOMPARE(watcher.seen[0].kind, SeenDialog::Question);
+    QVERIFY2(watcher.seen[0].text.startsWith("A scan is in progress ("), qPrintable(watcher.seen[0].text));
+    QVERIFY(!w_->isVisible());
+    QVERIFY(!w_->Loci->ScanInProgress());
+    QVERIFY(!w_->Loci->Model().HasScan());
+  }
+
   // Every control of the tab has its help entry.
   void EveryControlHasItsHelpEntry() {
     Open();
@@ -416,28 +450,65 @@ class LociTabTest : public QObject {
     }
   }
 
-  // The printed table: forty loci a page under the column names, the last
-  // page holding the rest, flagged rows on pale red.
-  void TheTablePrintsFortyLociAPage() {
+  // The printed table: thirty loci a page under the column names, the last
+  // block holding the rest, flagged rows on pale red; a table wider than a
+  // page in groups of columns, each led by the locus column.
+  void TheTablePrintsInPagesOfRowsAndColumns() {
     dw::ui::PrintedTable table;
     table.title = {"title"};
     table.columns = {"locus", "WC"};
     table.numeric = {false, true};
-    for (int i = 1; i <= 85; ++i) {
+    for (int i = 1; i <= 65; ++i) {
       table.rows.push_back({QString("L%1").arg(i).toStdString(), "0.01"});
-      table.flagged.push_back(i == 82);
+      table.flagged.push_back(i == 62);
     }
     dw::ui::TLociTablePrintable printable;
     printable.SetTable(table);
     QCOMPARE(printable.PageCount(), 3);
-    dw::chart::RecordingCanvas canvas;
-    const dw::chart::LogicalSize size = printable.PrintedSize();
-    printable.DrawPage(canvas, {0, 0, size.width, size.height}, 2);
+    const auto namesOn = [&](int page, QStringList& names) {
+      dw::chart::RecordingCanvas canvas;
+      const dw::chart::LogicalSize size = printable.PrintedSize();
+      printable.DrawPage(canvas, {0, 0, size.width, size.height}, page);
+      for (const std::string& line : canvas.Lines("text "))
+        if (QString::fromStdString(line).contains(" L")) names << QString::fromStdString(line).section(' ', -1);
+      return canvas.Lines("fill FFD6D6").size();
+    };
     QStringList names;
-    for (const std::string& line : canvas.Lines("text "))
-      if (QString::fromStdString(line).contains(" L")) names << QString::fromStdString(line).section(' ', -1);
-    QCOMPARE(names, (QStringList{"L81", "L82", "L83", "L84", "L85"}));
-    QCOMPARE(canvas.Lines("fill FFD6D6").size(), size_t{1});  // L82's row
+    QCOMPARE(namesOn(2, names), size_t{1});  // L62's row
+    QCOMPARE(names, (QStringList{"L61", "L62", "L63", "L64", "L65"}));
+
+    // Twelve columns of a hundred-odd pixels: two groups, pages in the order
+    // rows 1-30 (both groups), then rows 31-60, then 61-65.
+    table.columns = {"locus"};
+    table.numeric = {false};
+    for (auto& row : table.rows) row.resize(1);
+    for (int c = 1; c <= 12; ++c) {
+      table.columns.push_back(QString("column %1 of the table").arg(c).toStdString());
+      table.numeric.push_back(true);
+      for (auto& row : table.rows) row.push_back("0.0123456");
+    }
+    printable.SetTable(table);
+    const auto& groups = printable.ColumnGroups();
+    QVERIFY(groups.size() >= 2);
+    std::size_t shown = 0;
+    for (const auto& group : groups) {
+      QCOMPARE(group.front(), size_t{0});
+      shown += group.size() - 1;
+    }
+    QCOMPARE(shown, size_t{12});
+    QCOMPARE(printable.PageCount(), 3 * static_cast<int>(groups.size()));
+    names.clear();
+    namesOn(static_cast<int>(groups.size()), names);  // the second block's first group
+    QCOMPARE(names.first(), QString("L31"));
+    QVERIFY(printable.PrintedSize().width <= dw::ui::TLociTablePrintable::kPageWidth + 16);
+
+    // Printed, every page goes to the printer.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(Path("table.pdf"));
+    dw::chart::PrintDocument(printable, printer);
+    const QString pdf = QString::fromLatin1(ReadAll(Path("table.pdf")));
+    QCOMPARE(pdf.count(QRegularExpression("/Type /Page[^s]")), printable.PageCount());
   }
 };
 
