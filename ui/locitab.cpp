@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <charconv>
+#include <limits>
 #include <thread>
 
 #include "chart/qt/export.h"
@@ -108,10 +109,11 @@ void WriteExport(const QString& name, const std::string& bytes) {
 }  // namespace
 
 std::string DeltaText(long double delta, const NumberMarks& marks) {
-  char text[64];
-  const auto end =
-      std::to_chars(text, text + sizeof text, static_cast<double>(delta), std::chars_format::fixed).ptr;
-  std::string shown(text, end);
+  // Room for the longest fixed text of a double (about 330 digits).
+  char text[400];
+  const auto [end, error] =
+      std::to_chars(text, text + sizeof text, static_cast<double>(delta), std::chars_format::fixed);
+  std::string shown = error == std::errc() ? std::string(text, end) : std::string("0");
   for (char& c : shown)
     if (c == '.') c = marks.decimal;
   return shown;
@@ -321,9 +323,9 @@ bool TLociTab::OpenGenepopFile(const QString& name) {
   return true;
 }
 
-std::vector<scan::ScannedLocus> TLociTab::PlannedLoci(int32_t N) const {
+std::vector<scan::ScannedLocus> TLociTab::PlannedLoci() const {
   scan::ScanSettings s;
-  s.N = N;
+  s.N = std::numeric_limits<int32_t>::max();  // no sample size is refused here
   std::vector<scan::ScannedLocus> loci;
   scan::PlanLoci(*data_, s, loci);
   return loci;
@@ -352,8 +354,9 @@ QString TLociTab::AskSaveFile(const char* name, const QString& caption, const QS
 void TLociTab::UseLocusButtonClick() {
   const int row = SelectedRow();
   if (!data_ || row < 0) return;
-  const scan::ScannedLocus locus = PlannedLoci(65535)[static_cast<std::size_t>(row)];
-  if (!scan::Tested(locus)) return;
+  const std::vector<scan::ScannedLocus> loci = PlannedLoci();
+  if (static_cast<std::size_t>(row) >= loci.size() || !scan::Tested(loci[row])) return;
+  const scan::ScannedLocus& locus = loci[static_cast<std::size_t>(row)];
   // The Parameters tab's boxes hold less than a run can take.
   struct Fit {
     TSpinEdit* box;
@@ -517,8 +520,8 @@ void TLociTab::ShowScan(scan::ScanSummary summary, qint64 elapsedMs, const QStri
                  " of " + QString::number(tested) + " tested loci flagged (q <= " +
                  QString::fromStdString(FormatFixed(s.fdr, 18, 2, NumberMarks{'.', ','})) + ")" +
                  (flagged.isEmpty() ? "" : ": " + flagged.join(", "));
-  const QString fit = QString::fromStdString(report).section('\n', 0, 0);
-  if (s.null.fit) text += "\n" + fit;
+  for (const QString& line : QString::fromStdString(report).split('\n'))
+    if (line.startsWith("Null fitted to the loci: ")) text += "\n" + line;
   ScanLabel->setText(text);
   ScanLabel->setToolTip(QString::fromStdString(report) +
                         "The same scan from the command line:\n  " + command);

@@ -86,8 +86,8 @@ class TLociTab : public QObject {
   void UpdateButtons();
   // The source row of the selected locus, -1 when none.
   int SelectedRow() const;
-  // The loci as the scan plans them, with the window's N (or any N).
-  std::vector<scan::ScannedLocus> PlannedLoci(int32_t N) const;
+  // The loci as the scan plans them, whatever their sample size.
+  std::vector<scan::ScannedLocus> PlannedLoci() const;
   void RunScan();
   void ShowScan(scan::ScanSummary summary, qint64 elapsedMs, const QString& command);
   void ExportTable();
