@@ -10,11 +10,13 @@ namespace dw::cli {
 namespace {
 
 std::atomic<int> received{0};
+CancelRequest interruptRequest;
 static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
 
 void NoteSignal(int signal) {
   int none = 0;
   received.compare_exchange_strong(none, signal);
+  interruptRequest.Request();
 }
 
 }  // namespace
@@ -31,6 +33,8 @@ void InstallInterruptHandlers() {
 
 int InterruptSignal() { return received.load(); }
 
+const CancelRequest& InterruptRequest() { return interruptRequest; }
+
 int InterruptExitStatus() { return 128 + received.load(); }
 
 std::string InterruptedText() {
@@ -42,6 +46,12 @@ std::string InterruptedText() {
   }
 }
 
-void SetInterruptSignal(int signal) { received = signal; }
+void SetInterruptSignal(int signal) {
+  received = signal;
+  if (signal != 0)
+    interruptRequest.Request();
+  else
+    interruptRequest.Clear();
+}
 
 }  // namespace dw::cli

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/rundriver.h"
+#include "runtime/cancel.h"
 
 namespace dw::cli {
 
@@ -13,6 +14,9 @@ void InstallInterruptHandlers();
 
 // The signal that came, 0 while none has.
 int InterruptSignal();
+// Set when the first signal comes: what a scan polls, as the window's
+// Cancel sets its own.
+const CancelRequest& InterruptRequest();
 // 128 + the signal: 130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP.
 int InterruptExitStatus();
 // "Interrupted (SIGINT)".

@@ -8,7 +8,7 @@
 
 #include "cli/command_line.h"
 #include "cli/interrupts.h"
-#include "cli/json.h"
+#include "runtime/json.h"
 #include "cli/outputs.h"
 #include "cli/resultfile.h"
 #include "cli/testsummary.h"

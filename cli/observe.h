@@ -1,7 +1,6 @@
 #pragma once
 // `driftwise observe FILE`: the observed statistics of every locus of a
 // Genepop file, one TSV line per locus.
-#include <cstddef>
 #include <iosfwd>
 #include <string>
 
@@ -23,15 +22,8 @@ void AddObserveOptions(CLI::App& observe, ObserveOptions& options);
 // is not in the format, 2 for one that cannot be read.
 int ObserveCommand(const ObserveOptions& options, std::ostream& out, std::ostream& err);
 
-// The longest line a Genepop file may have (a line of 16 MiB holds the
-// genotypes of some three million loci).
-inline constexpr std::size_t kMaxGenepopLine = std::size_t{1} << 24;
-
-// Reads and parses a Genepop file line by line; 0, or the exit status after
-// the message.
+// Reads and parses a Genepop file (data/genepopfile.h); 0, or the exit
+// status after the message. A signal stops it.
 int LoadGenepop(const std::string& name, data::GenepopData& data, std::ostream& err);
-
-// The table `observe` prints, header line first, lines ended by LF.
-std::string ObservedTable(const data::GenepopData& data);
 
 }  // namespace dw::cli

@@ -1,17 +1,13 @@
 #pragma once
 // `driftwise scan FILE`: the neutrality test of every polymorphic locus of a
-// Genepop file. Each locus runs the same run driver as `driftwise run`, with
-// P, A and n taken from its data, its initial frequencies written from the
-// sample frequencies and its own seed; loci run in parallel and are reported
-// in file order, so the output does not depend on the number of threads.
-// Unless -m is given, the migration rate is first fitted to the loci (see
-// cli/calibration.h). A simulation whose sample is fixed for one allele is
-// left out and counted, as `run --skip-undefined` does.
-#include <cstdint>
+// Genepop file (scan/scan.h), from the command line: the table on standard
+// output or --tsv, the null's report and a progress bar on standard error,
+// the JSON document and the plot, and Ctrl-C to stop it.
 #include <iosfwd>
 #include <optional>
 #include <string>
-#include <vector>
+
+#include "scan/scan.h"
 
 namespace CLI {
 class App;
@@ -38,23 +34,7 @@ void AddScanOptions(CLI::App& scan, ScanOptions& options);
 // locus whose run failed is reported in its line and on `err`); 64 usage.
 int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err);
 
-// The seed of locus `locus` (1-based, in file order) of a scan from `base`:
-// a 32-bit mix of the two, so neighbouring loci start far apart on the stream.
-uint32_t LocusSeed(uint32_t base, uint32_t locus);
-
-// Benjamini–Hochberg (1995) q-values of p-values, in the order given:
-// q_(k) = min over j ≥ k of min(1, p_(j)·m / j), p sorted ascending.
-std::vector<double> BenjaminiHochberg(const std::vector<double>& p);
-
-// Two-sided p of a simulated null: min(1, 2·min(higher, lower)), with the
-// one-sided values (higher + 1)/(I + 1) and (lower + 1)/(I + 1).
-struct TailProbabilities {
-  double higher = 0, lower = 0, twoSided = 0;
-};
-TailProbabilities TailsOf(uint64_t simulations, uint64_t lowerCount, uint64_t higherCount);
-
-// The value at share q (0…1) of sorted values, interpolating between the
-// two nearest ranks (position q·(count − 1)).
-double Quantile(const std::vector<double>& sorted, double q);
+// The scan's core, by the names the command has always used.
+using namespace dw::scan;
 
 }  // namespace dw::cli

@@ -1,6 +1,6 @@
 #include "cli/testsummary.h"
 
-#include "cli/json.h"
+#include "runtime/json.h"
 
 namespace dw::cli {
 

@@ -102,7 +102,19 @@ class Hourglass {
 }  // namespace
 
 TChartPreview::TChartPreview(QWidget* owner, chart::TChart& chart, QPrinter* printer)
-    : QDialog(owner), chart_(chart), printer_(printer ? *printer : chart::Printer()) {
+    : QDialog(owner),
+      ownedChart_(std::make_unique<chart::TChartPrintable>(chart)),
+      printable_(ownedChart_.get()),
+      printer_(printer ? *printer : chart::Printer()) {
+  Build();
+}
+
+TChartPreview::TChartPreview(QWidget* owner, chart::TPrintable& printable, QPrinter* printer)
+    : QDialog(owner), printable_(&printable), printer_(printer ? *printer : chart::Printer()) {
+  Build();
+}
+
+void TChartPreview::Build() {
   setObjectName("ChartPreview");
   setWindowTitle("Chart Print Preview");
   setFont(PreviewFont());
@@ -114,7 +126,7 @@ TChartPreview::TChartPreview(QWidget* owner, chart::TChart& chart, QPrinter* pri
   BuildLeftPanel();
   // The page is made at run time and fills what the panels leave.
   PreviewPage = new TKivPreviewPage(this);
-  PreviewPage->Image = &chart_;
+  PreviewPage->Image = printable_;
   PreviewPage->SetPrinter(&printer_);
   PreviewPage->OnChangeMargins = [this](TKivPreviewPage&, bool fromDrag, const chart::PrintMargins& m) {
     UpdateMargins(m, fromDrag);
@@ -255,9 +267,9 @@ void TChartPreview::FormShow() {
   unsetCursor();
   FillPrinters();
   printer_.setPageOrientation(QPageLayout::Landscape);
-  CBProp->setChecked(chart_.PrintProportional);
-  Resolution->setValue(chart_.PrintDetail);
-  savedMargins_ = chart::ChartMargins(chart_);
+  CBProp->setChecked(printable_->Proportional());
+  Resolution->setValue(printable_->Detail());
+  savedMargins_ = printable_->Margins();
   Recalculate();
   initialising_ = false;
 }
@@ -279,12 +291,12 @@ void TChartPreview::OrientationFromPrinter() {
 }
 
 void TChartPreview::Recalculate() {
-  if (chart_.PrintProportional) {
-    savedMargins_ = chart::ProportionalMargins(chart_, chart::PageOf(printer_));
-    chart::SetChartMargins(chart_, savedMargins_);
+  if (printable_->Proportional()) {
+    savedMargins_ = chart::ProportionalMargins(*printable_, chart::PageOf(printer_));
+    printable_->SetMargins(savedMargins_);
   }
   OrientationFromPrinter();
-  UpdateMargins(chart::ChartMargins(chart_), false);
+  UpdateMargins(printable_->Margins(), false);
 }
 
 void TChartPreview::UpdateMargins(const chart::PrintMargins& margins, bool fromDrag) {
@@ -294,7 +306,7 @@ void TChartPreview::UpdateMargins(const chart::PrintMargins& margins, bool fromD
   SETopMa->setValue(margins.top);
   SEBotMa->setValue(margins.bottom);
   if (fromDrag) {
-    chart_.PrintProportional = false;
+    printable_->SetProportional(false);
     uncheckingProp_ = true;
     CBProp->setChecked(false);
     uncheckingProp_ = false;
@@ -305,40 +317,35 @@ void TChartPreview::UpdateMargins(const chart::PrintMargins& margins, bool fromD
   } else {
     PreviewPage->DrawMarginLines();
     // The margins now differ from the saved ones; say so while the drag goes on.
-    BReset->setEnabled(chart::ChartMargins(chart_) != savedMargins_);
+    BReset->setEnabled(printable_->Margins() != savedMargins_);
   }
 }
 
 void TChartPreview::RefreshPreview() {
   if (updatingMargins_) return;
   PreviewPage->Invalidate();
-  BReset->setEnabled(chart::ChartMargins(chart_) != savedMargins_);
+  BReset->setEnabled(printable_->Margins() != savedMargins_);
 }
 
-void TChartPreview::MarginChange(QSpinBox* box, int& margin, int opposite) {
+void TChartPreview::MarginChange(QSpinBox* box, int chart::PrintMargins::*side,
+                                 int chart::PrintMargins::*opposite) {
   if (initialising_) return;
+  chart::PrintMargins margins = printable_->Margins();
   const int v = box->value();
-  if (v + opposite >= 100) {
-    box->setValue(margin);
+  if (v + margins.*opposite >= 100) {
+    box->setValue(margins.*side);
     return;
   }
-  margin = v;
+  margins.*side = v;
+  printable_->SetMargins(margins);
   RefreshPreview();
 }
 
-// PrintMarginPercents: left, top, right, bottom.
-void TChartPreview::SETopMaChange() {
-  MarginChange(SETopMa, chart_.PrintMarginPercents[1], chart_.PrintMarginPercents[3]);
-}
-void TChartPreview::SELeftMaChange() {
-  MarginChange(SELeftMa, chart_.PrintMarginPercents[0], chart_.PrintMarginPercents[2]);
-}
-void TChartPreview::SEBotMaChange() {
-  MarginChange(SEBotMa, chart_.PrintMarginPercents[3], chart_.PrintMarginPercents[1]);
-}
-void TChartPreview::SERightMaChange() {
-  MarginChange(SERightMa, chart_.PrintMarginPercents[2], chart_.PrintMarginPercents[0]);
-}
+using Margins = chart::PrintMargins;
+void TChartPreview::SETopMaChange() { MarginChange(SETopMa, &Margins::top, &Margins::bottom); }
+void TChartPreview::SELeftMaChange() { MarginChange(SELeftMa, &Margins::left, &Margins::right); }
+void TChartPreview::SEBotMaChange() { MarginChange(SEBotMa, &Margins::bottom, &Margins::top); }
+void TChartPreview::SERightMaChange() { MarginChange(SERightMa, &Margins::right, &Margins::left); }
 
 void TChartPreview::PrintersChange() {
   chart::SelectPrinter(printer_, Printers->currentText());
@@ -367,19 +374,19 @@ void TChartPreview::ShowMarginsClick() {
 }
 
 void TChartPreview::BResetClick() {
-  chart::SetChartMargins(chart_, savedMargins_);
+  printable_->SetMargins(savedMargins_);
   UpdateMargins(savedMargins_, false);
 }
 
 void TChartPreview::ResolutionChange() {
-  chart_.PrintDetail = Resolution->value();
+  printable_->SetDetail(Resolution->value());
   PreviewPage->Invalidate();
   OrientationFromPrinter();
 }
 
 void TChartPreview::CBPropClick() {
   if (uncheckingProp_) return;
-  chart_.PrintProportional = CBProp->isChecked();
+  printable_->SetProportional(CBProp->isChecked());
   Recalculate();
 }
 
@@ -407,6 +414,11 @@ void ShowChartPreview(QWidget* owner, chart::TChartWidget* chart) {
     }
   } repaint{chart};
   TChartPreview preview(owner, chart->Chart());
+  preview.exec();
+}
+
+void ShowPrintPreview(QWidget* owner, chart::TPrintable& printable) {
+  TChartPreview preview(owner, printable);
   preview.exec();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The modal print preview of the results chart: printer choice and setup,
-// orientation, margins typed or dragged on the page, proportional margins,
-// detail traded for size, and the print itself.
+// The modal print preview of the results chart (or of any printable: the
+// loci's table, the scan plot): printer choice and setup, orientation,
+// margins typed or dragged on the page, proportional margins, detail traded
+// for size, and the print itself.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -12,6 +13,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <functional>
+#include <memory>
 
 #include "chart/qt/print.h"
 #include "ui/previewpage.h"
@@ -31,6 +33,7 @@ class TChartPreview : public QDialog {
  public:
   // `printer` null: the process's printer. Neither is owned.
   TChartPreview(QWidget* owner, chart::TChart& chart, QPrinter* printer = nullptr);
+  TChartPreview(QWidget* owner, chart::TPrintable& printable, QPrinter* printer = nullptr);
 
   QWidget* Panel1;
   QLabel* Label1;
@@ -56,7 +59,7 @@ class TChartPreview : public QDialog {
   QCheckBox* CBProp;
   TKivPreviewPage* PreviewPage;
 
-  chart::TChart& Chart() { return chart_; }
+  chart::TPrintable& Printable() { return *printable_; }
   QPrinter& Printer() { return printer_; }
   const chart::PrintMargins& SavedMargins() const { return savedMargins_; }
   bool Initialising() const { return initialising_; }
@@ -96,11 +99,14 @@ class TChartPreview : public QDialog {
   void BuildTopPanel();
   void BuildLeftPanel();
   QSpinBox* AddMarginBox(const char* name, int left, int top);
-  void MarginChange(QSpinBox* box, int& margin, int opposite);
+  // `side` of PrintMargins changed in `box`; `opposite` is the other side's.
+  void MarginChange(QSpinBox* box, int chart::PrintMargins::*side, int chart::PrintMargins::*opposite);
+  void Build();
   void FillPrinters();
   void OrientationFromPrinter();
 
-  chart::TChart& chart_;
+  std::unique_ptr<chart::TChartPrintable> ownedChart_;
+  chart::TPrintable* printable_;
   QPrinter& printer_;
   QButtonGroup* orientationItems_;
   chart::PrintMargins savedMargins_;
@@ -112,5 +118,7 @@ class TChartPreview : public QDialog {
 // Shows the preview of the widget's chart modally over `owner`; the chart
 // repaints afterwards, however the window ends.
 void ShowChartPreview(QWidget* owner, chart::TChartWidget* chart);
+// The same for any printable.
+void ShowPrintPreview(QWidget* owner, chart::TPrintable& printable);
 
 }  // namespace dw::ui

@@ -25,6 +25,7 @@
 #include "ui/chartpreview.h"
 #include "ui/help.h"
 #include "ui/locale.h"
+#include "ui/locitab.h"
 #include "ui/messages.h"
 #include "ui/progress.h"
 
@@ -133,8 +134,10 @@ TTestneutre::TTestneutre(int pixelsPerInch, QWidget* parent) : QMainWindow(paren
   setCentralWidget(PageControl1);
   TabSheet1 = AddTabSheet("TabSheet1", "Parameters", &layout1_);
   TabSheet2 = AddTabSheet("TabSheet2", "Results and graphs", &layout2_);
+  TabSheet3 = AddTabSheet("TabSheet3", "Loci", &layout3_);
   BuildParametersTab(buttonFontHeight);
   BuildResultsTab();
+  Loci = new TLociTab(*this, TabSheet3, *layout3_);
   BuildStatusBar();
   SetTabOrder();
   SetHelpTopics();
@@ -144,6 +147,9 @@ TTestneutre::TTestneutre(int pixelsPerInch, QWidget* parent) : QMainWindow(paren
   // F1 opens the help at the entry of the control that has the focus.
   auto* help = new QShortcut(QKeySequence::HelpContents, this);
   connect(help, &QShortcut::activated, this, &TTestneutre::HelpForFocus);
+  // Ctrl+O opens a Genepop file from any tab.
+  auto* open = new QShortcut(QKeySequence::Open, this);
+  connect(open, &QShortcut::activated, Loci, &TLociTab::GenepopButtonClick);
 
   designClient_ = QSize(Scaled(kWindowWidth), Scaled(kWindowHeight));
   resize(designClient_);
@@ -168,6 +174,11 @@ QWidget* TTestneutre::AddTabSheet(const char* name, const QString& caption,
   PageControl1->addTab(area, caption);
   if (layout) *layout = anchors;
   return sheet;
+}
+
+void TTestneutre::SetProgressDelay(int ms) {
+  progressDelayMs_ = ms;
+  Loci->SetProgressDelay(ms);
 }
 
 QSize TTestneutre::Growth() const {
@@ -380,11 +391,14 @@ void TTestneutre::SetTabOrder() {
                       SpeedButton1, FichFst, SpeedButton2, Button1, BitBtn2,      BitBtn1};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   setTabOrder(Chart1, Button2);
+  const QList<QWidget*> loci = Loci->Controls();
+  for (qsizetype i = 0; i + 1 < loci.size(); ++i) setTabOrder(loci[i], loci[i + 1]);
 }
 
 void TTestneutre::ReadNumberMarks() {
   SetNumberMarks(NumberMarksFromLocale(QLocale::system()));
   Chart1->SetNumberMarks(CurrentNumberMarks());
+  Loci->Model().SetNumberMarks(CurrentNumberMarks());
 }
 
 bool TTestneutre::event(QEvent* event) {
@@ -429,6 +443,7 @@ void TTestneutre::PlaceOnScreen() {
 }
 
 void TTestneutre::closeEvent(QCloseEvent* event) {
+  if (Loci->HandleCloseDuringScan(event)) return;
   if (!runProgress_) {
     QMainWindow::closeEvent(event);
     return;
@@ -559,7 +574,7 @@ void TTestneutre::SetHelpTopics() {
       {SpeedButton2, "fields.html#output"}, {Button1, "fields.html#go"},
       {BitBtn2, "index.html"},              {BitBtn1, "fields.html#close"},
       {TabSheet2, "histogram.html"},        {Chart1, "histogram.html"},
-      {Button2, "printing.html"},
+      {Button2, "printing.html"},           {TabSheet3, "loci.html"},
   };
   for (const Topic& t : topics) SetHelpTopic(t.control, t.topic);
 }

@@ -24,6 +24,7 @@ class TChartWidget;
 namespace dw::ui {
 
 class TAnchorLayout;
+class TLociTab;
 class TRunProgress;
 
 // A push button whose accelerator clicks it where the focus is, so a box
@@ -50,7 +51,7 @@ class TTestneutre : public QMainWindow {
   // The run's seed; the clock unless a test gives another source.
   void SetSeedSource(SeedSource* seed) { seedSource_ = seed; }
   // How long a run goes before its progress dialog shows.
-  void SetProgressDelay(int ms) { progressDelayMs_ = ms; }
+  void SetProgressDelay(int ms);
   const EngineState& State() const { return state_; }
   // The run in progress, or null between runs.
   TRunProgress* RunInProgress() const { return runProgress_; }
@@ -68,6 +69,7 @@ class TTestneutre : public QMainWindow {
   QTabWidget* PageControl1;
   QWidget* TabSheet1;
   QWidget* TabSheet2;
+  QWidget* TabSheet3;
   QLabel* StatusPanel1;
   QLabel* StatusPanel2;
   TSpinEdit* varP;
@@ -91,6 +93,8 @@ class TTestneutre : public QMainWindow {
   TButton* BitBtn1;
   chart::TChartWidget* Chart1;
   TButton* Button2;
+  // The "Loci" tab: real data, one locus or all of them.
+  TLociTab* Loci;
 
  public slots:
   void Button1Click();
@@ -106,6 +110,7 @@ class TTestneutre : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  friend class TLociTab;  // lays out its tab with the form's own helpers
   void BuildParametersTab(int fileButtonFontHeight);
   void BuildResultsTab();
   void BuildStatusBar();
@@ -135,6 +140,7 @@ class TTestneutre : public QMainWindow {
 
   TAnchorLayout* layout1_ = nullptr;
   TAnchorLayout* layout2_ = nullptr;
+  TAnchorLayout* layout3_ = nullptr;
   QSize designClient_;
   TRunProgress* runProgress_ = nullptr;
   bool closeAfterRun_ = false;

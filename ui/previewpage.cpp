@@ -132,7 +132,7 @@ void TKivPreviewPage::Render() {
   bitmap_.setDevicePixelRatio(devicePixelRatioF());
   const chart::PageGeometry page = printer_ ? chart::PageOf(*printer_) : chart::PageGeometry{};
   paperRect_ = PaperRectFor(page.width, page.height, width(), height());
-  imageRect_ = Image ? ImageRectFor(paperRect_, chart::ChartMargins(*Image)) : paperRect_;
+  imageRect_ = Image ? ImageRectFor(paperRect_, Image->Margins()) : paperRect_;
 
   QPainter painter(&bitmap_);
   {
@@ -159,10 +159,10 @@ void TKivPreviewPage::Render() {
 }
 
 void TKivPreviewPage::DrawChartImage(QPainter& painter) {
-  chart::TChart& chart = *Image;
+  chart::TPrintable& printable = *Image;
   const Rect& r = imageRect_;
   if (r.Width() <= 0 || r.Height() <= 0) return;
-  const chart::LogicalSize size = chart::PrintLogicalSize(chart);
+  const chart::LogicalSize size = chart::PrintLogicalSize(printable);
   if (size.width <= 0 || size.height <= 0) return;
   // The chart laid out at its logical size, as it prints, then stretched
   // over the image rectangle. Drawn straight through a mapping that scales
@@ -181,7 +181,7 @@ void TKivPreviewPage::DrawChartImage(QPainter& painter) {
   image.fill(chart::ToQColor(PaperColor));
   {
     QPainter p(&image);
-    chart::DrawChartForPrint(chart, p, {0, 0, size.width, size.height});
+    chart::DrawForPrint(printable, p, {0, 0, size.width, size.height});
   }
   const QRect target(r.left, r.top, r.Width(), r.Height());
   if (!AsBitmap) {
@@ -220,20 +220,20 @@ void TKivPreviewPage::Print() {
   if (!Image || !printer_) return;
   WaitCursor wait;
   if (!AsBitmap) {
-    chart::PrintChart(*Image, *printer_);
+    chart::PrintDocument(*Image, *printer_);
     return;
   }
-  // The chart as the preview shows it, as one image stretched over the area.
-  chart::TChart& chart = *Image;
-  const Rect area = chart::PrintArea(chart, chart::PageOf(*printer_));
-  const chart::LogicalSize size = chart::PrintLogicalSize(chart);
+  // The first page as the preview shows it, as one image stretched over the area.
+  chart::TPrintable& printable = *Image;
+  const Rect area = chart::PrintArea(printable, chart::PageOf(*printer_));
+  const chart::LogicalSize size = chart::PrintLogicalSize(printable);
   QImage image(std::max(1, size.width), std::max(1, size.height), QImage::Format_RGB32);
   image.fill(chart::ToQColor(PaperColor));
   {
     QPainter p(&image);
-    chart::DrawChartForPrint(chart, p, {0, 0, image.width(), image.height()});
+    chart::DrawForPrint(printable, p, {0, 0, image.width(), image.height()});
   }
-  printer_->setDocName("Chart1");
+  printer_->setDocName(printable.DocumentTitle());
   QPainter painter;
   if (!painter.begin(printer_)) throw chart::EPrinter("L'imprimante sélectionnée n'est pas valide");
   try {
@@ -313,7 +313,7 @@ void TKivPreviewPage::DragTo(Point p) {
     if (Inside(paper, {l, t}) && Inside(paper, {r, b})) i = {l, t, r, b};
   }
   const chart::PrintMargins margins = MarginsOf(i, paper);
-  if (Image) chart::SetChartMargins(*Image, margins);
+  if (Image) Image->SetMargins(margins);
   if (OnChangeMargins)
     OnChangeMargins(*this, true, margins);
   else if (DragImage)

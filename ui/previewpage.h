@@ -43,8 +43,8 @@ class TKivPreviewPage : public QWidget {
 
   explicit TKivPreviewPage(QWidget* parent = nullptr);
 
-  // The chart shown and printed; not owned.
-  chart::TChart* Image = nullptr;
+  // The chart (or other printable) shown and printed; not owned.
+  chart::TPrintable* Image = nullptr;
   bool ShowMargins = true;
   bool ShowImage = true;
   bool AsBitmap = false;

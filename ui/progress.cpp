@@ -16,41 +16,33 @@ QString DoneText(uint32_t s, uint32_t I) {
                                 FormatInteger(static_cast<int32_t>(I)) + " simulations done");
 }
 
-// Drops the keyboard and mouse input meant for one window. A modal dialog
-// would do the same, but the window system's close request of a window under
-// a modal dialog never reaches the window.
-class InputBlock : public QObject {
- public:
-  explicit InputBlock(QWidget* window) : window_(window) {}
-
- protected:
-  bool eventFilter(QObject* receiver, QEvent* event) override {
-    switch (event->type()) {
-      case QEvent::ShortcutOverride:  // accepted: no shortcut or accelerator fires
-      case QEvent::KeyPress:
-      case QEvent::KeyRelease:
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease:
-      case QEvent::MouseButtonDblClick:
-      case QEvent::Wheel:
-      case QEvent::ContextMenu:
-      case QEvent::TouchBegin:
-      case QEvent::TabletPress:
-        break;
-      default:
-        return false;
-    }
-    auto* widget = qobject_cast<QWidget*>(receiver);
-    if (!widget || widget->window() != window_) return false;
-    event->accept();
-    return true;
-  }
-
- private:
-  QWidget* window_;
-};
-
 }  // namespace
+
+TInputBlock::TInputBlock(QWidget* window) : window_(window) {
+  QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool TInputBlock::eventFilter(QObject* receiver, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::ShortcutOverride:  // accepted: no shortcut or accelerator fires
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TabletPress:
+      break;
+    default:
+      return false;
+  }
+  auto* widget = qobject_cast<QWidget*>(receiver);
+  if (!widget || widget->window() != window_) return false;
+  event->accept();
+  return true;
+}
 
 TRunProgress::TRunProgress(QWidget* owner, int showAfterMs)
     : owner_(owner), showAfterMs_(showAfterMs) {
@@ -65,10 +57,7 @@ void TRunProgress::SimulationFinished(uint32_t s, uint32_t I) {
   if (closed_) return;
   if (!dialog_) {
     if (sinceStart_.elapsed() < showAfterMs_) return;
-    if (owner_) {
-      inputBlock_ = std::make_unique<InputBlock>(owner_->window());
-      QCoreApplication::instance()->installEventFilter(inputBlock_.get());
-    }
+    if (owner_) inputBlock_ = std::make_unique<TInputBlock>(owner_->window());
     dialog_ = new QProgressDialog(owner_);
     dialog_->setObjectName("RunProgress");
     dialog_->setWindowTitle(CurrentApplicationTitle());

@@ -16,6 +16,20 @@
 
 namespace dw::ui {
 
+// Drops the keyboard and mouse input meant for one window while it lives. A
+// modal dialog would do the same, but the window system's close request of
+// a window under a modal dialog never reaches the window.
+class TInputBlock : public QObject {
+ public:
+  explicit TInputBlock(QWidget* window);
+
+ protected:
+  bool eventFilter(QObject* receiver, QEvent* event) override;
+
+ private:
+  QWidget* window_;
+};
+
 class TRunProgress : public RunProgress {
  public:
   // The dialog shows once the run has lasted `showAfterMs`.
@@ -42,7 +56,7 @@ class TRunProgress : public RunProgress {
   QElapsedTimer sinceStart_;
   QElapsedTimer sinceEvents_;
   QPointer<QProgressDialog> dialog_;
-  std::unique_ptr<QObject> inputBlock_;
+  std::unique_ptr<TInputBlock> inputBlock_;
 };
 
 }  // namespace dw::ui

@@ -14,6 +14,10 @@
 
 #include "chart/chart.h"
 #include "chart/qt/qpainter_canvas.h"
+#include "runtime/errors.h"
+#include "runtime/messages.h"
+#include "runtime/osfiles.h"
+#include "runtime/wholefile.h"
 
 namespace dw::chart {
 
@@ -58,15 +62,6 @@ void EnsureGuiApplication() {
 
 namespace {
 
-// One unbuffered drawing onto the painter's device.
-void DrawOnto(TChart& chart, QPainter& painter, int width, int height) {
-  const bool buffered = chart.canvas3D.buffered;
-  chart.canvas3D.buffered = false;
-  QPainterCanvas canvas(painter, 96);
-  DrawChart(chart, canvas, {0, 0, width, height});
-  chart.canvas3D.buffered = buffered;
-}
-
 bool WriteBytes(const std::string& fileName, const QByteArray& bytes, std::string& error) {
   QFile file(QString::fromStdString(fileName));
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
@@ -82,14 +77,20 @@ bool WriteBytes(const std::string& fileName, const QByteArray& bytes, std::strin
   return true;
 }
 
-QByteArray RenderPng(TChart& chart, int width, int height) {
+void DrawOnto(const Drawing& drawing, QPainter& painter, int width, int height) {
+  if (drawing.antialiased) painter.setRenderHint(QPainter::Antialiasing);
+  QPainterCanvas canvas(painter, 96);
+  drawing.draw(canvas, {0, 0, width, height});
+}
+
+QByteArray RenderPng(const Drawing& drawing, int width, int height) {
   QImage image(width, height, QImage::Format_RGB32);
   image.fill(Qt::white);
   image.setDotsPerMeterX(3780);  // 96 per inch
   image.setDotsPerMeterY(3780);
   {
     QPainter painter(&image);
-    DrawOnto(chart, painter, width, height);
+    DrawOnto(drawing, painter, width, height);
   }
   QByteArray bytes;
   QBuffer buffer(&bytes);
@@ -98,7 +99,7 @@ QByteArray RenderPng(TChart& chart, int width, int height) {
   return bytes;
 }
 
-QByteArray RenderSvg(TChart& chart, int width, int height) {
+QByteArray RenderSvg(const Drawing& drawing, int width, int height) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -107,41 +108,63 @@ QByteArray RenderSvg(TChart& chart, int width, int height) {
   svg.setSize(QSize(width, height));
   svg.setViewBox(QRect(0, 0, width, height));
   svg.setResolution(96);
-  svg.setTitle("Chart1");
+  if (!drawing.title.empty()) svg.setTitle(QString::fromStdString(drawing.title));
   QPainter painter(&svg);
-  DrawOnto(chart, painter, width, height);
+  DrawOnto(drawing, painter, width, height);
   painter.end();
   return bytes;
 }
 
-QByteArray RenderPdf(TChart& chart, int width, int height) {
+QByteArray RenderPdf(const Drawing& drawing, int width, int height) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
   QPdfWriter pdf(&buffer);
   pdf.setResolution(96);
-  pdf.setTitle("Chart1");
+  if (!drawing.title.empty()) pdf.setTitle(QString::fromStdString(drawing.title));
   pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
   // The page is rounded up to whole points (517 × 337 for 689 × 449 pixels).
   pdf.setPageSize(QPageSize(QSizeF(width * 72.0 / 96, height * 72.0 / 96), QPageSize::Point,
-                            "Chart", QPageSize::ExactMatch));
+                            QString::fromStdString(drawing.pageName), QPageSize::ExactMatch));
   QPainter painter(&pdf);
-  DrawOnto(chart, painter, width, height);
+  DrawOnto(drawing, painter, width, height);
   painter.end();
   return bytes;
 }
 
 }  // namespace
 
-std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int height) {
+std::string RenderDrawing(const Drawing& drawing, ChartFileFormat format, int width,
+                          int height) {
   EnsureGuiApplication();
   QByteArray bytes;
   switch (format) {
-    case ChartFileFormat::Png: bytes = RenderPng(chart, width, height); break;
-    case ChartFileFormat::Svg: bytes = RenderSvg(chart, width, height); break;
-    case ChartFileFormat::Pdf: bytes = RenderPdf(chart, width, height); break;
+    case ChartFileFormat::Png: bytes = RenderPng(drawing, width, height); break;
+    case ChartFileFormat::Svg: bytes = RenderSvg(drawing, width, height); break;
+    case ChartFileFormat::Pdf: bytes = RenderPdf(drawing, width, height); break;
   }
   return bytes.toStdString();
+}
+
+bool WriteDrawing(const std::string& fileName, const std::string& bytes, std::string& error) {
+  if (const int code = WriteFileWhole(fileName, bytes)) {
+    error = CommandLineErrorText(EInOutError(code, LastSystemError(), fileName));
+    return false;
+  }
+  return true;
+}
+
+std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int height) {
+  Drawing drawing;
+  drawing.title = "Chart1";
+  drawing.draw = [&chart](Canvas& canvas, const Rect& area) {
+    // One unbuffered drawing onto the file's device.
+    const bool buffered = chart.canvas3D.buffered;
+    chart.canvas3D.buffered = false;
+    DrawChart(chart, canvas, area);
+    chart.canvas3D.buffered = buffered;
+  };
+  return RenderDrawing(drawing, format, width, height);
 }
 
 bool ExportChart(TChart& chart, const std::string& fileName, ChartFileFormat format, int width,

@@ -146,23 +146,56 @@ class PrintingScope {
 
 }  // namespace
 
-void DrawChartForPrint(TChart& chart, QPainter& painter, const Rect& rect, int pixelsPerInch) {
+bool TChartPrintable::Proportional() const { return chart_.PrintProportional; }
+void TChartPrintable::SetProportional(bool on) { chart_.PrintProportional = on; }
+PrintMargins TChartPrintable::Margins() const { return ChartMargins(chart_); }
+void TChartPrintable::SetMargins(const PrintMargins& margins) { SetChartMargins(chart_, margins); }
+int TChartPrintable::Detail() const { return chart_.PrintDetail; }
+void TChartPrintable::SetDetail(int detail) { chart_.PrintDetail = detail; }
+LogicalSize TChartPrintable::PrintedSize() const { return chart::PrintedSize(chart_); }
+
+void TChartPrintable::DrawPage(Canvas& canvas, const Rect& rect, int) {
+  PrintingScope scope(chart_);
+  DrawChart(chart_, canvas, rect);
+}
+
+PrintMargins ProportionalMargins(const TPrintable& printable, const PageGeometry& page) {
+  const LogicalSize printed = printable.PrintedSize();
+  return ProportionalMargins(printed.width, printed.height, page);
+}
+
+Rect PrintArea(TPrintable& printable, const PageGeometry& page) {
+  if (printable.Proportional()) printable.SetMargins(ProportionalMargins(printable, page));
+  return PrintAreaFor(printable.Margins(), page.width, page.height);
+}
+
+LogicalSize PrintLogicalSize(const TPrintable& printable) {
+  const LogicalSize printed = printable.PrintedSize();
+  return PrintLogicalSize(printed.width, printed.height, printable.Detail());
+}
+
+void DrawForPrint(TPrintable& printable, QPainter& painter, const Rect& rect, int page,
+                  int pixelsPerInch) {
   const Rect r = NormalizedRect(rect);
   if (r.Width() <= 0 || r.Height() <= 0) return;
-  const LogicalSize size = PrintLogicalSize(chart);
+  const LogicalSize size = PrintLogicalSize(printable);
   if (size.width <= 0 || size.height <= 0) return;
   const Rect logical = LogicalRect(r, size);
   painter.save();
   painter.setWindow(0, 0, size.width, size.height);
   painter.setViewport(0, 0, r.Width(), r.Height());
   {
-    PrintingScope scope(chart);
     ScaledPenCanvas canvas(painter, pixelsPerInch);
     canvas.ClipToRect(logical);
-    DrawChart(chart, canvas, logical);
+    printable.DrawPage(canvas, logical, page);
     canvas.RemoveClip();
   }
   painter.restore();
+}
+
+void DrawChartForPrint(TChart& chart, QPainter& painter, const Rect& rect, int pixelsPerInch) {
+  TChartPrintable printable(chart);
+  DrawForPrint(printable, painter, rect, 0, pixelsPerInch);
 }
 
 PageGeometry PageOf(const QPrinter& printer) {
@@ -172,9 +205,9 @@ PageGeometry PageOf(const QPrinter& printer) {
 
 bool PrintsToPdf(const QPrinter& printer) { return printer.outputFormat() == QPrinter::PdfFormat; }
 
-void PrintChart(TChart& chart, QPrinter& printer, const QString& title) {
-  const Rect area = PrintArea(chart, PageOf(printer));
-  printer.setDocName(title);
+void PrintDocument(TPrintable& printable, QPrinter& printer) {
+  const Rect area = PrintArea(printable, PageOf(printer));
+  printer.setDocName(printable.DocumentTitle());
   QPainter painter;
   if (!painter.begin(&printer)) {
     if (PrintsToPdf(printer))
@@ -183,13 +216,21 @@ void PrintChart(TChart& chart, QPrinter& printer, const QString& title) {
     throw EPrinter("L'imprimante sélectionnée n'est pas valide");
   }
   try {
-    DrawChartForPrint(chart, painter, area);
+    for (int page = 0; page < printable.PageCount(); ++page) {
+      if (page > 0 && !printer.newPage()) throw EPrinter("L'impression a échoué");
+      DrawForPrint(printable, painter, area, page);
+    }
     if (!painter.end()) throw EPrinter("L'impression a échoué");
   } catch (...) {
     printer.abort();
     if (printer.printerState() == QPrinter::Active && painter.isActive()) painter.end();
     throw;
   }
+}
+
+void PrintChart(TChart& chart, QPrinter& printer, const QString& title) {
+  TChartPrintable printable(chart, title);
+  PrintDocument(printable, printer);
 }
 
 namespace {

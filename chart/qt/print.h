@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <stdexcept>
+#include <utility>
 
 #include "chart/canvas.h"
 
@@ -64,6 +65,75 @@ Rect PrintArea(TChart& chart, const PageGeometry& page);
 // it prints as it looks.
 int ScreenPixelsPerInch();
 
+// What the print preview shows and prints: the results chart, or any other
+// picture drawn on the chart canvas (the loci's table, the scan plot). It
+// keeps its print settings, so they survive the preview.
+class TPrintable {
+ public:
+  virtual ~TPrintable() = default;
+  virtual bool Proportional() const = 0;
+  virtual void SetProportional(bool on) = 0;
+  virtual PrintMargins Margins() const = 0;
+  virtual void SetMargins(const PrintMargins& margins) = 0;
+  virtual int Detail() const = 0;  // -100 … 0
+  virtual void SetDetail(int detail) = 0;
+  // The size it is laid out at on paper, before detail, in pixels.
+  virtual LogicalSize PrintedSize() const = 0;
+  // The pages of a print; the preview shows the first.
+  virtual int PageCount() const { return 1; }
+  // Draws page `page` (0-based) over `rect` (logical units) for paper.
+  virtual void DrawPage(Canvas& canvas, const Rect& rect, int page) = 0;
+  // The print document's name.
+  virtual QString DocumentTitle() const = 0;
+};
+
+// A printable that keeps its settings itself: margins 15 %, proportional
+// (its text keeps its shape), full detail.
+class TPrintSettings : public TPrintable {
+ public:
+  bool Proportional() const override { return proportional_; }
+  void SetProportional(bool on) override { proportional_ = on; }
+  PrintMargins Margins() const override { return margins_; }
+  void SetMargins(const PrintMargins& margins) override { margins_ = margins; }
+  int Detail() const override { return detail_; }
+  void SetDetail(int detail) override { detail_ = detail; }
+
+ private:
+  bool proportional_ = true;
+  PrintMargins margins_;
+  int detail_ = 0;
+};
+
+// The chart as a printable: its own print settings, drawn by DrawChart with
+// PrintingInProgress set and unbuffered.
+class TChartPrintable : public TPrintable {
+ public:
+  explicit TChartPrintable(TChart& chart, QString title = "Chart1")
+      : chart_(chart), title_(std::move(title)) {}
+  bool Proportional() const override;
+  void SetProportional(bool on) override;
+  PrintMargins Margins() const override;
+  void SetMargins(const PrintMargins& margins) override;
+  int Detail() const override;
+  void SetDetail(int detail) override;
+  LogicalSize PrintedSize() const override;
+  void DrawPage(Canvas& canvas, const Rect& rect, int page) override;
+  QString DocumentTitle() const override { return title_; }
+  TChart& Chart() { return chart_; }
+
+ private:
+  TChart& chart_;
+  QString title_;
+};
+
+PrintMargins ProportionalMargins(const TPrintable& printable, const PageGeometry& page);
+// With Proportional on, first stores the proportional margins.
+Rect PrintArea(TPrintable& printable, const PageGeometry& page);
+LogicalSize PrintLogicalSize(const TPrintable& printable);
+// Page `page` stretched over `rect` as DrawChartForPrint stretches the chart.
+void DrawForPrint(TPrintable& printable, QPainter& painter, const Rect& rect, int page = 0,
+                  int pixelsPerInch = ScreenPixelsPerInch());
+
 // Draws the chart stretched over `rect` (device pixels of the painter) as if
 // on a screen of its logical size: anisotropic window/viewport mapping,
 // clipped to rect, unbuffered, PrintingInProgress set meanwhile. The chart
@@ -82,6 +152,9 @@ PageGeometry PageOf(const QPrinter& printer);
 // One document named `title` with one page holding the chart in PrintArea.
 // On failure the job is aborted and the exception goes on to the caller.
 void PrintChart(TChart& chart, QPrinter& printer, const QString& title = "Chart1");
+// One document named by the printable, each of its pages in PrintArea; the
+// same failure handling.
+void PrintDocument(TPrintable& printable, QPrinter& printer);
 
 // The entry that stands for PDF output where no printer is installed.
 inline constexpr const char* kPdfPrinterName = "PDF file";

@@ -1,7 +1,7 @@
 // Fitting the scan's null: the statistics against hand-worked values, and the
 // search against a made-up world whose loci follow the island model's
 // expected Fst exactly, so the m (or T) it must find is known.
-#include "cli/calibration.h"
+#include "cli/scan.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "cli/json.h"
+#include "runtime/json.h"
 
 #include <gtest/gtest.h>
 

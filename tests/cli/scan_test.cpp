@@ -18,7 +18,7 @@
 #include <sstream>
 
 #include "chart/recording_canvas.h"
-#include "cli/plot.h"
+#include "scan/plot.h"
 #include "tests/cli/program.h"
 
 namespace dw {

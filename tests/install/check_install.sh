@@ -44,8 +44,8 @@ check_help() {
     done < <(grep -oE 'href="[^"]+"' "$page" | sed 's/^href="//; s/"$//')
   done
   local topics
-  topics=$(grep -oE '"[a-z]+\.html(#[a-z]+)?"' "$source/ui/mainwindow.cpp" | tr -d '"' | sort -u)
-  [ "$(echo "$topics" | wc -l)" -ge 15 ] || fail "fewer help entries than fields in ui/mainwindow.cpp"
+  topics=$(grep -ohE '"[a-z]+\.html(#[a-z]+)?"' "$source"/ui/*.cpp | tr -d '"' | sort -u)
+  [ "$(echo "$topics" | wc -l)" -ge 15 ] || fail "fewer help entries than fields in ui/*.cpp"
   for link in $topics; do check_link "$html" "the window" "$link"; done
 }
 

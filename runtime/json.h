@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace dw::cli {
+namespace dw {
 
 class JsonWriter {
  public:
@@ -64,4 +64,4 @@ struct JsonValue {
 // reason and its byte offset in `error`, when it is not one.
 std::optional<JsonValue> ParseJson(std::string_view text, std::string& error);
 
-}  // namespace dw::cli
+}  // namespace dw

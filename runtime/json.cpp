@@ -1,10 +1,10 @@
-#include "cli/json.h"
+#include "runtime/json.h"
 
 #include <cassert>
 #include <charconv>
 #include <cmath>
 
-namespace dw::cli {
+namespace dw {
 
 std::string JsonString(std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
@@ -335,4 +335,4 @@ std::optional<JsonValue> ParseJson(std::string_view text, std::string& error) {
   return JsonParser(text).Document(error);
 }
 
-}  // namespace dw::cli
+}  // namespace dw

@@ -1,12 +1,12 @@
-#include "cli/scanreport.h"
+#include "scan/report.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "cli/json.h"
+#include "runtime/json.h"
 #include "runtime/numtext.h"
 
-namespace dw::cli {
+namespace dw::scan {
 
 namespace {
 
@@ -82,39 +82,70 @@ bool NullDisagrees(const ScanSummary& s) {
   return s.checked > 0 && (s.dataWc < s.nullWcLow || s.dataWc > s.nullWcHigh);
 }
 
-std::string ScanTable(const ScanSummary& s) {
-  std::string table =
-      "locus\tP\tA\tn\tWC\tRH\tDelta_obs\tsimulations\tlower\thigher\tp_higher\tp_lower\t"
-      "p_two_sided\tq_value\tflag\tseed\tundefined\tp_wc_higher\tp_wc_lower\tq_wc\tflag_wc\n";
-  for (const ScannedLocus& l : s.loci) {
-    table += l.name + "\t" + std::to_string(l.P) + "\t" + std::to_string(l.A) + "\t";
-    if (!Estimated(l)) {
-      table += std::string("NA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\t") +
-               data::StatusText(l.estimate.status) + "\tNA\tNA\tNA\tNA\tNA\tNA\n";
-      continue;
-    }
-    table += std::to_string(l.n) + "\t" + Fixed(l.estimate.wc, 7) + "\t" + Fixed(l.estimate.rh, 7) +
-             "\t" + Fixed(l.estimate.delta, 7) + "\t";
-    if (!Tested(l)) {
-      table += std::string("NA\tNA\tNA\tNA\tNA\tNA\tNA\t") + data::StatusText(l.estimate.status) +
-               "\tNA\tNA\tNA\tNA\tNA\tNA\n";
-      continue;
-    }
-    if (!l.ran) {
-      table += "NA\tNA\tNA\tNA\tNA\tNA\tNA\terror\t" + std::to_string(l.seed) +
-               "\tNA\tNA\tNA\tNA\tNA\n";
-      continue;
-    }
-    table += std::to_string(l.simulations) + "\t" + std::to_string(l.lower) + "\t" +
-             std::to_string(l.higher) + "\t" + Fixed(l.p.higher, 6) + "\t" + Fixed(l.p.lower, 6) +
-             "\t" + Fixed(l.p.twoSided, 6) + "\t" + Fixed(l.q, 6) + "\t" +
-             (l.q <= s.fdr ? "yes" : "no") + "\t" + std::to_string(l.seed) + "\t" +
-             std::to_string(l.undefined) + "\t" + Fixed(l.pWc.higher, 6) + "\t" +
-             Fixed(l.pWc.lower, 6) + "\t" + Fixed(l.qWc, 6) + "\t" +
-             (l.qWc <= s.fdr ? "yes" : "no") + "\n";
-  }
-  return table;
+const std::vector<std::string>& ScanColumns() {
+  static const std::vector<std::string> columns = {
+      "locus",   "P",       "A",          "n",        "WC",          "RH",
+      "Delta_obs", "simulations", "lower", "higher",  "p_higher",    "p_lower",
+      "p_two_sided", "q_value", "flag",     "seed",     "undefined",   "p_wc_higher",
+      "p_wc_lower",  "q_wc",    "flag_wc"};
+  return columns;
 }
+
+namespace {
+
+std::vector<std::string> ScanRow(const ScanSummary& s, const ScannedLocus& l) {
+  std::vector<std::string> row{l.name, std::to_string(l.P), std::to_string(l.A)};
+  const auto na = [&](std::size_t count) { row.insert(row.end(), count, "NA"); };
+  if (!Estimated(l)) {
+    na(11);
+    row.push_back(data::StatusText(l.estimate.status));
+    na(6);
+    return row;
+  }
+  row.insert(row.end(), {std::to_string(l.n), Fixed(l.estimate.wc, 7), Fixed(l.estimate.rh, 7),
+                         Fixed(l.estimate.delta, 7)});
+  if (!Tested(l)) {
+    na(7);
+    row.push_back(data::StatusText(l.estimate.status));
+    na(6);
+    return row;
+  }
+  if (!l.ran) {
+    na(7);
+    row.insert(row.end(), {"error", std::to_string(l.seed)});
+    na(5);
+    return row;
+  }
+  row.insert(row.end(),
+             {std::to_string(l.simulations), std::to_string(l.lower), std::to_string(l.higher),
+              Fixed(l.p.higher, 6), Fixed(l.p.lower, 6), Fixed(l.p.twoSided, 6), Fixed(l.q, 6),
+              l.q <= s.fdr ? "yes" : "no", std::to_string(l.seed), std::to_string(l.undefined),
+              Fixed(l.pWc.higher, 6), Fixed(l.pWc.lower, 6), Fixed(l.qWc, 6),
+              l.qWc <= s.fdr ? "yes" : "no"});
+  return row;
+}
+
+}  // namespace
+
+std::vector<std::vector<std::string>> ScanRows(const ScanSummary& s) {
+  std::vector<std::vector<std::string>> rows;
+  for (const ScannedLocus& l : s.loci) rows.push_back(ScanRow(s, l));
+  return rows;
+}
+
+std::string TabSeparated(const std::vector<std::string>& header,
+                         const std::vector<std::vector<std::string>>& rows) {
+  std::string text;
+  const auto line = [&](const std::vector<std::string>& cells) {
+    for (std::size_t i = 0; i < cells.size(); ++i) text += (i ? "\t" : "") + cells[i];
+    text += "\n";
+  };
+  line(header);
+  for (const auto& row : rows) line(row);
+  return text;
+}
+
+std::string ScanTable(const ScanSummary& s) { return TabSeparated(ScanColumns(), ScanRows(s)); }
 
 std::string RerunOptions(const NullModel& null) {
   return "driftwise run --skip-undefined --model " + null.model + " -N " + std::to_string(null.N) +
@@ -415,4 +446,4 @@ ScanPlot PlotOf(const ScanSummary& s) {
   return plot;
 }
 
-}  // namespace dw::cli
+}  // namespace dw::scan

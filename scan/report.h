@@ -8,12 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "cli/calibration.h"
-#include "cli/plot.h"
-#include "cli/scan.h"
+#include "scan/calibration.h"
+#include "scan/plot.h"
 #include "data/observed.h"
+#include "scan/statistics.h"
 
-namespace dw::cli {
+namespace dw::scan {
+
+// Why a locus's run did not finish, numbered as the command line's exit
+// statuses: its input refused by the run's checks, or a runtime error.
+inline constexpr int kLocusRefused = 1;
+inline constexpr int kLocusRuntimeError = 2;
 
 // A locus as the scan sees it: the data's counts and estimate, and the run.
 struct ScannedLocus {
@@ -26,7 +31,7 @@ struct ScannedLocus {
   // Filled by the run.
   bool ran = false;
   std::string failure;
-  int failureStatus = 0;  // kExitRefused or kExitRuntimeError
+  int failureStatus = 0;  // kLocusRefused or kLocusRuntimeError
   uint64_t simulations = 0;  // defined ones; `undefined` more were left out
   uint64_t undefined = 0;
   uint64_t lower = 0, higher = 0;      // simulated Delta not above / above the observed
@@ -74,8 +79,16 @@ void SummariseScan(ScanSummary& s);
 // null's data sets.
 bool NullDisagrees(const ScanSummary& s);
 
+// The table's columns, and one row of cells per locus in file order.
+const std::vector<std::string>& ScanColumns();
+std::vector<std::vector<std::string>> ScanRows(const ScanSummary& s);
+
 // The TSV table, header line first, lines ended by LF.
 std::string ScanTable(const ScanSummary& s);
+
+// Cells joined by tabs, one line per row after the header, each ended by LF.
+std::string TabSeparated(const std::vector<std::string>& header,
+                         const std::vector<std::vector<std::string>>& rows);
 
 // The JSON document, ended by a line feed.
 std::string ScanJson(const ScanSummary& s);
@@ -90,4 +103,4 @@ std::string NullReport(const ScanSummary& s);
 
 ScanPlot PlotOf(const ScanSummary& s);
 
-}  // namespace dw::cli
+}  // namespace dw::scan

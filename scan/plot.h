@@ -4,13 +4,13 @@
 // observed Delta as a point, red when the locus is flagged by the Delta test
 // and ringed when flagged by the WC test. Drawn on the
 // chart canvas, so it can be checked on a recording canvas and written as
-// PNG, SVG or PDF.
+// PNG, SVG or PDF (scan/qt/plotfile.h).
 #include <string>
 #include <vector>
 
 #include "chart/canvas.h"
 
-namespace dw::cli {
+namespace dw::scan {
 
 struct PlotLocus {
   std::string name;
@@ -31,8 +31,11 @@ void PlotRange(const ScanPlot& plot, double& bottom, double& top);
 
 void DrawScanPlot(const ScanPlot& plot, chart::Canvas& canvas, const chart::Rect& area);
 
-// By the file's extension (.png, .svg, .pdf), at a width that grows with the
-// number of loci. False with the reason in `error`.
-bool WriteScanPlot(const std::string& fileName, const ScanPlot& plot, std::string& error);
+// The size the plot is drawn at in a file: a width that grows with the
+// number of loci, 480 high.
+struct PlotSize {
+  int width = 0, height = 0;
+};
+PlotSize ScanPlotSize(const ScanPlot& plot);
 
-}  // namespace dw::cli
+}  // namespace dw::scan

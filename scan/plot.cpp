@@ -1,25 +1,13 @@
-#include "cli/plot.h"
+#include "scan/plot.h"
 
-#include <QBuffer>
-#include <QImage>
-#include <QPageSize>
-#include <QPainter>
-#include <QPdfWriter>
-#include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "chart/qt/export.h"
-#include "chart/qt/qpainter_canvas.h"
-#include "runtime/errors.h"
-#include "runtime/messages.h"
 #include "runtime/numtext.h"
-#include "runtime/osfiles.h"
-#include "runtime/wholefile.h"
 
-namespace dw::cli {
+namespace dw::scan {
 
 using chart::Point;
 using chart::Rect;
@@ -150,70 +138,8 @@ void DrawScanPlot(const ScanPlot& plot, chart::Canvas& canvas, const Rect& area)
     DrawLocus(f, plot.loci[i], i, plot.loci.size(), canvas);
 }
 
-namespace {
-
-void DrawOnto(const ScanPlot& plot, QPainter& painter, int width, int height) {
-  painter.setRenderHint(QPainter::Antialiasing);
-  chart::QPainterCanvas canvas(painter, 96);
-  DrawScanPlot(plot, canvas, {0, 0, width, height});
+PlotSize ScanPlotSize(const ScanPlot& plot) {
+  return {std::max(720, 110 + 28 * static_cast<int>(plot.loci.size())), 480};
 }
 
-QByteArray Render(const ScanPlot& plot, chart::ChartFileFormat format, int width, int height) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (format == chart::ChartFileFormat::Png) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    image.setDotsPerMeterX(3780);  // 96 per inch
-    image.setDotsPerMeterY(3780);
-    {
-      QPainter painter(&image);
-      DrawOnto(plot, painter, width, height);
-    }
-    image.save(&buffer, "PNG");
-  } else if (format == chart::ChartFileFormat::Svg) {
-    QSvgGenerator svg;
-    svg.setOutputDevice(&buffer);
-    svg.setSize(QSize(width, height));
-    svg.setViewBox(QRect(0, 0, width, height));
-    svg.setResolution(96);
-    QPainter painter(&svg);
-    DrawOnto(plot, painter, width, height);
-  } else {
-    QPdfWriter pdf(&buffer);
-    pdf.setResolution(96);
-    pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-    pdf.setPageSize(QPageSize(QSizeF(width * 72.0 / 96, height * 72.0 / 96), QPageSize::Point,
-                              "Plot", QPageSize::ExactMatch));
-    QPainter painter(&pdf);
-    DrawOnto(plot, painter, width, height);
-  }
-  return bytes;
-}
-
-}  // namespace
-
-bool WriteScanPlot(const std::string& fileName, const ScanPlot& plot, std::string& error) {
-  const auto format = chart::ChartFormatFromFileName(fileName);
-  if (!format) {
-    error = "--plot: '" + fileName + "' must end in .png, .svg or .pdf";
-    return false;
-  }
-  chart::EnsureGuiApplication();
-  const int width = std::max(720, 110 + 28 * static_cast<int>(plot.loci.size()));
-  const QByteArray bytes = Render(plot, *format, width, 480);
-  if (bytes.isEmpty()) {
-    error = "Cannot draw the plot for '" + fileName + "'";
-    return false;
-  }
-  // Whole or not at all: an earlier plot stays until the new one is on disk.
-  if (const int code = WriteFileWhole(fileName, std::string_view(bytes.constData(),
-                                                                 static_cast<std::size_t>(bytes.size())))) {
-    error = CommandLineErrorText(EInOutError(code, LastSystemError(), fileName));
-    return false;
-  }
-  return true;
-}
-
-}  // namespace dw::cli
+}  // namespace dw::scan

@@ -1,4 +1,4 @@
-#include "cli/calibration.h"
+#include "scan/calibration.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 
 #include "runtime/numtext.h"
 
-namespace dw::cli {
+namespace dw::scan {
 
 double TrimmedMean(std::vector<double> values, double share) {
   const std::size_t count = values.size();
@@ -426,4 +426,4 @@ std::variant<Calibration, std::string> Calibrate(const std::vector<double>& obse
   return c;
 }
 
-}  // namespace dw::cli
+}  // namespace dw::scan

@@ -13,7 +13,7 @@
 #include <variant>
 #include <vector>
 
-namespace dw::cli {
+namespace dw::scan {
 
 // The share of loci trimmed at each end of the target and of every
 // simulated data set.
@@ -116,4 +116,4 @@ std::string MigrationText(double m);
 // locus's own differentiation.
 double RetainedStart(double m, int32_t N, int32_t T);
 
-}  // namespace dw::cli
+}  // namespace dw::scan

@@ -1,0 +1,383 @@
+#include "scan/scan.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <thread>
+#include <variant>
+
+#include "engine/rundriver.h"
+#include "runtime/errors.h"
+#include "runtime/floatmode.h"
+#include "runtime/messages.h"
+#include "runtime/numtext.h"
+#include "runtime/textfile.h"
+#include "scan/calibration.h"
+
+namespace dw::scan {
+
+namespace {
+
+const NumberMarks kMarks{'.', ','};
+
+std::string Fixed(long double value, int decimals) {
+  return FormatFixed(value, 18, decimals, kMarks);
+}
+
+// The null one pass of runs takes.
+struct NullRun {
+  std::string m;
+  int32_t T = 0, I = 0;
+};
+
+class LocusForm : public RunForm {
+ public:
+  LocusForm(const ScanSettings& s, const NullRun& null, const ScannedLocus& job, std::string input,
+            std::string output)
+      : s_(s), null_(null), job_(job), input_(std::move(input)), output_(std::move(output)) {}
+  int32_t Populations() override { return job_.P; }
+  int32_t PopulationSize() override { return s_.N; }
+  int32_t Generations() override { return null_.T; }
+  int32_t Alleles() override { return job_.A; }
+  int32_t SampleSize() override { return job_.n; }
+  int32_t Simulations() override { return null_.I; }
+  std::string MigrationRateText() override { return null_.m; }
+  // The counts are taken from the Delta values themselves; this text only
+  // places the observed class of the engine's histogram.
+  std::string ObservedDeltaText() override { return Fixed(job_.estimate.delta, 18); }
+  bool InfiniteIslandSelected() override { return s_.model == "infinite"; }
+  bool SteppingStoneSelected() override { return s_.model == "stepping"; }
+  std::string InputFileName() override { return input_; }
+  std::string ResultFileName() override { return output_; }
+
+ private:
+  const ScanSettings& s_;
+  const NullRun& null_;
+  const ScannedLocus& job_;
+  std::string input_, output_;
+};
+
+class KeptMessage : public MessageSink {
+ public:
+  void ShowInfoMessage(const std::string& text) override { last = text; }
+  std::string last;
+};
+
+// Counts each finished simulation and stops the run at the next one once a
+// cancel is requested.
+class CancelWatch : public RunProgress {
+ public:
+  CancelWatch(ScanObserver& observer, const CancelRequest& cancel)
+      : observer_(observer), cancel_(cancel) {}
+  void SimulationFinished(uint32_t, uint32_t) override { observer_.SimulationDone(); }
+  bool CancelRequested() override { return cancel_.Requested(); }
+
+ private:
+  ScanObserver& observer_;
+  const CancelRequest& cancel_;
+};
+
+bool WriteWholeFile(const std::string& name, const std::string& text) {
+  TextFile file;
+  Assign(file, name);
+  OpenWrite(file);
+  if (PendingIOResult() != 0) return false;
+  WriteText(file, text);
+  CloseFile(file);
+  return PendingIOResult() == 0;
+}
+
+// Why a locus's run did not finish; empty when it did.
+struct LocusFailure {
+  std::string message;
+  int status = 0;  // kLocusRefused or kLocusRuntimeError
+};
+
+// What every run of a scan is given.
+struct Services {
+  ScanObserver& observer;
+  const CancelRequest& cancel;
+};
+
+// One locus's run on this thread's engine state, from `seed` into the
+// result file `output` (in the scan's directory); its series are then in
+// `state`.
+LocusFailure RunLocus(const ScanSettings& s, const NullRun& null, const ScannedLocus& job,
+                      uint32_t seed, const std::string& output, EngineState& state,
+                      const Services& services) {
+  const std::string input = (s.dir / FileStem(job)).string() + "-freq.txt";
+  try {
+    if (!WriteWholeFile(input, FrequencyFileText(job.counts, s.observedStart))) CheckIO();
+    LocusForm form(s, null, job, input, (s.dir / output).string());
+    KeptMessage message;
+    RecordedHistogram histogram;
+    FixedSeed fixed(seed);
+    CancelWatch watch(services.observer, services.cancel);
+    RunServices run{message, histogram, fixed, kMarks, &watch};
+    run.threads = 1;  // the scan spreads its loci over the cores itself
+    // A simulated sample fixed for one allele is left out, not fatal: the
+    // test is conditional on a polymorphic sample, as the observed one is.
+    run.skipUndefined = true;
+    Random rng;
+    if (RunNeutralityTest(form, run, state, rng) != RunOutcome::Finished)
+      return {message.last, kLocusRefused};
+  } catch (const RuntimeError& e) {
+    SetPendingIOResult(0);
+    return {CommandLineErrorText(e), kLocusRuntimeError};
+  } catch (const std::exception& e) {  // out of memory: this locus fails, the others go on
+    return {e.what(), kLocusRuntimeError};
+  }
+  return {};
+}
+
+// The test's counts from the run just made.
+void TakeResults(const EngineState& state, ScannedLocus& job) {
+  const double observed = static_cast<double>(job.estimate.delta);
+  const double observedWc = static_cast<double>(job.estimate.wc);
+  std::vector<double> values(state.DeltaSeries.begin() + 1, state.DeltaSeries.end());
+  job.simulatedWc.assign(state.WCSeries.begin() + 1, state.WCSeries.end());
+  job.simulations = values.size();
+  job.undefined = state.UndefinedCount;
+  job.higher = static_cast<uint64_t>(
+      std::count_if(values.begin(), values.end(), [&](double d) { return d > observed; }));
+  job.lower = job.simulations - job.higher;  // values equal to the observed count as lower
+  job.wcHigher = static_cast<uint64_t>(std::count_if(
+      job.simulatedWc.begin(), job.simulatedWc.end(), [&](double wc) { return wc > observedWc; }));
+  job.wcLower = job.simulations - job.wcHigher;
+  std::sort(values.begin(), values.end());
+  job.low = Quantile(values, 0.025);
+  job.median = Quantile(values, 0.5);
+  job.high = Quantile(values, 0.975);
+  job.ran = true;
+}
+
+// Runs `work(k, locus, state)` for every tested locus k (0-based among
+// them). Each thread takes the next locus in file order; results land in the
+// locus's own slot, so the order of finishing plays no part.
+template <typename Work>
+void ForEachTested(const ScanSettings& s, std::vector<ScannedLocus>& jobs,
+                   const Services& services, Work work) {
+  std::vector<ScannedLocus*> tested;
+  for (ScannedLocus& job : jobs)
+    if (Tested(job)) tested.push_back(&job);
+  std::atomic<std::size_t> next{0};
+  const auto worker = [&] {
+    // The x87 control word belongs to the thread.
+    EstablishFloatErrorMode();
+    std::unique_ptr<EngineState> state;
+    for (std::size_t k = next++; k < tested.size() && !services.cancel.Requested(); k = next++) {
+      try {
+        if (!state) state = std::make_unique<EngineState>();
+        work(k, *tested[k], *state);
+      } catch (const std::bad_alloc&) {
+        tested[k]->failure = "not enough memory for the engine's tables";
+        tested[k]->failureStatus = kLocusRuntimeError;
+      }
+      services.observer.LocusDone();
+    }
+  };
+  const std::size_t count =
+      std::max<std::size_t>(1, std::min<std::size_t>(s.threads, tested.size()));
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < count; ++t) threads.emplace_back(worker);
+  for (std::thread& t : threads) t.join();
+}
+
+void RunAll(const ScanSettings& s, std::vector<ScannedLocus>& jobs, const Services& services) {
+  services.observer.StageStarted(0, TestedCount(jobs), s.I);
+  const NullRun null{s.m, s.T, s.I};
+  ForEachTested(s, jobs, services, [&](std::size_t, ScannedLocus& job, EngineState& state) {
+    const LocusFailure failure =
+        RunLocus(s, null, job, job.seed, FileStem(job) + "-fst.txt", state, services);
+    if (failure.status != 0) {
+      job.failure = failure.message;
+      job.failureStatus = failure.status;
+      return;
+    }
+    TakeResults(state, job);
+  });
+}
+
+// The calibration's seeds: its own stream per locus, the same at every pass
+// (common random numbers) and apart from the test's.
+uint32_t CalibrationSeed(const ScanSettings& s, const ScannedLocus& job) {
+  return LocusSeed(LocusSeed(s.seed, 0), static_cast<uint32_t>(job.index + 1));
+}
+
+// One pass of the calibration: WC of kCalibrationSimulations simulations of
+// every tested locus under `setting`. A locus whose run fails gives none
+// (the test's own run reports it).
+LocusSimulations CalibrationPass(const ScanSettings& s, std::vector<ScannedLocus>& jobs,
+                                 const NullSetting& setting, int pass, const Services& services) {
+  services.observer.StageStarted(pass, TestedCount(jobs), kCalibrationSimulations);
+  const NullRun null{FormatFixed(setting.m, 18, 12, kMarks), setting.T, kCalibrationSimulations};
+  LocusSimulations wc(TestedCount(jobs));
+  ForEachTested(s, jobs, services, [&](std::size_t k, ScannedLocus& job, EngineState& state) {
+    const std::string output = FileStem(job) + "-calibration-fst.txt";
+    if (RunLocus(s, null, job, CalibrationSeed(s, job), output, state, services).status == 0)
+      wc[k].assign(state.WCSeries.begin() + 1, state.WCSeries.end());
+    std::error_code ignored;
+    std::filesystem::remove(s.dir / output, ignored);
+  });
+  return wc;
+}
+
+// Fits m (or T at m = 0) and sets the runs' null from it; the reason when
+// no null fits.
+std::variant<Calibration, std::string> CalibrateNull(ScanSettings& s,
+                                                     std::vector<ScannedLocus>& jobs,
+                                                     const Services& services) {
+  std::vector<double> observed;
+  for (const ScannedLocus& job : jobs)
+    if (Tested(job)) observed.push_back(static_cast<double>(job.estimate.wc));
+  CalibrationSetup setup;
+  setup.N = s.N;
+  setup.T = s.T;
+  setup.bootstrapSeed = (uint64_t{s.seed} << 32) ^ 0xB0075u;
+  int pass = 0;
+  auto result = Calibrate(observed, setup, [&](const NullSetting& setting) {
+    return CalibrationPass(s, jobs, setting, ++pass, services);
+  });
+  if (const Calibration* c = std::get_if<Calibration>(&result)) {
+    s.m = c->kind == CalibrationKind::Generations ? "0" : MigrationText(c->fitted.m);
+    s.T = c->fitted.T;
+  }
+  return result;
+}
+
+}  // namespace
+
+std::optional<std::string> SharedCountProblem(const ScanSettings& s) {
+  return CountProblem({2, s.N, s.T, 2, s.n.value_or(2), s.I});
+}
+
+std::optional<std::string> PlanLoci(const data::GenepopData& data, const ScanSettings& s,
+                                    std::vector<ScannedLocus>& jobs) {
+  for (std::size_t locus = 0; locus < data.loci.size(); ++locus) {
+    ScannedLocus job;
+    job.index = locus;
+    job.name = data.loci[locus];
+    job.counts = data::CountLocus(data, locus);
+    job.estimate = data::EstimateLocus(job.counts);
+    job.P = static_cast<int32_t>(job.counts.typed.size());
+    job.A = static_cast<int32_t>(job.counts.alleles.size());
+    long double sum = 0;
+    for (uint32_t typed : job.counts.typed) sum += typed;
+    job.n = s.n ? *s.n : (job.P ? static_cast<int32_t>(RoundToInt(sum / job.P)) : 0);
+    job.seed = LocusSeed(s.seed, static_cast<uint32_t>(locus + 1));
+    if (Tested(job) && job.n > s.N)
+      return "locus " + job.name + ": " + kSampleSizeMessage + " (n = " + std::to_string(job.n) +
+             ", N = " + std::to_string(s.N) + ")";
+    jobs.push_back(std::move(job));
+  }
+  return std::nullopt;
+}
+
+std::size_t TestedCount(const std::vector<ScannedLocus>& jobs) {
+  return static_cast<std::size_t>(std::count_if(jobs.begin(), jobs.end(), Tested));
+}
+
+// Nine decimals keep each row's sum within 10^-5 of 1.
+std::string FrequencyFileText(const data::LocusCounts& counts, bool observedStart) {
+  const std::size_t A = counts.alleles.size();
+  std::vector<long double> pooled(A, 0.0L);
+  long double copies = 0;
+  for (std::size_t i = 0; i < counts.typed.size(); ++i) {
+    copies += 2.0L * counts.typed[i];
+    for (std::size_t a = 0; a < A; ++a) pooled[a] += counts.copies[i][a];
+  }
+  const auto row = [&](const std::vector<long double>& values, long double total) {
+    std::string text;
+    for (std::size_t a = 0; a < A; ++a) text += (a ? " " : "") + RealText(values[a] / total, 0, 9);
+    return text + "\r\n";
+  };
+  std::string text;
+  for (std::size_t i = 0; i < counts.typed.size(); ++i) {
+    if (!observedStart) {
+      text += row(pooled, copies);
+      continue;
+    }
+    std::vector<long double> own(counts.copies[i].begin(), counts.copies[i].end());
+    text += row(own, 2.0L * counts.typed[i]);
+  }
+  return text + row(pooled, copies);
+}
+
+std::string FileStem(const ScannedLocus& job) {
+  // The number keeps the names apart; the name part only helps the eye, so a
+  // long locus name is shortened rather than make a name the system refuses.
+  constexpr std::size_t kNamePart = 40;
+  std::string safe;
+  for (char c : job.name.substr(0, kNamePart))
+    safe += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.') ? c : '_';
+  char number[16];
+  std::snprintf(number, sizeof number, "locus%03zu-", job.index + 1);
+  return number + safe;
+}
+
+TemporaryFolder::~TemporaryFolder() { Remove(); }
+
+bool TemporaryFolder::Make() {
+  Remove();
+  std::error_code code;
+  std::string pattern =
+      (std::filesystem::temp_directory_path(code) / "driftwise-scan-XXXXXX").string();
+  if (code || mkdtemp(pattern.data()) == nullptr) return false;
+  path_ = pattern;
+  return true;
+}
+
+void TemporaryFolder::Remove() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+  path_.clear();
+}
+
+ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> jobs, const std::string& file,
+                   ScanObserver& observer, const CancelRequest& cancel) {
+  const Services services{observer, cancel};
+  ScanResult result;
+  ScanSummary& summary = result.summary;
+  summary.null.model = s.model;
+  summary.null.observedStart = s.observedStart;
+  summary.null.N = s.N;
+  summary.null.I = s.I;
+  summary.null.perPass = kCalibrationSimulations;
+  if (s.calibrate && TestedCount(jobs) > 0) {
+    auto fit = CalibrateNull(s, jobs, services);
+    // A cancelled fit is reported as the cancel, not as a refusal.
+    if (const std::string* problem = std::get_if<std::string>(&fit)) {
+      if (!cancel.Requested()) {
+        result.outcome = ScanOutcome::NoFit;
+        result.problem = *problem;
+        return result;
+      }
+    } else {
+      summary.null.fit = std::get<Calibration>(std::move(fit));
+    }
+  }
+  if (!cancel.Requested()) RunAll(s, jobs, services);
+  if (cancel.Requested()) {
+    result.outcome = ScanOutcome::Cancelled;
+    return result;
+  }
+  summary.file = file;
+  summary.n = s.n;
+  summary.fdr = s.fdr;
+  summary.seed = s.seed;
+  summary.seededFromClock = s.seededFromClock;
+  summary.null.T = s.T;
+  summary.null.m = s.m;
+  summary.null.mValue = StoreF64(ParseReal(s.m, kMarks));
+  summary.loci = std::move(jobs);
+  SummariseScan(summary);
+  return result;
+}
+
+}  // namespace dw::scan

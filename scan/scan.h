@@ -1,0 +1,111 @@
+#pragma once
+// The neutrality test of every polymorphic locus of a Genepop file, written
+// once for the window's "Scan all loci" and `driftwise scan`. Each locus runs
+// the same run driver as a single test, with P, A and n taken from its data,
+// its initial frequencies written from the sample frequencies and its own
+// seed; loci run in parallel and are reported in file order, so the results
+// do not depend on the number of threads. Unless the null's m is given, it
+// is first fitted to the loci (scan/calibration.h). A simulation whose
+// sample is fixed for one allele is left out and counted.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "data/genepop.h"
+#include "runtime/cancel.h"
+#include "scan/report.h"
+
+namespace dw::scan {
+
+// Simulations per locus in each pass of the calibration: enough for the
+// trimmed mean over loci to move smoothly with m, few next to the test's I.
+inline constexpr int32_t kCalibrationSimulations = 100;
+
+// What every locus shares.
+struct ScanSettings {
+  int32_t N = 100, T = 100, I = 1000;
+  std::optional<int32_t> n;  // none: each locus's mean n_i, rounded
+  std::string m = "0.1";     // as the runs take it; the fit replaces it
+  bool calibrate = true;     // fit m to the loci
+  std::string model = "infinite";  // "infinite", "finite" or "stepping"
+  bool observedStart = false;      // each population at its own sample frequencies
+  uint32_t seed = 0;
+  bool seededFromClock = false;
+  unsigned threads = 1;  // loci run at the same time
+  double fdr = 0.1;
+  std::filesystem::path dir;  // where the loci's frequency and result files go
+};
+
+// The message refusing N, T, I (and n when given) before any locus runs;
+// P, A and a locus's own n are checked as it runs. None when they can run.
+std::optional<std::string> SharedCountProblem(const ScanSettings& s);
+
+// The loci in file order with their data and their run's parameters. The
+// message when a tested locus's n exceeds N.
+std::optional<std::string> PlanLoci(const data::GenepopData& data, const ScanSettings& s,
+                                    std::vector<ScannedLocus>& loci);
+
+// How many loci PlanLoci marked as tested.
+std::size_t TestedCount(const std::vector<ScannedLocus>& loci);
+
+// The locus's initial frequencies: P + 1 rows of its A alleles, each
+// population at the pooled sample frequencies (or at its own with
+// `observedStart`), the migrant source at the pooled ones; CR LF after
+// every row.
+std::string FrequencyFileText(const data::LocusCounts& counts, bool observedStart);
+
+// "locus005-Lap": the number and the first 40 characters of the name, made
+// safe for a file name. The scan keeps NAME-freq.txt and NAME-fst.txt.
+std::string FileStem(const ScannedLocus& locus);
+
+// A folder of the system's temporary directory for the loci's files,
+// removed with everything in it when this goes (unless released).
+class TemporaryFolder {
+ public:
+  TemporaryFolder() = default;
+  ~TemporaryFolder();
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+  // False when it cannot be made.
+  bool Make();
+  void Remove();
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Told how the scan goes. StageStarted comes from the thread that called
+// RunScan; SimulationDone and LocusDone from the threads that run the loci.
+class ScanObserver {
+ public:
+  virtual ~ScanObserver() = default;
+  // A pass of the fit (pass 1, 2, …) or the test itself (pass 0) starts:
+  // `loci` tested loci of `simulations` simulations each.
+  virtual void StageStarted(int /*pass*/, std::size_t /*loci*/, int32_t /*simulations*/) {}
+  virtual void SimulationDone() {}
+  virtual void LocusDone() {}
+};
+
+enum class ScanOutcome {
+  Finished,   // every tested locus ran or failed with its reason (its `failure`)
+  NoFit,      // no null fits the loci: `problem` says why and names the nearest
+  Cancelled,  // stopped on request after the loci in progress
+};
+
+struct ScanResult {
+  ScanOutcome outcome = ScanOutcome::Finished;
+  std::string problem;
+  ScanSummary summary;  // complete when finished: the table, JSON and plot come from it
+};
+
+// Fits the null (when `settings.calibrate` and a locus is tested), runs every
+// tested locus and summarises. `file` is the data file's name as reported.
+// The loci's files go to `settings.dir`; the fit's result files are removed
+// as they are read.
+ScanResult RunScan(ScanSettings settings, std::vector<ScannedLocus> loci, const std::string& file,
+                   ScanObserver& observer, const CancelRequest& cancel);
+
+}  // namespace dw::scan

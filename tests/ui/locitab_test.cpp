@@ -1,0 +1,521 @@
+// The Loci tab driven as a user drives it, against the command line run on
+// the same file: the table `driftwise observe` prints, a refused file, "Use
+// this locus" and the frequency file `scan --results-dir` keeps, a scan with
+// a given seed and its exports byte for byte as `driftwise scan` writes
+// them, a cancelled scan, and the table's print pages.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QProgressDialog>
+#include <QTemporaryDir>
+#include <QWindow>
+#include <QtTest>
+#include <functional>
+
+#include "chart/recording_canvas.h"
+#include "dialogs.h"
+#include "runtime/numtext.h"
+#include "ui/application.h"
+#include "ui/chartpreview.h"
+#include "ui/help.h"
+#include "ui/locale.h"
+#include "ui/locitab.h"
+#include "ui/mainwindow.h"
+
+using dw::ui::TLociModel;
+using dw::ui::TTestneutre;
+
+namespace {
+
+const QString kExample = QStringLiteral(DW_SOURCE_DIR "/examples/five-samples.gen");
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(bytes);
+}
+
+// The command line in `folder`: its standard output and error, and its status.
+struct Ran {
+  QByteArray out, err;
+  int status = -1;
+};
+Ran RunProgram(const QStringList& arguments, const QString& folder) {
+  QProcess p;
+  p.setWorkingDirectory(folder);
+  p.start(QStringLiteral(DW_PROGRAM), arguments);
+  p.waitForFinished(120000);
+  return {p.readAllStandardOutput(), p.readAllStandardError(), p.exitCode()};
+}
+
+// Answers the next file dialog named `name` with `file` (accept), or
+// cancels it when `file` is empty; counts the dialogs answered.
+class FileDialogAnswer : public QObject {
+ public:
+  FileDialogAnswer(QString name, QString file) : name_(std::move(name)), file_(std::move(file)) {
+    timer_.setInterval(5);
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog || !dialog->isVisible() || dialog->objectName() != name_) return;
+      proposed = dialog->selectedFiles().value(0);
+      ++answered;
+      if (file_.isEmpty()) {
+        dialog->reject();
+        return;
+      }
+      dialog->selectFile(file_);
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    timer_.start();
+  }
+  int answered = 0;
+  QString proposed;  // what the dialog offered
+
+ private:
+  QString name_, file_;
+  QTimer timer_;
+};
+
+// The model's cells of the first `columns` columns, in file order, as TSV
+// lines after the header.
+QByteArray ModelTsv(const TLociModel& model, int columns) {
+  QByteArray text;
+  for (int c = 0; c < columns; ++c)
+    text += (c ? "\t" : "") + model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().toUtf8();
+  text += "\n";
+  for (int r = 0; r < model.rowCount(); ++r) {
+    for (int c = 0; c < columns; ++c)
+      text += (c ? "\t" : "") + model.index(r, c).data(TLociModel::TextRole).toString().toUtf8();
+    text += "\n";
+  }
+  return text;
+}
+
+}  // namespace
+
+class LociTabTest : public QObject {
+  Q_OBJECT
+
+ private:
+  TTestneutre* w_ = nullptr;
+  QTemporaryDir dir_;
+
+  QString Path(const QString& name) const { return dir_.filePath(name); }
+
+  void Open() {
+    delete w_;
+    w_ = new TTestneutre(120);
+    w_->show();
+    w_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w_));
+  }
+
+  // Ctrl+O and the open dialog, as a user opens a file.
+  void OpenFile(const QString& file) {
+    FileDialogAnswer answer("GenepopDialog", file);
+    w_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w_));
+    QTest::keyClick(w_, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(answer.answered, 1);
+  }
+
+  // A scan of the example at a small I with a given seed, to its end.
+  void Scan(const QString& seed, int I) {
+    w_->repetitions->SetValue(I);
+    w_->Loci->ScanSeed->setText(seed);
+    QTest::mouseClick(w_->Loci->ScanButton, Qt::LeftButton);
+  }
+
+  int RowOf(const QString& locus) const {
+    const TLociModel& model = w_->Loci->Model();
+    for (int r = 0; r < model.rowCount(); ++r)
+      if (model.index(r, 0).data().toString() == locus) return r;
+    return -1;
+  }
+
+  void SelectLocus(const QString& locus) {
+    const QModelIndex source = w_->Loci->Model().index(RowOf(locus), 0);
+    w_->Loci->LociTable->selectRow(w_->Loci->SortModel().mapFromSource(source).row());
+  }
+
+ private slots:
+  void init() { dw::ui::SetNumberMarks(dw::NumberMarks{'.', ','}); }
+  void cleanupTestCase() { delete w_; }
+
+  // Ctrl+O from the Parameters tab opens the file on the Loci tab, whose
+  // table holds the rows `driftwise observe` prints; the columns sort as
+  // numbers, NA last.
+  void OpeningAFileShowsTheRowsObservePrints() {
+    Open();
+    QCOMPARE(w_->PageControl1->tabText(2), QString("Loci"));
+    QVERIFY(!w_->Loci->ScanButton->isEnabled());
+    OpenFile(kExample);
+    QCOMPARE(w_->PageControl1->currentIndex(), 2);
+    const Ran observe = RunProgram({"observe", kExample}, dir_.path());
+    QCOMPARE(observe.status, 0);
+    const TLociModel& model = w_->Loci->Model();
+    QCOMPARE(model.columnCount(), 12);
+    QCOMPARE(ModelTsv(model, 12), observe.out);
+    QCOMPARE(w_->Loci->FileLabel->text(),
+             QString("five-samples.gen: 9 loci, 5 samples, 150 individuals; 7 loci to test"));
+    QVERIFY(w_->Loci->ScanButton->isEnabled());
+    QVERIFY(!w_->Loci->UseLocusButton->isEnabled());  // nothing selected
+    SelectLocus("Sod");
+    QVERIFY(!w_->Loci->UseLocusButton->isEnabled());  // monomorphic
+    SelectLocus("Lap");
+    QVERIFY(w_->Loci->UseLocusButton->isEnabled());
+
+    // Delta descending: Lap first, then Est2; the three NA of Sod, Got1's 0
+    // and the negatives after; ascending puts NA last too.
+    auto* table = w_->Loci->LociTable;
+    const int delta = model.ColumnOf("Delta");
+    const auto column = [&](int c) {
+      QStringList cells;
+      for (int r = 0; r < table->model()->rowCount(); ++r)
+        cells << table->model()->index(r, c).data().toString();
+      return cells;
+    };
+    table->sortByColumn(delta, Qt::DescendingOrder);
+    QCOMPARE(column(0), (QStringList{"Lap", "Est2", "Idh", "Got1", "Pgm", "Adh", "Mdh1", "Ck", "Sod"}));
+    table->sortByColumn(delta, Qt::AscendingOrder);
+    QCOMPARE(column(0).first(), QString("Ck"));
+    QCOMPARE(column(0).last(), QString("Sod"));
+
+    // With a decimal comma the numbers show with it; the texts are unchanged.
+    dw::ui::SetNumberMarks(dw::NumberMarks{',', '.'});
+    w_->Loci->Model().SetNumberMarks(dw::NumberMarks{',', '.'});
+    const QModelIndex lapDelta = model.index(RowOf("Lap"), delta);
+    QCOMPARE(lapDelta.data().toString(), QString("0,0700649"));
+    QCOMPARE(lapDelta.data(TLociModel::TextRole).toString(), QString("0.0700649"));
+    QCOMPARE(model.index(RowOf("Lap"), 0).data().toString(), QString("Lap"));
+  }
+
+  // A file the reader refuses is named with its line in the error box, as
+  // `driftwise observe` names it; the tab keeps the file it showed.
+  void ARefusedFileLeavesTheTabAsItWas() {
+    Open();
+    OpenFile(kExample);
+    const QByteArray before = ModelTsv(w_->Loci->Model(), 12);
+    const QString label = w_->Loci->FileLabel->text();
+    QByteArray text = ReadAll(kExample);
+    text.replace("s1-04 , 104108 0303 1616 0202 0502 095105 0101 0503 0104",
+                 "s1-04 , 104108 0303 1616 0202 0502 095105 0101 0503");
+    const QString bad = QDir::toNativeSeparators(Path("bad.gen"));
+    WriteAll(bad, text);
+    const Ran observe = RunProgram({"observe", bad}, dir_.path());
+    QCOMPARE(observe.status, 1);
+    DialogWatcher watcher;
+    OpenFile(bad);
+    QCOMPARE(watcher.seen.size(), size_t{1});
+    QCOMPARE(watcher.seen[0].kind, SeenDialog::Error);
+    QCOMPARE(watcher.seen[0].text + "\n", QString::fromUtf8(observe.err).chopped(1) + ".\n");
+    QVERIFY(watcher.seen[0].text.startsWith(bad + ", line 12: wrong number of genotypes"));
+    QCOMPARE(ModelTsv(w_->Loci->Model(), 12), before);
+    QCOMPARE(w_->Loci->FileLabel->text(), label);
+    QCOMPARE(w_->Loci->FileName(), QDir::toNativeSeparators(kExample));
+  }
+
+  // "Use this locus" on Lap: P, A, n and Delta on the Parameters tab, and
+  // the frequency file `scan --results-dir` keeps, for either start; Go then
+  // runs the test `driftwise run` runs with those values.
+  void UseThisLocusFillsTheParametersTab() {
+    Open();
+    OpenFile(kExample);
+    const Ran scan = RunProgram({"scan", kExample, "-m", "0.1", "-I", "2", "-T", "1", "--seed", "1",
+                                 "--results-dir", "pooled"},
+                                dir_.path());
+    QCOMPARE(scan.status, 0);
+    const Ran observed = RunProgram({"scan", kExample, "-m", "0.1", "-I", "2", "-T", "1", "--seed",
+                                     "1", "--start", "observed", "--results-dir", "observed"},
+                                    dir_.path());
+    QCOMPARE(observed.status, 0);
+    for (const QString start : {"pooled", "observed"}) {
+      w_->PageControl1->setCurrentIndex(2);
+      w_->Loci->StartChoice->setCurrentIndex(start == "pooled" ? 0 : 1);
+      SelectLocus("Lap");
+      const QString file = Path("lap-" + start + ".txt");
+      FileDialogAnswer answer("FrequencyFileDialog", file);
+      QTest::mouseClick(w_->Loci->UseLocusButton, Qt::LeftButton);
+      QCOMPARE(answer.answered, 1);
+      // Offered beside the data file under the name the scan keeps it by.
+      QCOMPARE(answer.proposed, QFileInfo(kExample).absolutePath() + "/locus005-Lap-freq.txt");
+      QCOMPARE(ReadAll(file), ReadAll(Path(start + "/locus005-Lap-freq.txt")));
+      QCOMPARE(w_->varP->Value(), 5);
+      QCOMPARE(w_->vara->Value(), 8);
+      QCOMPARE(w_->varechant->Value(), 29);  // 28.6 rounded
+      QCOMPARE(w_->FichFreq->text(), QDir::toNativeSeparators(file));
+      QCOMPARE(w_->PageControl1->currentIndex(), 0);
+    }
+    // Every digit of the observed Delta, so the run counts as the scan does.
+    const QString delta = w_->vdelta->text();
+    QVERIFY2(delta.startsWith("0.0700649"), qPrintable(delta));
+    QVERIFY(delta.size() > 12);
+
+    // A cancelled dialog writes nothing and changes nothing.
+    w_->PageControl1->setCurrentIndex(2);
+    SelectLocus("Est2");
+    {
+      FileDialogAnswer answer("FrequencyFileDialog", "");
+      QTest::mouseClick(w_->Loci->UseLocusButton, Qt::LeftButton);
+      QCOMPARE(answer.answered, 1);
+    }
+    QCOMPARE(w_->vara->Value(), 8);
+    QCOMPARE(w_->vdelta->text(), delta);
+
+    // Go: the same result file as `driftwise run` with these values.
+    dw::FixedSeed seed(9);
+    w_->SetSeedSource(&seed);
+    w_->repetitions->SetValue(20);
+    w_->FichFst->setText(Path("window-fst.txt"));
+    DialogWatcher watcher;
+    QTest::mouseClick(w_->Button1, Qt::LeftButton);
+    w_->SetSeedSource(nullptr);
+    QCOMPARE(watcher.seen.size(), size_t{1});
+    QVERIFY2(watcher.seen[0].text.startsWith("Finished : 20 simulations"), qPrintable(watcher.seen[0].text));
+    const Ran run = RunProgram({"run", "--seed", "9", "-P", "5", "-N", "100", "-A", "8", "-T", "100",
+                                "-n", "29", "-I", "20", "-d", delta, "-i", Path("lap-observed.txt"),
+                                "-o", "run-fst.txt"},
+                               dir_.path());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(ReadAll(Path("window-fst.txt")), ReadAll(Path("run-fst.txt")));
+  }
+
+  // A scan with a given seed: the table's scan columns, the exported TSV,
+  // its JSON document and the plot are those of `driftwise scan --seed`.
+  void AScanGivesWhatTheCommandLineGives() {
+    Open();
+    OpenFile(kExample);
+    w_->SetProgressDelay(1000000);
+    DialogWatcher watcher;
+    Scan("2026", 200);
+    QCOMPARE(watcher.seen.size(), size_t{0});
+    QVERIFY(w_->Loci->Scan());
+    const Ran cli = RunProgram({"scan", kExample, "--seed", "2026", "-I", "200", "-N", "100", "-T",
+                                "100", "--model", "infinite", "--start", "pooled", "--tsv",
+                                "cli.tsv", "--json", "cli.json", "--plot", "cli.png"},
+                               dir_.path());
+    QCOMPARE(cli.status, 0);
+    const TLociModel& model = w_->Loci->Model();
+    QVERIFY(model.HasScan());
+    QCOMPARE(model.columnCount(), 12 + 15);
+    // The scan's cells, column by column, are the command line's.
+    const QList<QByteArray> lines = ReadAll(Path("cli.tsv")).split('\n');
+    const QList<QByteArray> names = lines[0].split('\t');
+    for (int r = 0; r < model.rowCount(); ++r) {
+      const QList<QByteArray> cells = lines[r + 1].split('\t');
+      for (int c = 12; c < model.columnCount(); ++c) {
+        const QString name = model.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        const int at = names.indexOf(name.toUtf8());
+        QVERIFY2(at >= 0, qPrintable(name));
+        QCOMPARE(model.index(r, c).data(TLociModel::TextRole).toString(), QString::fromUtf8(cells[at]));
+      }
+    }
+    // Lap, flagged by both tests, is marked; the others are not.
+    for (int r = 0; r < model.rowCount(); ++r)
+      QCOMPARE(model.FlagOf(r), r == RowOf("Lap") ? 3u : 0u);
+    QVERIFY(w_->Loci->ScanPlot->isVisible());
+    QVERIFY(w_->Loci->ScanLabel->text().startsWith("Scan with seed 2026, I = 200"));
+    QVERIFY(QString::fromStdString(dw::scan::PlotOf(*w_->Loci->Scan()).title).contains(" fitted (95 % "));
+
+    {
+      FileDialogAnswer answer("ExportTableDialog", Path("window.tsv"));
+      QTest::mouseClick(w_->Loci->ExportTableButton, Qt::LeftButton);
+      QCOMPARE(answer.answered, 1);
+    }
+    QCOMPARE(ReadAll(Path("window.tsv")), ReadAll(Path("cli.tsv")));
+    QCOMPARE(ReadAll(Path("window.json")), ReadAll(Path("cli.json")));
+    QVERIFY(ReadAll(Path("window.json")).contains("\"seed\": 2026,"));
+    {
+      FileDialogAnswer answer("ExportPlotDialog", Path("window.png"));
+      QTest::mouseClick(w_->Loci->ExportPlotButton, Qt::LeftButton);
+      QCOMPARE(answer.answered, 1);
+    }
+    QCOMPARE(ReadAll(Path("window.png")), ReadAll(Path("cli.png")));
+    QCOMPARE(watcher.seen.size(), size_t{0});
+
+    // The table prints through the preview, rows as sorted on screen.
+    w_->Loci->LociTable->sortByColumn(model.ColumnOf("q_value"), Qt::AscendingOrder);
+    bool previewed = false;
+    QTimer::singleShot(50, [&] {
+      auto* preview = qobject_cast<dw::ui::TChartPreview*>(QApplication::activeModalWidget());
+      QVERIFY(preview);
+      auto& printable = static_cast<dw::ui::TLociTablePrintable&>(preview->Printable());
+      QCOMPARE(printable.Table().rows.size(), size_t{9});
+      QCOMPARE(printable.Table().rows[0][0], std::string("Lap"));
+      QVERIFY(printable.Table().flagged[0]);
+      previewed = true;
+      preview->BClose->click();
+    });
+    QTest::mouseClick(w_->Loci->PrintTableButton, Qt::LeftButton);
+    QVERIFY(previewed);
+  }
+
+  // Cancel in the scan's progress window: no scan columns (also after a
+  // finished scan), no plot, and the temporary folder gone.
+  void ACancelledScanLeavesNoScanColumns() {
+    QTemporaryDir temporary;
+    qputenv("TMPDIR", temporary.path().toUtf8());
+    Open();
+    OpenFile(kExample);
+    w_->SetProgressDelay(1000000);
+    Scan("3", 50);
+    QVERIFY(w_->Loci->Model().HasScan());
+    w_->SetProgressDelay(0);
+    w_->varN->SetValue(400);
+    bool sawFiles = false;
+    QTimer cancel;
+    cancel.setInterval(5);
+    connect(&cancel, &QTimer::timeout, [&] {
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* progress = qobject_cast<QProgressDialog*>(top);
+        if (!progress || !progress->isVisible() || progress->objectName() != "ScanProgress") continue;
+        // Running: its folder holds the loci's files.
+        const QStringList folders = QDir(temporary.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        if (folders.size() != 1 || QDir(temporary.filePath(folders[0])).isEmpty()) return;
+        sawFiles = true;
+        progress->findChild<QPushButton*>()->click();
+      }
+    });
+    cancel.start();
+    DialogWatcher watcher;
+    Scan("4", 10000);
+    cancel.stop();
+    qunsetenv("TMPDIR");
+    QVERIFY(sawFiles);
+    QCOMPARE(watcher.seen.size(), size_t{1});
+    QCOMPARE(watcher.seen[0].text, QString("Scan cancelled: the table shows the observed statistics alone."));
+    QVERIFY(!w_->Loci->Model().HasScan());
+    QCOMPARE(w_->Loci->Model().columnCount(), 12);
+    QVERIFY(!w_->Loci->Scan());
+    QVERIFY(!w_->Loci->ScanPlot->isVisible());
+    QVERIFY(!w_->Loci->ExportPlotButton->isEnabled());
+    QVERIFY(QDir(temporary.path()).isEmpty());
+  }
+
+  // The window system's close request during a scan asks first; "Yes"
+  // cancels the scan and closes the window once its threads have stopped.
+  void ClosingDuringAScanAsksFirst() {
+    Open();
+    OpenFile(kExample);
+    w_->SetProgressDelay(0);
+    w_->varN->SetValue(400);
+    DialogWatcher watcher;
+    watcher.answer = QMessageBox::Yes;
+    bool asked = false;
+    QTimer close;
+    close.setInterval(5);
+    connect(&close, &QTimer::timeout, [&] {
+      if (asked) return;
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == "ScanProgress" && top->isVisible()) {
+          asked = true;
+          QTimer::singleShot(0, w_, [this] { w_->windowHandle()->close(); });
+        }
+    });
+    close.start();
+    Scan("5", 10000);
+    QVERIFY(asked);
+    QCOMPARE(watcher.seen.size(), size_t{1});
+    QCOMPARE(watcher.seen[0].kind, SeenDialog::Question);
+    QVERIFY2(watcher.seen[0].text.startsWith("A scan is in progress ("), qPrintable(watcher.seen[0].text));
+    QVERIFY(!w_->isVisible());
+    QVERIFY(!w_->Loci->ScanInProgress());
+    QVERIFY(!w_->Loci->Model().HasScan());
+  }
+
+  // Every control of the tab has its help entry.
+  void EveryControlHasItsHelpEntry() {
+    Open();
+    QList<QWidget*> controls;
+    for (QWidget* c : w_->TabSheet3->findChildren<QWidget*>())
+      if ((c->focusPolicy() & Qt::TabFocus) && c->parentWidget() == w_->TabSheet3) controls << c;
+    QVERIFY(controls.size() >= 9);
+    for (QWidget* control : controls) {
+      const QString topic = dw::ui::HelpTopicOf(control);
+      QVERIFY2(topic.startsWith("loci.html#"), qPrintable(control->objectName() + ": " + topic));
+      QFile page(QDir(DW_HELP_DIR).filePath("loci.html"));
+      QVERIFY(page.open(QIODevice::ReadOnly));
+      QVERIFY2(QString::fromUtf8(page.readAll()).contains("name=\"" + topic.section('#', 1) + "\""),
+               qPrintable(topic));
+    }
+  }
+
+  // The printed table: thirty loci a page under the column names, the last
+  // block holding the rest, flagged rows on pale red; a table wider than a
+  // page in groups of columns, each led by the locus column.
+  void TheTablePrintsInPagesOfRowsAndColumns() {
+    dw::ui::PrintedTable table;
+    table.title = {"title"};
+    table.columns = {"locus", "WC"};
+    table.numeric = {false, true};
+    for (int i = 1; i <= 65; ++i) {
+      table.rows.push_back({QString("L%1").arg(i).toStdString(), "0.01"});
+      table.flagged.push_back(i == 62);
+    }
+    dw::ui::TLociTablePrintable printable;
+    printable.SetTable(table);
+    QCOMPARE(printable.PageCount(), 3);
+    const auto namesOn = [&](int page, QStringList& names) {
+      dw::chart::RecordingCanvas canvas;
+      const dw::chart::LogicalSize size = printable.PrintedSize();
+      printable.DrawPage(canvas, {0, 0, size.width, size.height}, page);
+      for (const std::string& line : canvas.Lines("text "))
+        if (QString::fromStdString(line).contains(" L")) names << QString::fromStdString(line).section(' ', -1);
+      return canvas.Lines("fill FFD6D6").size();
+    };
+    QStringList names;
+    QCOMPARE(namesOn(2, names), size_t{1});  // L62's row
+    QCOMPARE(names, (QStringList{"L61", "L62", "L63", "L64", "L65"}));
+
+    // Twelve columns of a hundred-odd pixels: two groups, pages in the order
+    // rows 1-30 (both groups), then rows 31-60, then 61-65.
+    table.columns = {"locus"};
+    table.numeric = {false};
+    for (auto& row : table.rows) row.resize(1);
+    for (int c = 1; c <= 12; ++c) {
+      table.columns.push_back(QString("column %1 of the table").arg(c).toStdString());
+      table.numeric.push_back(true);
+      for (auto& row : table.rows) row.push_back("0.0123456");
+    }
+    printable.SetTable(table);
+    const auto& groups = printable.ColumnGroups();
+    QVERIFY(groups.size() >= 2);
+    std::size_t shown = 0;
+    for (const auto& group : groups) {
+      QCOMPARE(group.front(), size_t{0});
+      shown += group.size() - 1;
+    }
+    QCOMPARE(shown, size_t{12});
+    QCOMPARE(printable.PageCount(), 3 * static_cast<int>(groups.size()));
+    names.clear();
+    namesOn(static_cast<int>(groups.size()), names);  // the second block's first group
+    QCOMPARE(names.first(), QString("L31"));
+    QVERIFY(printable.PrintedSize().width <= dw::ui::TLociTablePrintable::kPageWidth + 16);
+
+    // Printed, every page goes to the printer.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(Path("table.pdf"));
+    dw::chart::PrintDocument(printable, printer);
+    const QString pdf = QString::fromLatin1(ReadAll(Path("table.pdf")));
+    QCOMPARE(pdf.count(QRegularExpression("/Type /Page[^s]")), printable.PageCount());
+  }
+};
+
+int main(int argc, char** argv) {
+  dw::ui::TApplication app(argc, argv);
+  dw::ui::InitialiseApplication(app, "driftwise");
+  LociTabTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+#include "locitab_test.moc"

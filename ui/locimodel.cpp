@@ -1,0 +1,142 @@
+#include "ui/locimodel.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+namespace dw::ui {
+
+namespace {
+
+// Texts whatever they hold: the name, the reasons and the flags.
+bool TextColumn(const std::string& name) {
+  return name == "locus" || name == "note" || name == "flag" || name == "flag_wc";
+}
+
+std::optional<double> Number(const std::string& text) {
+  double value = 0;
+  const char* end = text.data() + text.size();
+  const auto [at, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || at != end) return std::nullopt;
+  return value;
+}
+
+const QColor kDeltaFlagColour(255, 214, 214);  // the plot's red point, pale
+const QColor kWcFlagColour(255, 232, 204);      // its orange ring, pale
+
+}  // namespace
+
+TLociModel::TLociModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void TLociModel::SetObserved(const std::vector<std::string>& columns, const Rows& rows) {
+  beginResetModel();
+  columns_ = columns;
+  observedColumns_ = columns.size();
+  rows_ = rows;
+  flags_.clear();
+  numeric_.assign(columns_.size(), false);
+  for (std::size_t c = 0; c < columns_.size(); ++c) numeric_[c] = !TextColumn(columns_[c]);
+  endResetModel();
+}
+
+void TLociModel::AddScan(const std::vector<std::string>& columns, const Rows& rows,
+                         const std::vector<unsigned>& flags) {
+  beginResetModel();
+  columns_.resize(observedColumns_);
+  columns_.insert(columns_.end(), columns.begin(), columns.end());
+  for (std::size_t r = 0; r < rows_.size(); ++r) {
+    rows_[r].resize(observedColumns_);
+    rows_[r].insert(rows_[r].end(), rows[r].begin(), rows[r].end());
+  }
+  flags_ = flags;
+  numeric_.resize(observedColumns_);
+  for (const std::string& name : columns) numeric_.push_back(!TextColumn(name));
+  endResetModel();
+}
+
+void TLociModel::Clear() { SetObserved({}, {}); }
+
+int TLociModel::ColumnOf(const std::string& name) const {
+  for (std::size_t c = 0; c < columns_.size(); ++c)
+    if (columns_[c] == name) return static_cast<int>(c);
+  return -1;
+}
+
+void TLociModel::SetNumberMarks(const NumberMarks& marks) {
+  marks_ = marks;
+  if (!rows_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+bool TLociModel::Numeric(int column) const { return numeric_[static_cast<std::size_t>(column)]; }
+
+int TLociModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int TLociModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+QVariant TLociModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  const std::string& text = Text(index.row(), index.column());
+  switch (role) {
+    case TextRole:
+      return QString::fromStdString(text);
+    case Qt::DisplayRole: {
+      QString shown = QString::fromStdString(text);
+      if (Numeric(index.column()) && marks_.decimal != '.')
+        shown.replace('.', QChar(marks_.decimal));
+      return shown;
+    }
+    case SortRole:
+      if (Numeric(index.column())) {
+        if (const auto value = Number(text)) return *value;
+        return {};
+      }
+      return QString::fromStdString(text);
+    case Qt::TextAlignmentRole:
+      return QVariant::fromValue(Qt::AlignVCenter |
+                                 (Numeric(index.column()) ? Qt::AlignRight : Qt::AlignLeft));
+    case Qt::BackgroundRole: {
+      const unsigned flag = FlagOf(index.row());
+      if (flag & kFlaggedDelta) return QBrush(kDeltaFlagColour);
+      if (flag & kFlaggedWc) return QBrush(kWcFlagColour);
+      return {};
+    }
+    case Qt::FontRole:
+      if (FlagOf(index.row()) != kNotFlagged) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+      }
+      return {};
+    default:
+      return {};
+  }
+}
+
+QVariant TLociModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+  if (orientation == Qt::Vertical) return section + 1;
+  return QString::fromStdString(columns_[static_cast<std::size_t>(section)]);
+}
+
+bool TLociSortModel::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+  const QVariant a = left.data(TLociModel::SortRole), b = right.data(TLociModel::SortRole);
+  if (a.typeId() == QMetaType::Double || b.typeId() == QMetaType::Double || !a.isValid() ||
+      !b.isValid()) {
+    // NA (no number) after every number whichever way the column sorts; two
+    // NA keep their order.
+    const bool descending = sortOrder() == Qt::DescendingOrder;
+    if (!a.isValid()) return descending && b.isValid();
+    if (!b.isValid()) return !descending;
+    return a.toDouble() < b.toDouble();
+  }
+  return QString::compare(a.toString(), b.toString(), Qt::CaseInsensitive) < 0;
+}
+
+}  // namespace dw::ui

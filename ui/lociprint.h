@@ -1,0 +1,79 @@
+#pragma once
+// What the Loci tab shows, as the print preview prints it and as the tab
+// draws it: the loci's table (page after page of rows under the column
+// names) and the scan plot. Both are drawn on the chart canvas.
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "chart/qt/print.h"
+#include "scan/plot.h"
+
+namespace dw::ui {
+
+// A snapshot of the table as shown: its title lines, column names, cells,
+// which columns hold numbers (right-aligned) and which rows are flagged.
+struct PrintedTable {
+  std::vector<std::string> title;
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> rows;
+  std::vector<bool> numeric;  // per column
+  std::vector<bool> flagged;  // per row
+};
+
+// The table on paper: pages of kRowsPerPage rows under the column names;
+// a table wider than kPageWidth is cut into groups of columns that each
+// fit, every group led by the locus column, the groups of a block of rows
+// on consecutive pages. So the text prints at about the size the results
+// chart's does.
+class TLociTablePrintable : public chart::TPrintSettings {
+ public:
+  static constexpr int kRowsPerPage = 30;
+  static constexpr int kPageWidth = 800;  // pixels of the print font
+
+  void SetTable(PrintedTable table);
+  const PrintedTable& Table() const { return table_; }
+  chart::LogicalSize PrintedSize() const override;
+  int PageCount() const override;
+  void DrawPage(chart::Canvas& canvas, const chart::Rect& rect, int page) override;
+  QString DocumentTitle() const override { return "Loci"; }
+  // The columns of each group, in order.
+  const std::vector<std::vector<std::size_t>>& ColumnGroups() const { return groups_; }
+
+ private:
+  int GroupWidth(const std::vector<std::size_t>& group) const;
+  PrintedTable table_;
+  std::vector<std::vector<std::size_t>> groups_;
+  std::vector<int> widths_;  // per column, pixels of the print font
+  int titleWidth_ = 0;
+  int line_ = 14;
+};
+
+class TScanPlotPrintable : public chart::TPrintSettings {
+ public:
+  void SetPlot(scan::ScanPlot plot) { plot_ = std::move(plot); }
+  const scan::ScanPlot& Plot() const { return plot_; }
+  chart::LogicalSize PrintedSize() const override;
+  void DrawPage(chart::Canvas& canvas, const chart::Rect& rect, int page) override;
+  QString DocumentTitle() const override { return "Scan plot"; }
+
+ private:
+  scan::ScanPlot plot_;
+};
+
+// The scan plot on the Loci tab, drawn at the widget's size.
+class TScanPlotView : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TScanPlotView(QWidget* parent = nullptr);
+  void SetPlot(const scan::ScanPlot* plot);  // not owned; null: nothing
+  QSize sizeHint() const override { return {720, 300}; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  const scan::ScanPlot* plot_ = nullptr;
+};
+
+}  // namespace dw::ui

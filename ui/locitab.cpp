@@ -1,0 +1,635 @@
+#include "ui/locitab.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <charconv>
+#include <limits>
+#include <thread>
+
+#include "chart/qt/export.h"
+#include "data/genepopfile.h"
+#include "data/observed.h"
+#include "runtime/errors.h"
+#include "runtime/floatmode.h"
+#include "runtime/messages.h"
+#include "runtime/osfiles.h"
+#include "runtime/random.h"
+#include "runtime/wholefile.h"
+#include "scan/observedtable.h"
+#include "scan/qt/plotfile.h"
+#include "ui/anchorlayout.h"
+#include "ui/chartpreview.h"
+#include "ui/help.h"
+#include "ui/locale.h"
+#include "ui/mainwindow.h"
+#include "ui/messages.h"
+#include "ui/scanjob.h"
+
+namespace dw::ui {
+
+namespace {
+
+// The scan's columns the table gains: the test's n and everything after
+// the observed estimates (which the observed columns already show).
+std::vector<std::size_t> ScanColumnsShown() {
+  std::vector<std::size_t> shown{3};
+  for (std::size_t c = 7; c < scan::ScanColumns().size(); ++c) shown.push_back(c);
+  return shown;
+}
+
+std::vector<std::string> Pick(const std::vector<std::string>& cells,
+                              const std::vector<std::size_t>& columns) {
+  std::vector<std::string> picked;
+  for (std::size_t c : columns) picked.push_back(cells[c]);
+  return picked;
+}
+
+std::string ModelWordOf(const TTestneutre& w) {
+  if (w.infinite->isChecked()) return "infinite";
+  return w.stepping->isChecked() ? "stepping" : "finite";
+}
+
+QString ModelName(const std::string& model) {
+  return model == "infinite" ? "infinite island" : model == "finite" ? "finite island" : "stepping-stone";
+}
+
+// The seed box: empty for the clock, else a whole number of 32 bits.
+std::optional<uint32_t> SeedOf(const QString& text, bool& fromClock) {
+  const QString t = text.trimmed();
+  fromClock = t.isEmpty();
+  if (fromClock) {
+    Random clock;
+    clock.SeedFromClock();
+    return clock.RandomSeed;
+  }
+  bool ok = false;
+  const qulonglong value = t.toULongLong(&ok, 10);
+  if (!ok || value > 0xFFFFFFFFull || !t.front().isDigit()) return std::nullopt;
+  return static_cast<uint32_t>(value);
+}
+
+QString Quoted(const QString& name) { return "'" + QString(name).replace("'", "'\\''") + "'"; }
+
+// The file beside `name` with the extension .json (the scan's JSON document
+// that goes with an exported table).
+QString CompanionJson(const QString& name) {
+  const QFileInfo info(name);
+  QString json = QDir(info.path()).filePath(info.completeBaseName() + ".json");
+  if (info.suffix().isEmpty() || json == name) json = name + ".json";
+  return json;
+}
+
+// Runs a handler; a runtime error is shown in the error box with the file
+// it concerns named in front.
+template <typename Handler>
+void Guarded(Handler handler) {
+  try {
+    handler();
+  } catch (const RuntimeError& error) {
+    ShowErrorBox(CommandLineErrorText(error));
+  } catch (const std::exception& error) {
+    ShowErrorBox(error.what());
+  }
+}
+
+void WriteExport(const QString& name, const std::string& bytes) {
+  const std::string file = name.toStdString();
+  if (const int code = WriteFileWhole(file, bytes))
+    throw EInOutError(code, LastSystemError(), file);
+}
+
+}  // namespace
+
+std::string DeltaText(long double delta, const NumberMarks& marks) {
+  // Room for the longest fixed text of a double (about 330 digits).
+  char text[400];
+  const auto [end, error] =
+      std::to_chars(text, text + sizeof text, static_cast<double>(delta), std::chars_format::fixed);
+  std::string shown = error == std::errc() ? std::string(text, end) : std::string("0");
+  for (char& c : shown)
+    if (c == '.') c = marks.decimal;
+  return shown;
+}
+
+TLociTab::TLociTab(TTestneutre& window, QWidget* sheet, TAnchorLayout& layout)
+    : QObject(&window), w_(window) {
+  sorted_.setSourceModel(&model_);
+  Build(sheet, layout);
+  SetHelpTopics();
+  UpdateButtons();
+}
+
+TLociTab::~TLociTab() = default;
+
+void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
+  const auto button = [&](const char* name, const char* caption, int l, int w,
+                          void (TLociTab::*click)(), const char* hint) {
+    auto* b = new TButton(caption, tab);
+    b->setObjectName(name);
+    w_.Place(b, l, 8, w, 25);
+    w_.SetHint(b, hint);
+    connect(b, &QPushButton::clicked, this, click);
+    return b;
+  };
+  GenepopButton = button("GenepopButton", "Genepop &file...", 8, 110, &TLociTab::GenepopButtonClick,
+                         "Open a Genepop file: every locus with its observed WC, RH and Delta (Ctrl+O)");
+  UseLocusButton = button("UseLocusButton", "&Use this locus", 124, 110,
+                          &TLociTab::UseLocusButtonClick,
+                          "Put the selected locus's P, A, n and Delta on the Parameters tab and "
+                          "write its initial frequencies");
+  ScanButton = button("ScanButton", "&Scan all loci", 240, 110, &TLociTab::ScanButtonClick,
+                      "Test every locus against a null fitted to the loci (N, T, I and model "
+                      "of the Parameters tab)");
+  ExportTableButton = button("ExportTableButton", "Export &table...", 372, 100,
+                             &TLociTab::ExportTableButtonClick,
+                             "Write the table as tab-separated text (and the scan as JSON beside it)");
+  PrintTableButton = button("PrintTableButton", "Print table", 478, 90,
+                            &TLociTab::PrintTableButtonClick, "Print the table as it is sorted");
+  ExportPlotButton = button("ExportPlotButton", "Export &plot...", 590, 100,
+                            &TLociTab::ExportPlotButtonClick,
+                            "Write the scan plot as a PNG, SVG or PDF file");
+  PrintPlotButton = button("PrintPlotButton", "Print plot", 696, 90,
+                           &TLociTab::PrintPlotButtonClick, "Print the scan plot");
+
+  auto* startLabel = new QLabel("Initial frequencies :", tab);
+  startLabel->setObjectName("StartLabel");
+  w_.PlaceCaption(startLabel, 8, 46, 112, 16);
+  StartChoice = new QComboBox(tab);
+  StartChoice->setObjectName("StartChoice");
+  StartChoice->addItems({"Pooled sample frequencies", "Each sample's own frequencies"});
+  w_.Place(StartChoice, 124, 42, 226, 24);
+  w_.SetHint(StartChoice,
+             "Where each simulated population starts: at the pooled sample frequencies, or at "
+             "its own sample's");
+  startLabel->setBuddy(StartChoice);
+  auto* seedLabel = new QLabel("Seed :", tab);
+  seedLabel->setObjectName("SeedLabel");
+  w_.PlaceCaption(seedLabel, 372, 46, 40, 16);
+  ScanSeed = new QLineEdit(tab);
+  ScanSeed->setObjectName("ScanSeed");
+  ScanSeed->setPlaceholderText("clock");
+  w_.Place(ScanSeed, 416, 42, 100, 24);
+  w_.SetHint(ScanSeed, "The scan's seed, 0 to 4294967295; empty: from the clock");
+  seedLabel->setBuddy(ScanSeed);
+
+  FileLabel = new QLabel("No Genepop file open (Ctrl+O)", tab);
+  FileLabel->setObjectName("FileLabel");
+  w_.Place(FileLabel, 8, 74, 780, 16);
+  ScanLabel = new QLabel(tab);
+  ScanLabel->setObjectName("ScanLabel");
+  ScanLabel->setWordWrap(true);
+  ScanLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  w_.Place(ScanLabel, 8, 92, 780, 32);
+
+  Splitter = new QSplitter(Qt::Vertical, tab);
+  Splitter->setObjectName("Splitter");
+  Splitter->setChildrenCollapsible(false);
+  LociTable = new QTableView(Splitter);
+  LociTable->setObjectName("LociTable");
+  LociTable->setModel(&sorted_);
+  LociTable->setSortingEnabled(true);
+  LociTable->sortByColumn(-1, Qt::AscendingOrder);  // file order until a header is clicked
+  LociTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+  LociTable->setSelectionMode(QAbstractItemView::SingleSelection);
+  LociTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  LociTable->setAlternatingRowColors(true);
+  LociTable->verticalHeader()->setDefaultSectionSize(w_.Scaled(20));
+  w_.SetHint(LociTable, "The loci of the file; click a column's name to sort by it");
+  ScanPlot = new TScanPlotView(Splitter);
+  ScanPlot->setObjectName("ScanPlot");
+  ScanPlot->setMinimumHeight(w_.Scaled(120));
+  ScanPlot->hide();
+  w_.Place(Splitter, 8, 128, 780, 348);
+  connect(LociTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &TLociTab::UpdateButtons);
+  connect(LociTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          &TLociTab::UpdateButtons);
+  connect(LociTable, &QTableView::doubleClicked, this, [this] {
+    if (UseLocusButton->isEnabled()) UseLocusButton->click();
+  });
+
+  for (QWidget* child : tab->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    unsigned anchors = kAnchorTopLeft;
+    if (child == FileLabel || child == ScanLabel) anchors = akLeft | akTop | akRight;
+    if (child == Splitter) anchors = kAnchorAll;
+    layout.AddWidget(child, child->geometry(), anchors);
+  }
+}
+
+QList<QWidget*> TLociTab::Controls() const {
+  return {GenepopButton,   UseLocusButton,   ScanButton,  ExportTableButton,
+          PrintTableButton, ExportPlotButton, PrintPlotButton, StartChoice,
+          ScanSeed,        LociTable};
+}
+
+void TLociTab::SetHelpTopics() {
+  struct Topic {
+    QWidget* control;
+    const char* topic;
+  };
+  const Topic topics[] = {
+      {GenepopButton, "loci.html#open"},          {UseLocusButton, "loci.html#use"},
+      {ScanButton, "loci.html#scan"},             {ExportTableButton, "loci.html#export"},
+      {PrintTableButton, "loci.html#print"},      {ExportPlotButton, "loci.html#export"},
+      {PrintPlotButton, "loci.html#print"},       {StartChoice, "loci.html#start"},
+      {ScanSeed, "loci.html#seed"},               {LociTable, "loci.html#table"},
+      {ScanPlot, "loci.html#plot"},
+  };
+  for (const Topic& t : topics) SetHelpTopic(t.control, t.topic);
+}
+
+int TLociTab::SelectedRow() const {
+  const QModelIndex current = LociTable->selectionModel()->currentIndex();
+  if (!current.isValid() || !LociTable->selectionModel()->isRowSelected(current.row(), {}))
+    return -1;
+  return sorted_.mapToSource(current).row();
+}
+
+void TLociTab::UpdateButtons() {
+  const bool open = data_.has_value();
+  const int row = SelectedRow();
+  bool testable = false;
+  if (open && row >= 0) {
+    const data::LocusCounts counts = data::CountLocus(*data_, static_cast<std::size_t>(row));
+    testable = data::EstimateLocus(counts).status == data::LocusStatus::Polymorphic;
+  }
+  UseLocusButton->setEnabled(testable);
+  ScanButton->setEnabled(open);
+  ExportTableButton->setEnabled(open);
+  PrintTableButton->setEnabled(open);
+  ExportPlotButton->setEnabled(scan_.has_value());
+  PrintPlotButton->setEnabled(scan_.has_value());
+}
+
+QString TLociTab::DataFolder() const { return QFileInfo(fileName_).absolutePath(); }
+
+QString TLociTab::DataStem() const { return QFileInfo(fileName_).completeBaseName(); }
+
+void TLociTab::GenepopButtonClick() {
+  QFileDialog dialog(&w_);
+  dialog.setObjectName("GenepopDialog");
+  dialog.setWindowTitle("Open a Genepop file");
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters({"Genepop files (*.gen *.txt)", "All files (*)"});
+  w_.PrepareFileDialog(dialog);
+  dialog.setDefaultSuffix("");
+  if (!openChoice_.isEmpty()) dialog.selectFile(openChoice_);
+  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  EstablishFloatErrorMode();
+  if (!accepted) return;
+  openChoice_ = dialog.selectedFiles().first();
+  OpenGenepopFile(openChoice_);
+}
+
+bool TLociTab::OpenGenepopFile(const QString& name) {
+  const QString full = QDir::toNativeSeparators(QFileInfo(name).absoluteFilePath());
+  data::GenepopData data;
+  if (const auto problem = data::LoadGenepopFile(full.toStdString(), data)) {
+    ShowErrorBox(problem->message);
+    return false;
+  }
+  data_ = std::move(data);
+  fileName_ = full;
+  DropScan();
+  LociTable->sortByColumn(-1, Qt::AscendingOrder);
+  model_.SetNumberMarks(CurrentNumberMarks());
+  model_.SetObserved(scan::ObservedColumns(), scan::ObservedRows(*data_));
+  LociTable->resizeColumnsToContents();
+  std::size_t individuals = 0, tested = 0;
+  for (const data::Sample& sample : data_->samples) individuals += sample.individuals.size();
+  for (std::size_t locus = 0; locus < data_->loci.size(); ++locus)
+    tested += data::EstimateLocus(data::CountLocus(*data_, locus)).status ==
+              data::LocusStatus::Polymorphic;
+  const auto plural = [](std::size_t n, const char* one, const char* many) {
+    return QString::number(n) + " " + (n == 1 ? one : many);
+  };
+  FileLabel->setText(QFileInfo(full).fileName() + ": " +
+                     plural(data_->loci.size(), "locus", "loci") + ", " +
+                     plural(data_->samples.size(), "sample", "samples") + ", " +
+                     plural(individuals, "individual", "individuals") + "; " +
+                     plural(tested, "locus", "loci") + " to test");
+  FileLabel->setToolTip(full);
+  UpdateButtons();
+  w_.PageControl1->setCurrentIndex(2);
+  return true;
+}
+
+std::vector<scan::ScannedLocus> TLociTab::PlannedLoci() const {
+  scan::ScanSettings s;
+  s.N = std::numeric_limits<int32_t>::max();  // no sample size is refused here
+  std::vector<scan::ScannedLocus> loci;
+  scan::PlanLoci(*data_, s, loci);
+  return loci;
+}
+
+QString TLociTab::AskSaveFile(const char* name, const QString& caption, const QStringList& filters,
+                              const QString& proposed) {
+  QFileDialog dialog(&w_, caption);
+  dialog.setObjectName(name);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(filters);
+  w_.PrepareFileDialog(dialog);
+  dialog.setDefaultSuffix(QFileInfo(proposed).suffix());
+  // The extension follows the type chosen in the list.
+  connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+    const int star = filter.indexOf("*.");
+    if (star >= 0) dialog.setDefaultSuffix(filter.mid(star + 2).section(')', 0, 0).section(' ', 0, 0));
+  });
+  dialog.selectFile(proposed);
+  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  EstablishFloatErrorMode();
+  return accepted ? dialog.selectedFiles().first() : QString();
+}
+
+void TLociTab::UseLocusButtonClick() {
+  const int row = SelectedRow();
+  if (!data_ || row < 0) return;
+  const std::vector<scan::ScannedLocus> loci = PlannedLoci();
+  if (static_cast<std::size_t>(row) >= loci.size() || !scan::Tested(loci[row])) return;
+  const scan::ScannedLocus& locus = loci[static_cast<std::size_t>(row)];
+  // The Parameters tab's boxes hold less than a run can take.
+  struct Fit {
+    TSpinEdit* box;
+    int32_t value;
+    const char* what;
+  };
+  for (const Fit& f : {Fit{w_.varP, locus.P, "samples (P)"}, Fit{w_.vara, locus.A, "alleles (A)"},
+                       Fit{w_.varechant, locus.n, "individuals per sample (n)"}})
+    if (f.value > f.box->MaxValue()) {
+      ShowInfoMessage("Locus " + locus.name + " has " + std::to_string(f.value) + " " + f.what +
+                      ", more than the Parameters tab takes (" + std::to_string(f.box->MaxValue()) +
+                      "): test it with \"Scan all loci\", or with driftwise run");
+      return;
+    }
+  const bool observed = StartChoice->currentIndex() == 1;
+  const QString proposed =
+      QDir(DataFolder()).filePath(QString::fromStdString(scan::FileStem(locus)) + "-freq.txt");
+  const QString name = AskSaveFile("FrequencyFileDialog", "Initial frequencies of " +
+                                       QString::fromStdString(locus.name),
+                                   {"Text files (*.txt)"}, proposed);
+  if (name.isEmpty()) return;
+  bool written = false;
+  Guarded([&] {
+    WriteExport(name, scan::FrequencyFileText(locus.counts, observed));
+    written = true;
+  });
+  if (!written) return;
+  w_.varP->SetValue(locus.P);
+  w_.vara->SetValue(locus.A);
+  w_.varechant->SetValue(locus.n);
+  w_.vdelta->setText(QString::fromStdString(DeltaText(locus.estimate.delta, CurrentNumberMarks())));
+  w_.FichFreq->setText(QDir::toNativeSeparators(name));
+  w_.PageControl1->setCurrentIndex(0);
+  w_.Button1->setFocus(Qt::OtherFocusReason);
+}
+
+void TLociTab::ScanButtonClick() {
+  if (!data_) return;
+  Guarded([this] { RunScan(); });
+  if (closeAfterScan_) w_.close();
+}
+
+void TLociTab::RunScan() {
+  scan::ScanSettings s;
+  s.N = w_.varN->Value();
+  s.T = w_.varG->Value();
+  s.I = w_.repetitions->Value();
+  s.model = ModelWordOf(w_);
+  s.observedStart = StartChoice->currentIndex() == 1;
+  s.calibrate = true;
+  bool fromClock = false;
+  const auto seed = SeedOf(ScanSeed->text(), fromClock);
+  if (!seed) {
+    ShowInfoMessage("The seed must be a whole number from 0 to 4294967295 (empty: from the clock)");
+    return;
+  }
+  s.seed = *seed;
+  s.seededFromClock = fromClock;
+  s.threads = std::max(1u, std::thread::hardware_concurrency());
+  if (const auto problem = scan::SharedCountProblem(s)) {
+    ShowInfoMessage(*problem);
+    return;
+  }
+  std::vector<scan::ScannedLocus> loci;
+  if (const auto problem = scan::PlanLoci(*data_, s, loci)) {
+    ShowInfoMessage(*problem);
+    return;
+  }
+  if (scan::TestedCount(loci) == 0) {
+    ShowInfoMessage("No locus of " + QFileInfo(fileName_).fileName().toStdString() +
+                    " can be tested: see the note of each locus");
+    return;
+  }
+  scan::TemporaryFolder folder;
+  if (!folder.Make()) {
+    ShowErrorBox("Cannot create a temporary folder for the loci's files");
+    return;
+  }
+  s.dir = folder.Path();
+  const QString command = "driftwise scan " + Quoted(fileName_) + " -N " + QString::number(s.N) +
+                          " -T " + QString::number(s.T) + " -I " + QString::number(s.I) +
+                          " --model " + QString::fromStdString(s.model) + " --start " +
+                          (s.observedStart ? "observed" : "pooled") + " --seed " +
+                          QString::number(s.seed);
+  TScanJob job(&w_, progressDelayMs_);
+  scanJob_ = &job;
+  struct EndOfScan {
+    TLociTab* tab;
+    ~EndOfScan() { tab->scanJob_ = nullptr; }
+  } endOfScan{this};
+  scan::ScanResult result = job.Run(s, std::move(loci), fileName_.toStdString());
+  const qint64 elapsed = job.ElapsedMs();
+  folder.Remove();
+  switch (result.outcome) {
+    case scan::ScanOutcome::Cancelled:
+      DropScan();
+      if (!closeAfterScan_)
+        ShowInfoMessage("Scan cancelled: the table shows the observed statistics alone.");
+      return;
+    case scan::ScanOutcome::NoFit:
+      DropScan();
+      ShowInfoMessage(result.problem);
+      return;
+    case scan::ScanOutcome::Finished:
+      ShowScan(std::move(result.summary), elapsed, command);
+      return;
+  }
+}
+
+void TLociTab::DropScan() {
+  scan_.reset();
+  plot_ = {};
+  if (model_.HasScan()) model_.SetObserved(scan::ObservedColumns(), scan::ObservedRows(*data_));
+  ScanPlot->SetPlot(nullptr);
+  ScanPlot->hide();
+  ScanLabel->clear();
+  ScanLabel->setToolTip({});
+  UpdateButtons();
+}
+
+void TLociTab::ShowScan(scan::ScanSummary summary, qint64 elapsedMs, const QString& command) {
+  scan_ = std::move(summary);
+  const scan::ScanSummary& s = *scan_;
+  const std::vector<std::size_t> shown = ScanColumnsShown();
+  std::vector<std::vector<std::string>> rows;
+  for (const auto& row : scan::ScanRows(s)) rows.push_back(Pick(row, shown));
+  std::vector<unsigned> flags;
+  QStringList flagged;
+  std::size_t tested = 0;
+  for (const scan::ScannedLocus& l : s.loci) {
+    unsigned flag = TLociModel::kNotFlagged;
+    if (l.ran && l.q <= s.fdr) flag |= TLociModel::kFlaggedDelta;
+    if (l.ran && l.qWc <= s.fdr) flag |= TLociModel::kFlaggedWc;
+    flags.push_back(flag);
+    tested += scan::Tested(l);
+    if (flag) flagged << QString::fromStdString(l.name);
+  }
+  const QModelIndex selected = LociTable->selectionModel()->currentIndex();
+  const int selectedRow = selected.isValid() ? sorted_.mapToSource(selected).row() : -1;
+  model_.AddScan(Pick(scan::ScanColumns(), shown), rows, flags);
+  LociTable->resizeColumnsToContents();
+  if (selectedRow >= 0) LociTable->selectRow(sorted_.mapFromSource(model_.index(selectedRow, 0)).row());
+  plot_ = scan::PlotOf(s);
+  plotPrint_.SetPlot(plot_);
+  ScanPlot->SetPlot(&plot_);
+  ScanPlot->show();
+  // The table shows its rows (up to a dozen), the plot takes the rest.
+  const int height = Splitter->height();
+  const int rowsShown = std::min(12, model_.rowCount());
+  const int table = std::min(height * 9 / 20, LociTable->horizontalHeader()->height() +
+                                              rowsShown * LociTable->verticalHeader()->defaultSectionSize() +
+                                              LociTable->horizontalScrollBar()->sizeHint().height() + 4);
+  Splitter->setSizes({table, height - table});
+
+  const std::string report = scan::NullReport(s);
+  QString text = "Scan with seed " + QString::number(s.seed) +
+                 (s.seededFromClock ? " (from the clock)" : "") + ", I = " +
+                 QString::number(s.null.I) + ", " + ModelName(s.null.model) + ", " +
+                 (s.null.observedStart ? "each sample's own" : "pooled") + " start, in " +
+                 QString::number(elapsedMs / 1000.0, 'f', 1) + " s: " + QString::number(flagged.size()) +
+                 " of " + QString::number(tested) + " tested loci flagged (q <= " +
+                 QString::fromStdString(FormatFixed(s.fdr, 18, 2, NumberMarks{'.', ','})) + ")" +
+                 (flagged.isEmpty() ? "" : ": " + flagged.join(", "));
+  for (const QString& line : QString::fromStdString(report).split('\n'))
+    if (line.startsWith("Null fitted to the loci: ")) text += "\n" + line;
+  ScanLabel->setText(text);
+  ScanLabel->setToolTip(QString::fromStdString(report) +
+                        "The same scan from the command line:\n  " + command);
+  UpdateButtons();
+
+  // What the command line says on its standard error beyond the fit: loci
+  // that could not run, notes and warnings about the null.
+  std::string problems;
+  for (const scan::ScannedLocus& l : s.loci)
+    if (scan::Tested(l) && !l.ran) problems += "locus " + l.name + ": " + l.failure + "\n";
+  for (const QString& line : QString::fromStdString(report).split('\n'))
+    if (line.startsWith("warning:") || line.startsWith("note:")) problems += line.toStdString() + "\n";
+  if (!problems.empty()) ShowInfoMessage(problems);
+}
+
+bool TLociTab::HandleCloseDuringScan(QCloseEvent* event) {
+  if (!scanJob_) return false;
+  event->ignore();
+  if (closeAfterScan_) return true;
+  QMessageBox question(QMessageBox::Question, CurrentApplicationTitle(),
+                       "A scan is in progress (" + scanJob_->StageText() +
+                           ").\nCancel the scan and close the window?",
+                       QMessageBox::Yes | QMessageBox::No, &w_);
+  question.setObjectName("CloseDuringScan");
+  question.setDefaultButton(QMessageBox::No);
+  const bool yes = question.exec() == QMessageBox::Yes;
+  EstablishFloatErrorMode();
+  if (yes && scanJob_) {
+    closeAfterScan_ = true;
+    scanJob_->RequestCancel();
+  }
+  return true;
+}
+
+void TLociTab::ExportTableButtonClick() {
+  Guarded([this] { ExportTable(); });
+}
+
+void TLociTab::ExportTable() {
+  if (!data_) return;
+  const QString proposed =
+      QDir(DataFolder()).filePath(DataStem() + (scan_ ? "-scan.tsv" : "-loci.tsv"));
+  const QString name = AskSaveFile("ExportTableDialog", "Export the table",
+                                   {"Tab-separated values (*.tsv)", "All files (*)"}, proposed);
+  if (name.isEmpty()) return;
+  if (!scan_) {
+    WriteExport(name, scan::ObservedTable(*data_));
+    return;
+  }
+  WriteExport(name, scan::ScanTable(*scan_));
+  WriteExport(CompanionJson(name), scan::ScanJson(*scan_));
+}
+
+void TLociTab::ExportPlotButtonClick() {
+  Guarded([this] { ExportPlot(); });
+}
+
+void TLociTab::ExportPlot() {
+  if (!scan_) return;
+  const QString proposed = QDir(DataFolder()).filePath(DataStem() + "-scan.png");
+  const QString name =
+      AskSaveFile("ExportPlotDialog", "Export the scan plot",
+                  {"PNG image (*.png)", "SVG drawing (*.svg)", "PDF document (*.pdf)"}, proposed);
+  if (name.isEmpty()) return;
+  const auto format = chart::ChartFormatFromFileName(name.toStdString());
+  if (!format) {
+    ShowInfoMessage("The plot is written as PNG, SVG or PDF: give the file the extension .png, "
+                    ".svg or .pdf");
+    return;
+  }
+  const std::string bytes = scan::RenderScanPlot(plot_, *format);
+  if (bytes.empty()) {
+    ShowErrorBox("Cannot draw the plot for '" + name.toStdString() + "'");
+    return;
+  }
+  WriteExport(name, bytes);
+}
+
+PrintedTable TLociTab::TableAsShown() const {
+  PrintedTable t;
+  t.title.push_back(FileLabel->text().toStdString());
+  for (const QString& line : ScanLabel->text().split('\n', Qt::SkipEmptyParts))
+    t.title.push_back(line.toStdString());
+  const int columns = sorted_.columnCount();
+  for (int c = 0; c < columns; ++c) {
+    t.columns.push_back(model_.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().toStdString());
+    t.numeric.push_back(model_.data(model_.index(0, c), Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+  }
+  for (int r = 0; r < sorted_.rowCount(); ++r) {
+    std::vector<std::string> row;
+    for (int c = 0; c < columns; ++c) row.push_back(sorted_.index(r, c).data().toString().toStdString());
+    t.rows.push_back(std::move(row));
+    t.flagged.push_back(model_.FlagOf(sorted_.mapToSource(sorted_.index(r, 0)).row()) != 0);
+  }
+  return t;
+}
+
+void TLociTab::PrintTableButtonClick() {
+  if (!data_) return;
+  tablePrint_.SetTable(TableAsShown());
+  ShowPrintPreview(&w_, tablePrint_);
+  EstablishFloatErrorMode();
+}
+
+void TLociTab::PrintPlotButtonClick() {
+  if (!scan_) return;
+  ShowPrintPreview(&w_, plotPrint_);
+  EstablishFloatErrorMode();
+}
+
+}  // namespace dw::ui

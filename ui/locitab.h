@@ -1,0 +1,122 @@
+#pragma once
+// The "Loci" tab: a Genepop file opened in the window, the observed
+// statistics of every locus in a sortable table, one locus handed to the
+// Parameters tab ("Use this locus"), and the scan of every locus with its
+// calibrated null ("Scan all loci"), whose columns join the table and whose
+// plot shows under it. Reading, the table's cells, the frequency files, the
+// scan, its TSV, JSON and plot are the command line's own code, so the
+// window and `driftwise observe` / `scan` give the same bytes.
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QObject>
+#include <QSplitter>
+#include <QTableView>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "data/genepop.h"
+#include "scan/scan.h"
+#include "ui/lociprint.h"
+#include "ui/locimodel.h"
+
+class QCloseEvent;
+
+namespace dw::ui {
+
+class TAnchorLayout;
+class TButton;
+class TScanJob;
+class TTestneutre;
+
+class TLociTab : public QObject {
+  Q_OBJECT
+ public:
+  TLociTab(TTestneutre& window, QWidget* sheet, TAnchorLayout& layout);
+  ~TLociTab() override;
+
+  TButton* GenepopButton;
+  TButton* UseLocusButton;
+  TButton* ScanButton;
+  TButton* ExportTableButton;
+  TButton* PrintTableButton;
+  TButton* ExportPlotButton;
+  TButton* PrintPlotButton;
+  QComboBox* StartChoice;  // 0: pooled sample frequencies, 1: each sample's own
+  QLineEdit* ScanSeed;     // empty: the clock
+  QLabel* FileLabel;
+  QLabel* ScanLabel;
+  QSplitter* Splitter;
+  QTableView* LociTable;
+  TScanPlotView* ScanPlot;
+
+  TLociModel& Model() { return model_; }
+  TLociSortModel& SortModel() { return sorted_; }
+  // The data file shown (its full name), empty before one is opened.
+  const QString& FileName() const { return fileName_; }
+  // The last finished scan shown in the table, null when none.
+  const scan::ScanSummary* Scan() const { return scan_ ? &*scan_ : nullptr; }
+  // The scan in progress, null when none.
+  TScanJob* ScanInProgress() const { return scanJob_; }
+  // How long the scan dialog waits before it shows.
+  void SetProgressDelay(int ms) { progressDelayMs_ = ms; }
+  // The tab's controls in their tab order, for the window's order and help.
+  QList<QWidget*> Controls() const;
+
+  // Reads the file; a file refused or unreadable is named with its line in
+  // the error box and leaves the tab as it was. True when opened.
+  bool OpenGenepopFile(const QString& name);
+  // The window's close request during a scan: asks, and cancels the scan
+  // when the user agrees; true when the request was answered here.
+  bool HandleCloseDuringScan(QCloseEvent* event);
+
+ public slots:
+  void GenepopButtonClick();
+  void UseLocusButtonClick();
+  void ScanButtonClick();
+  void ExportTableButtonClick();
+  void PrintTableButtonClick();
+  void ExportPlotButtonClick();
+  void PrintPlotButtonClick();
+
+ private:
+  void Build(QWidget* sheet, TAnchorLayout& layout);
+  void SetHelpTopics();
+  void UpdateButtons();
+  // The source row of the selected locus, -1 when none.
+  int SelectedRow() const;
+  // The loci as the scan plans them, whatever their sample size.
+  std::vector<scan::ScannedLocus> PlannedLoci() const;
+  void RunScan();
+  void ShowScan(scan::ScanSummary summary, qint64 elapsedMs, const QString& command);
+  void ExportTable();
+  void ExportPlot();
+  void DropScan();
+  PrintedTable TableAsShown() const;
+  // A save dialog named `name`; empty when cancelled.
+  QString AskSaveFile(const char* name, const QString& caption, const QStringList& filters,
+                      const QString& proposed);
+  QString DataFolder() const;
+  QString DataStem() const;
+
+  TTestneutre& w_;
+  TLociModel model_;
+  TLociSortModel sorted_;
+  std::optional<data::GenepopData> data_;
+  QString fileName_;
+  QString openChoice_;
+  std::optional<scan::ScanSummary> scan_;
+  scan::ScanPlot plot_;
+  TLociTablePrintable tablePrint_;
+  TScanPlotPrintable plotPrint_;
+  TScanJob* scanJob_ = nullptr;
+  bool closeAfterScan_ = false;
+  int progressDelayMs_ = 300;
+};
+
+// The text of a Delta for the Parameters tab: the shortest that reads back
+// to the same double, with the locale's decimal separator.
+std::string DeltaText(long double delta, const NumberMarks& marks);
+
+}  // namespace dw::ui
