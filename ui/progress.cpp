@@ -89,11 +89,11 @@ bool TRunProgress::CancelRequested() {
 void TRunProgress::Close() {
   closed_ = true;
   inputBlock_.reset();  // removes itself from the application's filters
-  if (dialog_) {
-    dialog_->hide();
-    dialog_->deleteLater();
-    dialog_ = nullptr;
-  }
+  // Deleted now, not later: a hidden dialog can still be the active window
+  // and so own the closing message, which a deferred delete, run inside that
+  // message's own event loop, would take with it.
+  delete dialog_;
+  dialog_ = nullptr;
 }
 
 }  // namespace dw::ui

@@ -22,6 +22,7 @@
 #include "ui/helpwindow.h"
 #include "ui/locale.h"
 #include "ui/mainwindow.h"
+#include "ui/progress.h"
 
 using dw::ui::TTestneutre;
 
@@ -323,6 +324,17 @@ class MainWindowTest : public QObject {
     QCOMPARE(watcher.seen.size(), size_t{2});
     QVERIFY2(watcher.seen[1].text.startsWith("Finished : 5 simulations"),
              qPrintable(watcher.seen[1].text));
+  }
+
+  void ClosedProgressLeavesNoDialogToOwnTheNextMessage() {
+    Open(10);
+    dw::ui::TRunProgress progress(w_, 0);
+    progress.SimulationFinished(1, 10);
+    QVERIFY(progress.Dialog() && progress.Dialog()->isVisible());
+    progress.Close();
+    QVERIFY(!w_->findChild<QProgressDialog*>());  // gone before any event is processed
+    progress.SimulationFinished(2, 10);            // a late report shows nothing again
+    QVERIFY(!w_->findChild<QProgressDialog*>());
   }
 
   void CancelInTheProgressDialog() {
