@@ -49,6 +49,18 @@ TRunProgress::TRunProgress(QWidget* owner, int showAfterMs)
   sinceStart_.start();
 }
 
+QProgressDialog* NewProgressDialog(QWidget* owner, const char* objectName) {
+  auto* dialog = new QProgressDialog(owner);
+  dialog->setObjectName(objectName);
+  dialog->setWindowTitle(CurrentApplicationTitle());
+  dialog->setWindowModality(Qt::NonModal);
+  dialog->setCancelButtonText("Cancel");
+  dialog->setAutoClose(false);
+  dialog->setAutoReset(false);
+  dialog->setMinimumDuration(0);
+  return dialog;
+}
+
 TRunProgress::~TRunProgress() { Close(); }
 
 void TRunProgress::SimulationFinished(uint32_t s, uint32_t I) {
@@ -58,14 +70,7 @@ void TRunProgress::SimulationFinished(uint32_t s, uint32_t I) {
   if (!dialog_) {
     if (sinceStart_.elapsed() < showAfterMs_) return;
     if (owner_) inputBlock_ = std::make_unique<TInputBlock>(owner_->window());
-    dialog_ = new QProgressDialog(owner_);
-    dialog_->setObjectName("RunProgress");
-    dialog_->setWindowTitle(CurrentApplicationTitle());
-    dialog_->setWindowModality(Qt::NonModal);
-    dialog_->setCancelButtonText("Cancel");
-    dialog_->setAutoClose(false);
-    dialog_->setAutoReset(false);
-    dialog_->setMinimumDuration(0);
+    dialog_ = NewProgressDialog(owner_, "RunProgress");
     dialog_->setRange(0, static_cast<int>(I));
     dialog_->setLabelText(DoneText(s, I));
     dialog_->setValue(static_cast<int>(s));

@@ -30,6 +30,10 @@ class TInputBlock : public QObject {
   QWidget* window_;
 };
 
+// A progress dialog of the program's own: titled, not modal (input is held
+// off by a TInputBlock instead), a Cancel button, never closing by itself.
+QProgressDialog* NewProgressDialog(QWidget* owner, const char* objectName);
+
 class TRunProgress : public RunProgress {
  public:
   // The dialog shows once the run has lasted `showAfterMs`.

@@ -47,14 +47,7 @@ QString TScanJob::StageText() const {
 void TScanJob::Poll() {
   if (!dialog_) {
     if (sinceStart_.elapsed() < showAfterMs_) return;
-    dialog_ = new QProgressDialog(owner_);
-    dialog_->setObjectName("ScanProgress");
-    dialog_->setWindowTitle(CurrentApplicationTitle());
-    dialog_->setWindowModality(Qt::NonModal);
-    dialog_->setCancelButtonText("Cancel");
-    dialog_->setAutoClose(false);
-    dialog_->setAutoReset(false);
-    dialog_->setMinimumDuration(0);
+    dialog_ = NewProgressDialog(owner_, "ScanProgress");
     dialog_->setMinimumWidth(360);
     connect(dialog_, &QProgressDialog::canceled, this, [this] { cancel_.Request(); });
     dialog_->show();
