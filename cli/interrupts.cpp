@@ -46,12 +46,4 @@ std::string InterruptedText() {
   }
 }
 
-void SetInterruptSignal(int signal) {
-  received = signal;
-  if (signal != 0)
-    interruptRequest.Request();
-  else
-    interruptRequest.Clear();
-}
-
 }  // namespace dw::cli

@@ -31,7 +31,4 @@ class InterruptWatch : public RunProgress {
   uint32_t finished = 0;
 };
 
-// For tests: as if `signal` had come (0 clears it).
-void SetInterruptSignal(int signal);
-
 }  // namespace dw::cli
