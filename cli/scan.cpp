@@ -231,7 +231,7 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   data::GenepopData data;
   if (const int status = LoadGenepop(options.file, data, err)) return status;
   std::vector<ScannedLocus> jobs;
-  if (const auto problem = PlanLoci(data, settings, jobs)) {
+  if (const auto problem = PlanLoci(data::LociOf(data), settings, jobs)) {
     err << *problem << "\n";
     return kExitRefused;
   }

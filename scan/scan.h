@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "data/genepop.h"
+#include "data/loci.h"
 #include "runtime/cancel.h"
 #include "scan/report.h"
 
@@ -44,7 +44,7 @@ std::optional<std::string> SharedCountProblem(const ScanSettings& s);
 
 // The loci in file order with their data and their run's parameters. The
 // message when a tested locus's n exceeds N.
-std::optional<std::string> PlanLoci(const data::GenepopData& data, const ScanSettings& s,
+std::optional<std::string> PlanLoci(const data::LociData& data, const ScanSettings& s,
                                     std::vector<ScannedLocus>& loci);
 
 // How many loci PlanLoci marked as tested.

@@ -327,7 +327,7 @@ std::vector<scan::ScannedLocus> TLociTab::PlannedLoci() const {
   scan::ScanSettings s;
   s.N = std::numeric_limits<int32_t>::max();  // no sample size is refused here
   std::vector<scan::ScannedLocus> loci;
-  scan::PlanLoci(*data_, s, loci);
+  scan::PlanLoci(data::LociOf(*data_), s, loci);
   return loci;
 }
 
@@ -421,7 +421,7 @@ void TLociTab::RunScan() {
     return;
   }
   std::vector<scan::ScannedLocus> loci;
-  if (const auto problem = scan::PlanLoci(*data_, s, loci)) {
+  if (const auto problem = scan::PlanLoci(data::LociOf(*data_), s, loci)) {
     ShowInfoMessage(*problem);
     return;
   }
