@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <limits>
 #include <mutex>
 #include <thread>
 
@@ -66,9 +67,33 @@ std::optional<int32_t> ReadCount(const std::string& option, const std::string& t
 // 0, or the exit status after the message.
 int ReadSettings(const ScanOptions& o, ScanSettings& s, std::ostream& err) {
   const auto N = ReadCount("--size", o.N, err), T = ReadCount("--generations", o.T, err),
-             I = ReadCount("--simulations", o.I, err);
-  if (!N || !T || !I) return kExitUsage;
+             I = ReadCount("--simulations", o.I.value_or("1000"), err),
+             hits = ReadCount("--tail-hits", o.tailHits, err);
+  if (!N || !T || !I || !hits) return kExitUsage;
   s.N = *N, s.T = *T, s.I = *I;
+  s.engine = o.engine == "individuals" ? ScanEngine::Individuals : ScanEngine::Counts;
+  // The individual engine keeps the fixed count of earlier scans.
+  s.sequential = s.engine == ScanEngine::Counts && !o.I;
+  if (*hits < 1 || *hits > 1000) {
+    err << "--tail-hits: '" << o.tailHits << "' is not a whole number from 1 to 1000\n";
+    return kExitUsage;
+  }
+  s.tailHits = *hits;
+  if (o.maxSimulations) {
+    const auto most = ParseInteger(*o.maxSimulations);
+    if (!s.sequential) {
+      err << "--max-simulations caps the sequential p-values: it cannot be given with -I or "
+             "--engine individuals\n";
+      return kExitUsage;
+    }
+    if (!most || *most < 1) {
+      err << "--max-simulations: '" << *o.maxSimulations << "' is not a whole number from 1 to "
+          << std::numeric_limits<int32_t>::max() << "\n";
+      return kExitUsage;
+    }
+    s.ceiling = static_cast<uint64_t>(*most);
+    s.userCeiling = true;
+  }
   if (o.n && !(s.n = ReadCount("--sample", *o.n, err))) return kExitUsage;
   // The counts every locus shares are refused once, before any locus runs;
   // P and A (and n when not given) are each locus's own, checked as it runs.
@@ -142,6 +167,7 @@ int ReadSettings(const ScanOptions& o, ScanSettings& s, std::ostream& err) {
 bool MakeDirectory(const ScanOptions& o, ScanSettings& s, TemporaryFolder& temporary,
                    std::ostream& err) {
   std::error_code code;
+  if (!o.resultsDir && s.engine == ScanEngine::Counts) return true;  // nothing is written
   if (o.resultsDir) {
     s.dir = *o.resultsDir;
     std::filesystem::create_directories(s.dir, code);
@@ -178,8 +204,26 @@ void AddScanOptions(CLI::App& scan, ScanOptions& o) {
   scan.add_option("-T,--generations", o.T, "Number of generations (T)")
       ->capture_default_str()
       ->type_name("INT");
-  scan.add_option("-I,--simulations", o.I, "Number of simulations (I) per locus")
+  scan.add_option("-I,--simulations", o.I,
+                  "A fixed number of simulations (I) per locus, as earlier scans took. Default: "
+                  "as many as each locus's p-value needs (--engine counts), 1000 (--engine "
+                  "individuals)")
+      ->type_name("INT");
+  scan.add_option("--engine", o.engine,
+                  "'counts': the null simulated at the level of allele counts, loci with the same "
+                  "null sharing its simulations; 'individuals': every individual simulated, each "
+                  "locus on its own, as a single run does")
+      ->check(CLI::IsMember({"counts", "individuals"}))
       ->capture_default_str()
+      ->type_name("ENGINE");
+  scan.add_option("--tail-hits", o.tailHits,
+                  "Sequential p-values: a locus stops once every tail of its tests holds this "
+                  "many simulated values at or beyond the observed one")
+      ->capture_default_str()
+      ->type_name("H");
+  scan.add_option("--max-simulations", o.maxSimulations,
+                  "Sequential p-values: at most this many simulations per locus. Default: as many "
+                  "as the false discovery rate needs")
       ->type_name("INT");
   scan.add_option("-n,--sample", o.n,
                   "Sampling size per population (n); default: the locus's mean, rounded")
@@ -206,7 +250,8 @@ void AddScanOptions(CLI::App& scan, ScanOptions& o) {
   scan.add_option("--tsv", o.tsv, "Write the table to FILE (- for standard output)")
       ->type_name("FILE");
   scan.add_option("--results-dir", o.resultsDir,
-                  "Keep each locus's frequency file and result file in DIR")
+                  "Keep each tested locus's frequency file in DIR (and its result file under "
+                  "--engine individuals)")
       ->type_name("DIR");
   scan.add_option("--plot", o.plot, "Draw the loci's Delta to FILE (.png, .svg or .pdf)")
       ->type_name("FILE");
@@ -235,8 +280,20 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
     err << *problem << "\n";
     return kExitRefused;
   }
+  if (TestedCount(jobs) == 0) {
+    err << "no locus of " << options.file
+        << " can be tested: every one is monomorphic, haploid or typed in fewer than two "
+           "samples (see the note column)\n";
+  }
   TemporaryFolder temporary;
   if (!MakeDirectory(options, settings, temporary, err)) return kExitRuntimeError;
+  if (options.resultsDir && settings.engine == ScanEngine::Counts) {
+    std::string failed;
+    if (!WriteFrequencyFiles(jobs, settings.observedStart, settings.dir, failed)) {
+      err << failed << ": cannot be written\n";
+      return kExitRuntimeError;
+    }
+  }
   TerminalScanProgress progress(err);
   ScanResult result =
       RunScan(settings, std::move(jobs), options.file, progress, InterruptRequest());
@@ -258,7 +315,7 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
       err << "locus " << job.name << ": " << job.failure << "\n";
       status = std::max(status, job.failureStatus);
     }
-  err << NullReport(summary);
+  err << NullReport(summary) << PValueReport(summary);
   try {
     const std::string table = ScanTable(summary);
     if (options.tsv && *options.tsv != "-")

@@ -17,7 +17,11 @@ namespace dw::cli {
 
 struct ScanOptions {
   std::string file;
-  std::string N = "100", T = "100", I = "1000";
+  std::string N = "100", T = "100";
+  std::optional<std::string> I;  // a fixed count; default: sequential (counts), 1000 (individuals)
+  std::string engine = "counts";  // or "individuals"
+  std::string tailHits = "10";
+  std::optional<std::string> maxSimulations;
   std::optional<std::string> m;          // given: the null at this m, not fitted
   std::optional<std::string> calibrate;  // "none" or "m"; default: "m" without -m
   std::optional<std::string> n;  // default: the locus's mean n_i, rounded

@@ -42,7 +42,43 @@ std::vector<const ScannedLocus*> RanLoci(const ScanSummary& s) {
 }  // namespace
 
 bool Tested(const ScannedLocus& locus) {
+  return locus.estimate.status == data::LocusStatus::Polymorphic ||
+         locus.estimate.status == data::LocusStatus::Biallelic;
+}
+
+bool DeltaTested(const ScannedLocus& locus) {
   return locus.estimate.status == data::LocusStatus::Polymorphic;
+}
+
+const char* StopText(StopReason reason) {
+  switch (reason) {
+    case StopReason::Open: return "open";
+    case StopReason::Fixed: return "fixed";
+    case StopReason::Resolved: return "resolved";
+    case StopReason::Flagged: return "flagged";
+    case StopReason::CannotFlag: return "cannot_flag";
+    case StopReason::Ceiling: return "ceiling";
+  }
+  return "";
+}
+
+uint64_t LoneOutlierSimulations(std::size_t loci, double fdr) {
+  if (loci == 0 || !(fdr > 0.0)) return 0;
+  const double needed = std::ceil(2.0 * static_cast<double>(loci) / fdr - 1.0);
+  return needed < 1.0 ? 1 : static_cast<uint64_t>(needed);
+}
+
+std::string CeilingWarning(uint64_t ceiling, bool fixed, std::size_t loci, double fdr) {
+  if (loci == 0 || !(fdr > 0.0)) return {};
+  const uint64_t needed = LoneOutlierSimulations(loci, fdr);
+  if (ceiling >= needed) return {};
+  const double floor = std::min(1.0, 2.0 / (static_cast<double>(ceiling) + 1.0));
+  return std::string("warning: with ") + (fixed ? "" : "at most ") + std::to_string(ceiling) +
+         " simulations a locus's two-sided p-value cannot fall below 2/(I + 1) = " + Short(floor) +
+         ", so among " + std::to_string(loci) + " loci a lone outlier cannot be flagged at q <= " +
+         Fixed(fdr, 2) + " (it needs at least " + std::to_string(needed) +
+         " simulations); " + (fixed ? "without -I" : "without --max-simulations") +
+         " the scan takes as many as the false discovery rate needs";
 }
 
 void SummariseScan(ScanSummary& s) {
@@ -50,17 +86,28 @@ void SummariseScan(ScanSummary& s) {
   LocusSimulations simulated;
   for (ScannedLocus& l : s.loci) {
     if (!l.ran) continue;
-    l.p = TailsOf(l.simulations, l.lower, l.higher);
     l.pWc = TailsOf(l.simulations, l.wcLower, l.wcHigher);
-    p.push_back(l.p.twoSided);
     pWc.push_back(l.pWc.twoSided);
+    if (DeltaTested(l)) {
+      l.p = TailsOf(l.simulations, l.lower, l.higher);
+      p.push_back(l.p.twoSided);
+    }
     observedWc.push_back(static_cast<double>(l.estimate.wc));
     simulated.push_back(l.simulatedWc);
   }
   const std::vector<double> q = BenjaminiHochberg(p), qWc = BenjaminiHochberg(pWc);
-  std::size_t k = 0;
-  for (ScannedLocus& l : s.loci)
-    if (l.ran) l.q = q[k], l.qWc = qWc[k], ++k;
+  std::size_t k = 0, kWc = 0;
+  s.flaggedDelta = s.flaggedWc = 0;
+  for (ScannedLocus& l : s.loci) {
+    if (!l.ran) continue;
+    l.qWc = qWc[kWc++];
+    s.flaggedWc += l.qWc <= s.fdr;
+    if (!DeltaTested(l)) continue;
+    l.q = q[k++];
+    s.flaggedDelta += l.q <= s.fdr;
+  }
+  s.testedDelta = p.size();
+  s.testedWc = pWc.size();
   s.checked = observedWc.size();
   if (s.checked == 0) return;
   s.dataWc = TrimmedMean(observedWc, kTrimmedShare);
@@ -72,10 +119,16 @@ void SummariseScan(ScanSummary& s) {
   std::sort(means.begin(), means.end());
   s.nullWcLow = Quantile(means, 0.025);
   s.nullWcHigh = Quantile(means, 0.975);
-  s.lambda = InflationFactor(p);
+  s.lambda = p.empty() ? 0.0 : InflationFactor(p);
   s.lambdaWc = InflationFactor(pWc);
   s.dataSpread = MedianAbsoluteDeviation(observedWc);
   s.nullSpread = NullSpread(simulated);
+}
+
+std::string FlaggedLine(const ScanSummary& s) {
+  return "flagged at q <= " + Fixed(s.fdr, 2) + ": by Delta " + std::to_string(s.flaggedDelta) +
+         " of " + std::to_string(s.testedDelta) + " loci, by WC " + std::to_string(s.flaggedWc) +
+         " of " + std::to_string(s.testedWc) + "\n";
 }
 
 bool NullDisagrees(const ScanSummary& s) {
@@ -87,7 +140,8 @@ const std::vector<std::string>& ScanColumns() {
       "locus",   "P",       "A",          "n",        "WC",          "RH",
       "Delta_obs", "simulations", "lower", "higher",  "p_higher",    "p_lower",
       "p_two_sided", "q_value", "flag",     "seed",     "undefined",   "p_wc_higher",
-      "p_wc_lower",  "q_wc",    "flag_wc"};
+      "p_wc_lower",  "q_wc",    "flag_wc", "wc_lower",    "wc_higher",   "stop",
+      "null"};
   return columns;
 }
 
@@ -96,32 +150,34 @@ namespace {
 std::vector<std::string> ScanRow(const ScanSummary& s, const ScannedLocus& l) {
   std::vector<std::string> row{l.name, std::to_string(l.P), std::to_string(l.A)};
   const auto na = [&](std::size_t count) { row.insert(row.end(), count, "NA"); };
-  if (!Estimated(l)) {
+  const auto flag = [&](double q) { return q <= s.fdr ? "yes" : "no"; };
+  if (!Tested(l)) {
     na(11);
     row.push_back(data::StatusText(l.estimate.status));
-    na(6);
+    na(10);
     return row;
   }
   row.insert(row.end(), {std::to_string(l.n), Fixed(l.estimate.wc, 7), Fixed(l.estimate.rh, 7),
                          Fixed(l.estimate.delta, 7)});
-  if (!Tested(l)) {
-    na(7);
-    row.push_back(data::StatusText(l.estimate.status));
-    na(6);
-    return row;
-  }
   if (!l.ran) {
     na(7);
     row.insert(row.end(), {"error", std::to_string(l.seed)});
-    na(5);
+    na(9);
     return row;
   }
+  row.push_back(std::to_string(l.simulations));
+  if (DeltaTested(l))
+    row.insert(row.end(), {std::to_string(l.lower), std::to_string(l.higher), Fixed(l.p.higher, 6),
+                           Fixed(l.p.lower, 6), Fixed(l.p.twoSided, 6), Fixed(l.q, 6), flag(l.q)});
+  else {
+    na(6);
+    row.push_back(data::StatusText(l.estimate.status));
+  }
   row.insert(row.end(),
-             {std::to_string(l.simulations), std::to_string(l.lower), std::to_string(l.higher),
-              Fixed(l.p.higher, 6), Fixed(l.p.lower, 6), Fixed(l.p.twoSided, 6), Fixed(l.q, 6),
-              l.q <= s.fdr ? "yes" : "no", std::to_string(l.seed), std::to_string(l.undefined),
-              Fixed(l.pWc.higher, 6), Fixed(l.pWc.lower, 6), Fixed(l.qWc, 6),
-              l.qWc <= s.fdr ? "yes" : "no"});
+             {std::to_string(l.seed), std::to_string(l.undefined), Fixed(l.pWc.higher, 6),
+              Fixed(l.pWc.lower, 6), Fixed(l.qWc, 6), flag(l.qWc), std::to_string(l.wcLower),
+              std::to_string(l.wcHigher), StopText(l.stop),
+              l.null ? std::to_string(l.null) : "NA"});
   return row;
 }
 
@@ -145,11 +201,22 @@ std::string TabSeparated(const std::vector<std::string>& header,
   return text;
 }
 
-std::string ScanTable(const ScanSummary& s) { return TabSeparated(ScanColumns(), ScanRows(s)); }
+std::string ScanTable(const ScanSummary& s) {
+  if (!s.hasPositions) return TabSeparated(ScanColumns(), ScanRows(s));
+  std::vector<std::string> header = ScanColumns();
+  header.insert(header.begin() + 1, {"chrom", "pos"});
+  std::vector<std::vector<std::string>> rows = ScanRows(s);
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    rows[i].insert(rows[i].begin() + 1, {s.loci[i].chrom, std::to_string(s.loci[i].pos)});
+  return TabSeparated(header, rows);
+}
 
 std::string RerunOptions(const NullModel& null) {
-  return "driftwise run --skip-undefined --model " + null.model + " -N " + std::to_string(null.N) +
-         " -m " + null.m + " -T " + std::to_string(null.T) + " -I " + std::to_string(null.I);
+  return std::string("driftwise run ") +
+         (null.engine == "individuals" ? "" : "--engine " + null.engine + " ") +
+         "--skip-undefined --model " + null.model + " -N " + std::to_string(null.N) + " -m " +
+         null.m + " -T " + std::to_string(null.T) +
+         (null.I > 0 ? " -I " + std::to_string(null.I) : "");
 }
 
 namespace {
@@ -218,6 +285,45 @@ void WriteNull(const ScanSummary& s, JsonWriter& json) {
   json.EndObject();
 }
 
+void WritePValues(const ScanSummary& s, JsonWriter& json) {
+  const PValueSetup& p = s.pvalues;
+  json.Key("p_values");
+  json.BeginObject();
+  json.Key("engine");
+  json.String(p.engine);
+  json.Key("mode");
+  json.String(p.sequential ? "sequential" : "fixed");
+  json.Key("tail_hits");
+  if (p.sequential) json.Integer(p.tailHits); else json.Null();
+  json.Key("ceiling");
+  json.Unsigned(p.ceiling);
+  json.Key("ceiling_given");
+  json.Bool(p.userCeiling);
+  json.Key("lone_outlier_needs");
+  json.Unsigned(LoneOutlierSimulations(s.testedWc, s.fdr));
+  const std::string warning = CeilingWarning(p.ceiling, !p.sequential, s.testedWc, s.fdr);
+  json.Key("ceiling_reaches_fdr");
+  json.Bool(warning.empty());
+  json.Key("warning");
+  if (warning.empty()) json.Null(); else json.String(warning);
+  json.Key("nulls");
+  if (p.nulls) json.Unsigned(p.nulls); else json.Null();
+  json.Key("fit_loci");
+  json.Unsigned(p.fitLoci);
+  json.EndObject();
+  json.Key("flagged");
+  json.BeginObject();
+  json.Key("delta");
+  json.Unsigned(s.flaggedDelta);
+  json.Key("delta_tested");
+  json.Unsigned(s.testedDelta);
+  json.Key("wc");
+  json.Unsigned(s.flaggedWc);
+  json.Key("wc_tested");
+  json.Unsigned(s.testedWc);
+  json.EndObject();
+}
+
 void WriteChecks(const ScanSummary& s, JsonWriter& json) {
   json.Key("checks");
   json.BeginObject();
@@ -255,10 +361,18 @@ void WriteTails(const char* prefix, const TailProbabilities& p, double q, double
   json.Bool(q <= fdr);
 }
 
-void WriteLocus(const ScannedLocus& l, double fdr, JsonWriter& json) {
+void WriteLocus(const ScanSummary& s, std::size_t i, JsonWriter& json) {
+  const ScannedLocus& l = s.loci[i];
+  const double fdr = s.fdr;
   json.BeginObject();
   json.Key("locus");
   json.String(l.name);
+  if (s.hasPositions) {
+    json.Key("chrom");
+    json.String(l.chrom);
+    json.Key("pos");
+    json.Integer(l.pos);
+  }
   json.Key("note");
   json.String(l.ran || !Tested(l) ? data::StatusText(l.estimate.status) : "error");
   json.Key("populations");
@@ -285,16 +399,28 @@ void WriteLocus(const ScannedLocus& l, double fdr, JsonWriter& json) {
   json.Unsigned(l.simulations);
   json.Key("undefined");
   json.Unsigned(l.undefined);
-  json.Key("lower");
-  json.Unsigned(l.lower);
-  json.Key("higher");
-  json.Unsigned(l.higher);
-  WriteTails("", l.p, l.q, fdr, json);
+  json.Key("stop");
+  json.String(StopText(l.stop));
+  json.Key("null");
+  if (l.null) json.Unsigned(l.null); else json.Null();
+  json.Key("delta_tested");
+  json.Bool(DeltaTested(l));
+  if (DeltaTested(l)) {
+    json.Key("lower");
+    json.Unsigned(l.lower);
+    json.Key("higher");
+    json.Unsigned(l.higher);
+    WriteTails("", l.p, l.q, fdr, json);
+  }
   json.Key("wc_lower");
   json.Unsigned(l.wcLower);
   json.Key("wc_higher");
   json.Unsigned(l.wcHigher);
   WriteTails("wc_", l.pWc, l.qWc, fdr, json);
+  if (!DeltaTested(l)) {
+    json.EndObject();
+    return;
+  }
   json.Key("delta_low");
   json.Real(l.low);
   json.Key("delta_median");
@@ -325,11 +451,19 @@ std::string ScanJson(const ScanSummary& s) {
   json.Bool(s.seededFromClock);
   json.Key("seed");
   json.Unsigned(s.seed);
+  json.Key("tested_loci");
+  json.Unsigned(s.testedWc);
+  json.Key("note");
+  if (s.testedWc == 0)
+    json.String("no locus of the file can be tested");
+  else
+    json.Null();
   WriteNull(s, json);
+  WritePValues(s, json);
   WriteChecks(s, json);
   json.Key("loci");
   json.BeginArray();
-  for (const ScannedLocus& l : s.loci) WriteLocus(l, s.fdr, json);
+  for (std::size_t i = 0; i < s.loci.size(); ++i) WriteLocus(s, i, json);
   json.EndArray();
   json.EndObject();
   return json.Text();
@@ -384,8 +518,12 @@ std::string NullReport(const ScanSummary& s) {
               "generations ago and exchanged no genes since)\n";
     text += FitLine(s) + CheckLines(s);
     text += "  fitted in " + std::to_string(c.points.size()) + " passes of " +
-            std::to_string(null.perPass) + " simulations per locus; a locus reruns with\n    " +
-            RerunOptions(null) + " --seed SEED -P P -A A -n n -i FREQUENCY-FILE\n";
+            std::to_string(null.perPass) + " simulations per locus" +
+            (s.pvalues.fitLoci < s.checked
+                 ? " of a seeded sample of " + std::to_string(s.pvalues.fitLoci) + " loci"
+                 : "") +
+            "; a locus reruns with\n    " + RerunOptions(null) + " --seed SEED -P P -A A -n n" +
+            (null.I > 0 ? "" : " -I SIMULATIONS+UNDEFINED") + " -i FREQUENCY-FILE\n";
   } else if (NullDisagrees(s)) {
     text += "warning: the null does not fit the loci: m = " + null.m + " given\n" + CheckLines(s) +
             "  without -m the scan fits m to the loci (--calibrate m)\n";
@@ -415,6 +553,24 @@ std::string NullReport(const ScanSummary& s) {
   return text;
 }
 
+std::string PValueReport(const ScanSummary& s) {
+  const PValueSetup& p = s.pvalues;
+  std::string text = CeilingWarning(p.ceiling, !p.sequential, s.testedWc, s.fdr);
+  if (!text.empty()) text += "\n";
+  if (p.sequential && s.testedWc > 0) {
+    std::size_t early = 0;
+    for (const ScannedLocus& l : s.loci) early += l.ran && l.stop == StopReason::Resolved;
+    text += "p-values resolved sequentially: each tail of a test to " +
+            std::to_string(p.tailHits) + " simulated values, or as far as q <= " +
+            Fixed(s.fdr, 2) + " needs (at most " + std::to_string(p.ceiling) +
+            " simulations a locus); " + std::to_string(early) + " of " +
+            std::to_string(s.testedWc) + " loci resolved that way";
+    if (p.nulls) text += "; " + std::to_string(p.nulls) + " distinct nulls simulated";
+    text += "\n";
+  }
+  return text + FlaggedLine(s);
+}
+
 ScanPlot PlotOf(const ScanSummary& s) {
   ScanPlot plot;
   const NullModel& null = s.null;
@@ -437,9 +593,12 @@ ScanPlot PlotOf(const ScanSummary& s) {
               (s.nullSpread > 0 ? "; WC spread data/null " + Fixed(s.dataSpread / s.nullSpread, 2)
                                 : "");
   plot.title = "Simulated Delta (median, 2.5-97.5 %) and observed Delta per locus; red: q <= " +
-               Fixed(s.fdr, 2) + " (Delta test), ringed: q <= " + Fixed(s.fdr, 2) +
-               " (WC test)\n" + second;
+               Fixed(s.fdr, 2) + " (Delta test, " + std::to_string(s.flaggedDelta) + " of " +
+               std::to_string(s.testedDelta) + "), ringed: q <= " + Fixed(s.fdr, 2) +
+               " (WC test, " + std::to_string(s.flaggedWc) + " of " +
+               std::to_string(s.testedWc) + ")\n" + second;
   for (const ScannedLocus* l : RanLoci(s))
+    if (DeltaTested(*l))
     plot.loci.push_back(PlotLocus{l->name, l->low, l->median, l->high,
                                   static_cast<double>(l->estimate.delta), l->q <= s.fdr,
                                   l->qWc <= s.fdr});

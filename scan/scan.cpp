@@ -18,6 +18,8 @@
 #include "runtime/numtext.h"
 #include "runtime/textfile.h"
 #include "scan/calibration.h"
+#include "scan/countscan.h"
+#include "scan/sequential.h"
 
 namespace dw::scan {
 
@@ -149,6 +151,8 @@ void TakeResults(const EngineState& state, ScannedLocus& job) {
   job.wcHigher = static_cast<uint64_t>(std::count_if(
       job.simulatedWc.begin(), job.simulatedWc.end(), [&](double wc) { return wc > observedWc; }));
   job.wcLower = job.simulations - job.wcHigher;
+  job.deltaTested = DeltaTested(job);
+  job.stop = StopReason::Fixed;
   std::sort(values.begin(), values.end());
   job.low = Quantile(values, 0.025);
   job.median = Quantile(values, 0.5);
@@ -231,17 +235,33 @@ LocusSimulations CalibrationPass(const ScanSettings& s, std::vector<ScannedLocus
 // no null fits.
 std::variant<Calibration, std::string> CalibrateNull(ScanSettings& s,
                                                      std::vector<ScannedLocus>& jobs,
-                                                     const Services& services) {
+                                                     const Services& services,
+                                                     std::size_t& fitLoci) {
+  std::vector<ScannedLocus*> tested;
+  for (ScannedLocus& job : jobs)
+    if (Tested(job)) tested.push_back(&job);
+  // The count engine fits on a seeded sample, so the fit's cost does not grow
+  // with the loci; the individual engine keeps fitting on every locus.
+  std::vector<ScannedLocus*> sample;
+  if (s.engine == ScanEngine::Counts)
+    for (std::size_t k : FitSample(tested.size(), s.seed)) sample.push_back(tested[k]);
+  else
+    sample = tested;
+  fitLoci = sample.size();
   std::vector<double> observed;
-  for (const ScannedLocus& job : jobs)
-    if (Tested(job)) observed.push_back(static_cast<double>(job.estimate.wc));
+  for (const ScannedLocus* job : sample) observed.push_back(static_cast<double>(job->estimate.wc));
   CalibrationSetup setup;
   setup.N = s.N;
   setup.T = s.T;
   setup.bootstrapSeed = (uint64_t{s.seed} << 32) ^ 0xB0075u;
   int pass = 0;
   auto result = Calibrate(observed, setup, [&](const NullSetting& setting) {
-    return CalibrationPass(s, jobs, setting, ++pass, services);
+    ++pass;
+    if (s.engine == ScanEngine::Individuals)
+      return CalibrationPass(s, jobs, setting, pass, services);
+    services.observer.StageStarted(pass, sample.size(), kCalibrationSimulations);
+    return CountCalibrationPass(s, sample, setting, kCalibrationSimulations, services.observer,
+                                services.cancel);
   });
   if (const Calibration* c = std::get_if<Calibration>(&result)) {
     s.m = c->kind == CalibrationKind::Generations ? "0" : MigrationText(c->fitted.m);
@@ -262,6 +282,8 @@ std::optional<std::string> PlanLoci(const data::LociData& data, const ScanSettin
     ScannedLocus job;
     job.index = locus;
     job.name = data.loci[locus].name;
+    job.chrom = data.loci[locus].chrom;
+    job.pos = data.loci[locus].pos;
     job.counts = data.loci[locus].counts;
     job.estimate = data::EstimateLocus(job.counts);
     job.P = static_cast<int32_t>(job.counts.typed.size());
@@ -339,18 +361,43 @@ void TemporaryFolder::Remove() {
   path_.clear();
 }
 
+bool WriteFrequencyFiles(const std::vector<ScannedLocus>& loci, bool observedStart,
+                         const std::filesystem::path& dir, std::string& failed) {
+  for (const ScannedLocus& l : loci) {
+    if (!Tested(l)) continue;
+    const std::string name = (dir / FileStem(l)).string() + "-freq.txt";
+    if (!WriteWholeFile(name, FrequencyFileText(l.counts, observedStart))) {
+      SetPendingIOResult(0);
+      failed = name;
+      return false;
+    }
+  }
+  return true;
+}
+
 ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> jobs, const std::string& file,
                    ScanObserver& observer, const CancelRequest& cancel) {
   const Services services{observer, cancel};
   ScanResult result;
   ScanSummary& summary = result.summary;
+  const bool counts = s.engine == ScanEngine::Counts;
+  if (!counts) s.sequential = false;
+  const std::size_t tested = TestedCount(jobs);
+  if (s.sequential && !s.userCeiling) s.ceiling = DefaultCeiling(tested, s.fdr);
+  if (!s.sequential) s.ceiling = static_cast<uint64_t>(s.I);
   summary.null.model = s.model;
   summary.null.observedStart = s.observedStart;
   summary.null.N = s.N;
-  summary.null.I = s.I;
+  summary.null.I = s.sequential ? 0 : s.I;
+  summary.null.engine = counts ? "counts" : "individuals";
   summary.null.perPass = kCalibrationSimulations;
-  if (s.calibrate && TestedCount(jobs) > 0) {
-    auto fit = CalibrateNull(s, jobs, services);
+  summary.pvalues.engine = summary.null.engine;
+  summary.pvalues.sequential = s.sequential;
+  summary.pvalues.tailHits = s.tailHits;
+  summary.pvalues.ceiling = s.ceiling;
+  summary.pvalues.userCeiling = s.userCeiling;
+  if (s.calibrate && tested > 0) {
+    auto fit = CalibrateNull(s, jobs, services, summary.pvalues.fitLoci);
     // A cancelled fit is reported as the cancel, not as a refusal.
     if (const std::string* problem = std::get_if<std::string>(&fit)) {
       if (!cancel.Requested()) {
@@ -362,7 +409,12 @@ ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> jobs, const std::st
       summary.null.fit = std::get<Calibration>(std::move(fit));
     }
   }
-  if (!cancel.Requested()) RunAll(s, jobs, services);
+  if (!cancel.Requested()) {
+    if (counts)
+      summary.pvalues.nulls = RunCountTests(s, jobs, observer, cancel);
+    else
+      RunAll(s, jobs, services);
+  }
   if (cancel.Requested()) {
     result.outcome = ScanOutcome::Cancelled;
     return result;
@@ -376,6 +428,8 @@ ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> jobs, const std::st
   summary.null.m = s.m;
   summary.null.mValue = StoreF64(ParseReal(s.m, kMarks));
   summary.loci = std::move(jobs);
+  summary.hasPositions = std::any_of(summary.loci.begin(), summary.loci.end(),
+                                     [](const ScannedLocus& l) { return !l.chrom.empty(); });
   SummariseScan(summary);
   return result;
 }

@@ -1,12 +1,15 @@
 #pragma once
-// The neutrality test of every polymorphic locus of a Genepop file, written
-// once for the window's "Scan all loci" and `driftwise scan`. Each locus runs
-// the same run driver as a single test, with P, A and n taken from its data,
-// its initial frequencies written from the sample frequencies and its own
-// seed; loci run in parallel and are reported in file order, so the results
-// do not depend on the number of threads. Unless the null's m is given, it
-// is first fitted to the loci (scan/calibration.h). A simulation whose
-// sample is fixed for one allele is left out and counted.
+// The neutrality test of every polymorphic locus of a data set, written
+// once for the window's "Scan all loci" and `driftwise scan`. Each locus is
+// tested against a null with P, A and n taken from its data and initial
+// frequencies from its sample frequencies. Under the count engine (the
+// default) loci that share a null share its simulations and p-values are
+// resolved sequentially (scan/countscan.h, scan/sequential.h); under the
+// individual engine each locus runs the run driver, as a single test does,
+// from its own seed, a fixed number of times. Results are reported in file
+// order and do not depend on the number of threads. Unless the null's m is
+// given, it is first fitted to the loci (scan/calibration.h). A simulation
+// whose sample is fixed for one allele is left out and counted.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -24,8 +27,16 @@ namespace dw::scan {
 inline constexpr int32_t kCalibrationSimulations = 100;
 
 // What every locus shares.
+enum class ScanEngine { Counts, Individuals };
+
 struct ScanSettings {
-  int32_t N = 100, T = 100, I = 1000;
+  ScanEngine engine = ScanEngine::Counts;
+  int32_t N = 100, T = 100;
+  int32_t I = 1000;         // simulations per locus when not sequential
+  bool sequential = true;   // resolve p-values sequentially (count engine only)
+  int32_t tailHits = 10;    // h of the sequential p-values
+  uint64_t ceiling = 0;     // most simulations a locus may take; 0: as the FDR needs
+  bool userCeiling = false;
   std::optional<int32_t> n;  // none: each locus's mean n_i, rounded
   std::string m = "0.1";     // as the runs take it; the fit replaces it
   bool calibrate = true;     // fit m to the loci
@@ -35,7 +46,10 @@ struct ScanSettings {
   bool seededFromClock = false;
   unsigned threads = 1;  // loci run at the same time
   double fdr = 0.1;
-  std::filesystem::path dir;  // where the loci's frequency and result files go
+  // Where the loci's frequency and result files go: the individual engine's
+  // runs need them; under the count engine only --results-dir keeps the
+  // frequency files (empty: none written).
+  std::filesystem::path dir;
 };
 
 // The message refusing N, T, I (and n when given) before any locus runs;
@@ -107,5 +121,10 @@ struct ScanResult {
 // as they are read.
 ScanResult RunScan(ScanSettings settings, std::vector<ScannedLocus> loci, const std::string& file,
                    ScanObserver& observer, const CancelRequest& cancel);
+
+// Writes each tested locus's frequency file into `dir` (FileStem-freq.txt);
+// false, with the file's name in `failed`, when one cannot be written.
+bool WriteFrequencyFiles(const std::vector<ScannedLocus>& loci, bool observedStart,
+                         const std::filesystem::path& dir, std::string& failed);
 
 }  // namespace dw::scan

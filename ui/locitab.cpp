@@ -404,6 +404,10 @@ void TLociTab::RunScan() {
   s.N = w_.varN->Value();
   s.T = w_.varG->Value();
   s.I = w_.repetitions->Value();
+  // The window's scan keeps the fixed count of its Simulations box and the
+  // individual engine until the tab shows the scan's own settings.
+  s.engine = scan::ScanEngine::Individuals;
+  s.sequential = false;
   s.model = ModelWordOf(w_);
   s.observedStart = StartChoice->currentIndex() == 1;
   s.calibrate = true;
@@ -436,7 +440,8 @@ void TLociTab::RunScan() {
     return;
   }
   s.dir = folder.Path();
-  const QString command = "driftwise scan " + Quoted(fileName_) + " -N " + QString::number(s.N) +
+  const QString command = "driftwise scan " + Quoted(fileName_) + " --engine individuals -N " +
+                          QString::number(s.N) +
                           " -T " + QString::number(s.T) + " -I " + QString::number(s.I) +
                           " --model " + QString::fromStdString(s.model) + " --start " +
                           (s.observedStart ? "observed" : "pooled") + " --seed " +
@@ -488,7 +493,7 @@ void TLociTab::ShowScan(scan::ScanSummary summary, qint64 elapsedMs, const QStri
   std::size_t tested = 0;
   for (const scan::ScannedLocus& l : s.loci) {
     unsigned flag = TLociModel::kNotFlagged;
-    if (l.ran && l.q <= s.fdr) flag |= TLociModel::kFlaggedDelta;
+    if (l.ran && l.deltaTested && l.q <= s.fdr) flag |= TLociModel::kFlaggedDelta;
     if (l.ran && l.qWc <= s.fdr) flag |= TLociModel::kFlaggedWc;
     flags.push_back(flag);
     tested += scan::Tested(l);

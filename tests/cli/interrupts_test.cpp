@@ -73,7 +73,7 @@ TEST(Interrupts, EndAScanAndRemoveItsTemporaryFolder) {
       found.push_back(entry.path());
     return found;
   };
-  p.Start("scan data.gen --seed 3 -N 400 -I 65535 --threads 2", "TMPDIR=" + p.dir.File("tmp"));
+  p.Start("scan data.gen --engine individuals --seed 3 -N 400 -I 65535 --threads 2", "TMPDIR=" + p.dir.File("tmp"));
   // Running: its folder holds a locus's result file.
   ASSERT_TRUE(test::Program::WaitFor([&] {
     for (const auto& folder : scanFolders())

@@ -67,7 +67,7 @@ TEST(Observe, AHaploidLocusIsReportedAndTheOthersAnalysed) {
   // The scan skips it with its note, and tests the loci beside it.
   ASSERT_EQ(p.Run("scan haploid.gen --seed 1 -I 50"), 0) << p.err;
   EXPECT_NE(p.out.find("mtDNA\t5\t3\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\t"
-                       "haploid locus: not tested (the model is diploid)\tNA\tNA\tNA\tNA\tNA\tNA\n"),
+                       "haploid locus: not tested (the model is diploid)\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\tNA\n"),
             std::string::npos)
       << p.out;
   EXPECT_NE(p.out.find("\nEst2\t5\t3\t29\t0.0206519\t0.0167131\t0.0039388\t50\t"), std::string::npos)

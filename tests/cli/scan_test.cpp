@@ -106,7 +106,7 @@ TEST(Scan, FlagsThePlantedLocusAloneWhateverTheThreads) {
 TEST(Scan, KeptFilesRerunWithRunToTheSameBytes) {
   test::Program p;
   CopyExample(p);
-  ASSERT_EQ(p.Run(kScan + " --results-dir kept --json scan.json"), 0) << p.err;
+  ASSERT_EQ(p.Run(kScan + " --engine individuals --results-dir kept --json scan.json"), 0) << p.err;
   const std::vector<Row> rows = Rows(p.out);
   const Row& lap = rows[4];
   ASSERT_EQ(lap.field.at("locus"), "Lap");
@@ -237,7 +237,7 @@ TEST(Scan, KeepsItsFileNamesShortAndApartForLongLocusNames) {
   p.Write("long.gen", "t\n" + a + "\n" + b + "\nPop\n"
           "x1, 0101 0102\nx2, 0102 0203\nx3, 0303 0101\nPop\n"
           "y1, 0202 0303\ny2, 0103 0102\ny3, 0203 0202\n");
-  ASSERT_EQ(p.Run("scan long.gen --seed 1 -I 20 -N 20 --results-dir kept"), 0) << p.err;
+  ASSERT_EQ(p.Run("scan long.gen --engine individuals --seed 1 -I 20 -N 20 --results-dir kept"), 0) << p.err;
   std::vector<std::string> kept;
   for (const auto& entry : std::filesystem::directory_iterator(p.dir.File("kept")))
     kept.push_back(entry.path().filename().string());
@@ -279,7 +279,7 @@ TEST(Scan, TestsALocusWhoseSimulationsIncludeUndefinedOnes) {
   // them out and counts them; `run --skip-undefined` does the same.
   test::Program p;
   p.Write("d.gen", "t\nL\nPop\na, 0101\nb, 0102\nPop\nc, 0303\nd, 0203\n");
-  ASSERT_EQ(p.Run("scan d.gen -I 1000 -T 20 -N 10 -m 0.1 --seed 3 --results-dir kept"), 0)
+  ASSERT_EQ(p.Run("scan d.gen --engine individuals -I 1000 -T 20 -N 10 -m 0.1 --seed 3 --results-dir kept"), 0)
       << p.err;
   const std::vector<Row> rows = Rows(p.out);
   ASSERT_EQ(rows.size(), 1u);

@@ -300,14 +300,14 @@ class LociTabTest : public QObject {
     Scan("2026", 200);
     QCOMPARE(watcher.seen.size(), size_t{0});
     QVERIFY(w_->Loci->Scan());
-    const Ran cli = RunProgram({"scan", kExample, "--seed", "2026", "-I", "200", "-N", "100", "-T",
+    const Ran cli = RunProgram({"scan", kExample, "--engine", "individuals", "--seed", "2026", "-I", "200", "-N", "100", "-T",
                                 "100", "--model", "infinite", "--start", "pooled", "--tsv",
                                 "cli.tsv", "--json", "cli.json", "--plot", "cli.png"},
                                dir_.path());
     QCOMPARE(cli.status, 0);
     const TLociModel& model = w_->Loci->Model();
     QVERIFY(model.HasScan());
-    QCOMPARE(model.columnCount(), 12 + 15);
+    QCOMPARE(model.columnCount(), 12 + 19);
     // The scan's cells, column by column, are the command line's.
     const QList<QByteArray> lines = ReadAll(Path("cli.tsv")).split('\n');
     const QList<QByteArray> names = lines[0].split('\t');
