@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <random>
 #include <regex>
@@ -227,6 +228,115 @@ TEST(Scan, CalibratedNullFlagsNoNeutralLocusWhereTheFixedOneFlagsMany) {
   }
   EXPECT_GE(flagged, tested / 4);
   EXPECT_GE(flaggedWc, tested / 2);
+}
+
+// `text` (a Genepop file of one name per line) with one more locus, last:
+// `genotype(p, i)` of individual i (0-based) of population p.
+std::string WithLocus(const std::string& text, const std::string& name,
+                      const std::function<std::string(int, int)>& genotype) {
+  std::istringstream in(text);
+  std::string line, out;
+  int population = -1, individual = 0;
+  bool named = false;
+  while (std::getline(in, line)) {
+    if (line == "Pop") {
+      if (!named) out += name + "\n";
+      named = true;
+      ++population;
+      individual = 0;
+      out += line + "\n";
+    } else if (population >= 0) {
+      out += line + " " + genotype(population, individual++) + "\n";
+    } else {
+      out += line + "\n";
+    }
+  }
+  return out;
+}
+
+// 52 neutral loci at Fst about 0.1, then one locus whose first three
+// populations carry only alleles 1 and 2 and the other three only 3 and 4:
+// WC near 1, beyond every simulation of the null.
+std::string PlantedOutlier() {
+  return WithLocus(NeutralIslandGenepop(52, 6, 50, 0.04, 200, 20, 52), "Planted",
+                   [](int p, int i) { return p < 3 ? (i % 2 ? "0101" : "0102") : (i % 2 ? "0303" : "0304"); });
+}
+
+TEST(Scan, FlagsAStrongOutlierAmongFiftyLociAtTheDefaults) {
+  test::Program p;
+  p.Write("planted.gen", PlantedOutlier());
+  // The sequential p-values take it as far as the false discovery rate needs.
+  ASSERT_EQ(p.Run("scan planted.gen -N 50 -T 50 --seed 5 --json s.json"), 0) << p.err;
+  const std::vector<Row> rows = Rows(p.out);
+  ASSERT_EQ(rows.size(), 53u);
+  const Row& planted = rows.back();
+  EXPECT_EQ(planted.field.at("flag_wc"), "yes") << p.err;
+  EXPECT_EQ(planted.field.at("stop"), "flagged");
+  EXPECT_EQ(planted.field.at("wc_higher"), "0");
+  // Among 53 loci a lone outlier needs 2·53/0.1 − 1 simulations.
+  EXPECT_GE(std::stoi(planted.field.at("simulations")), 1059);
+  std::size_t flagged = 0, resolved = 0;
+  for (const Row& row : rows) {
+    flagged += row.field.at("flag_wc") == "yes";
+    resolved += row.field.at("stop") == "resolved";
+  }
+  EXPECT_LE(flagged, 3u);
+  EXPECT_GE(resolved, 40u);  // most neutral loci stop within a first round
+  EXPECT_NE(p.err.find("flagged at q <= 0.10: by Delta "), std::string::npos) << p.err;
+  EXPECT_EQ(JsonValue(p.File("s.json"), "ceiling_reaches_fdr"), "true");
+
+  // A fixed count too small for 53 loci: said, and nothing can be flagged.
+  // So is a cap of the user's below what the false discovery rate needs.
+  struct Case {
+    const char* options;
+    const char* warning;
+  };
+  for (const Case c : {Case{"-I 1000", "warning: with 1000 simulations a locus's"},
+                       {"--max-simulations 600", "warning: with at most 600 simulations"}}) {
+    ASSERT_EQ(p.Run(std::string("scan planted.gen -N 50 -T 50 --seed 5 --json s.json ") + c.options), 0)
+        << p.err;
+    EXPECT_NE(p.err.find(c.warning), std::string::npos) << p.err;
+    EXPECT_EQ(Rows(p.out).back().field.at("flag_wc"), "no") << c.options;
+    const std::string json = p.File("s.json");
+    EXPECT_EQ(JsonValue(json, "ceiling_reaches_fdr"), "false") << c.options;
+    EXPECT_NE(json.find("\"warning\": \"" + std::string(c.warning)), std::string::npos);
+  }
+}
+
+TEST(Scan, ALocusValuesDependOnItsNullAloneNotOnThreadsOrOtherLoci) {
+  // Two copies of one locus share their null; a two-allele locus is tested by WC.
+  const std::string base = NeutralIslandGenepop(9, 4, 50, 0.05, 100, 15, 6);
+  const auto snp = [](int p, int i) { return (p + i) % 3 ? "0101" : "0102"; };
+  const std::string file = WithLocus(WithLocus(base, "Snp", snp), "SnpAgain", snp);
+  test::Program p;
+  p.Write("all.gen", file);
+  const std::string scan = " -N 50 -T 50 -m 0.05 --seed 3";
+  ASSERT_EQ(p.Run("scan all.gen --threads 1" + scan), 0) << p.err;
+  const std::string one = p.out;
+  ASSERT_EQ(p.Run("scan all.gen --threads 2" + scan), 0) << p.err;
+  EXPECT_EQ(p.out, one);
+  const std::vector<Row> rows = Rows(one);
+  ASSERT_EQ(rows.size(), 8u);
+  const Row &snpRow = rows[6], &again = rows[7];
+  EXPECT_EQ(snpRow.field.at("Delta_obs"), "0.0000000");
+  for (const char* na : {"lower", "higher", "p_higher", "p_lower", "p_two_sided", "q_value"})
+    EXPECT_EQ(snpRow.field.at(na), "NA") << na;
+  EXPECT_EQ(snpRow.field.at("flag"), "two alleles: Delta is 0 by construction");
+  EXPECT_NE(snpRow.field.at("p_wc_higher"), "NA");
+  for (const char* same : {"seed", "null", "simulations", "wc_lower", "wc_higher", "stop"})
+    EXPECT_EQ(snpRow.field.at(same), again.field.at(same)) << same;
+  // The same loci scanned with others left out: the same values, q apart
+  // (at a fixed count: how far the sequential values go depends on the other
+  // loci's p-values through the false discovery rate, as it should).
+  p.Write("few.gen", WithLocus(NeutralIslandGenepop(9, 4, 50, 0.05, 100, 15, 6), "Snp", snp));
+  ASSERT_EQ(p.Run("scan all.gen -I 300" + scan), 0) << p.err;
+  const std::vector<Row> all = Rows(p.out);
+  ASSERT_EQ(p.Run("scan few.gen -I 300" + scan), 0) << p.err;
+  const std::vector<Row> few = Rows(p.out);
+  ASSERT_EQ(few.size(), 7u);
+  for (std::size_t i = 0; i < few.size(); ++i)
+    for (const char* same : {"seed", "simulations", "lower", "higher", "wc_lower", "wc_higher"})
+      EXPECT_EQ(few[i].field.at(same), all[i].field.at(same)) << i << " " << same;
 }
 
 TEST(Scan, KeepsItsFileNamesShortAndApartForLongLocusNames) {
