@@ -26,6 +26,18 @@ constexpr double kInversionMean = 30.0;
 // Inversion from 0 for trials·p ≤ kInversionMean, p ≤ 1/2. The walk is
 // bounded far in the tail, where rounding could leave the uniform unmatched;
 // it then starts again, which changes the law by less than rounding does.
+// 1/x for the steps of the inversion walk, which never goes past
+// kInversionMean + 10·√(kInversionMean + 1) < 128: a multiplication where a
+// division would cost several times as much.
+struct Reciprocals {
+  double of[128];
+  Reciprocals() {
+    of[0] = 0.0;
+    for (int x = 1; x < 128; ++x) of[x] = 1.0 / x;
+  }
+};
+const Reciprocals kReciprocals;
+
 uint32_t BinomialByInversion(uint32_t trials, double p, CountStream& stream) {
   const double q = 1.0 - p;
   const double q0 = std::exp(trials * std::log1p(-p));
@@ -39,7 +51,7 @@ uint32_t BinomialByInversion(uint32_t trials, double p, CountStream& stream) {
       u -= px;
       ++x;
       if (x > bound) break;
-      px *= ratio * (static_cast<double>(trials - x + 1) / x);
+      px *= ratio * static_cast<double>(trials - x + 1) * kReciprocals.of[x];
     }
     if (x <= bound) return x;
   }
@@ -49,6 +61,26 @@ uint32_t BinomialByInversion(uint32_t trials, double p, CountStream& stream) {
 double StirlingTail(double x) {
   const double x2 = x * x;
   return (13860.0 - (462.0 - (132.0 - (99.0 - 140.0 / x2) / x2) / x2) / x2) / x / 166320.0;
+}
+
+// f(y)/f(m) of binomial(n, r), s = r/q, by the recursion of successive pmf
+// ratios f(i)/f(i − 1) = s·(n + 1 − i)/i. Numerators and denominators are
+// multiplied apart and divided once: a division per step was most of the
+// sampler's time. Both are scaled down together while large; a ratio so
+// extreme that one of them then leaves the range decides the test either way.
+double PmfRatio(double n, double s, double m, double y) {
+  const bool up = m < y;
+  const double from = (up ? m : y) + 1.0, to = up ? y : m;
+  double above = 1.0, below = 1.0;
+  for (double i = from; i <= to; i += 1.0) {
+    above *= s * (n + 1.0 - i);
+    below *= i;
+    if (above > 1e100 || below > 1e100) {
+      above *= 1e-100;
+      below *= 1e-100;
+    }
+  }
+  return up ? above / below : below / above;
 }
 
 // BTPE for p ≤ 1/2 and trials·p > kInversionMean: a triangle, two
@@ -90,14 +122,7 @@ uint32_t BinomialByBtpe(uint32_t trials, double p, CountStream& stream) {
     }
     const double k = std::fabs(y - m);
     if (k <= 20.0 || k >= nrq / 2.0 - 1.0) {
-      // f(y)/f(m) by the recursion of successive pmf ratios.
-      const double s = r / q, aa = s * (n + 1.0);
-      double f = 1.0;
-      if (m < y)
-        for (double i = m + 1.0; i <= y; i += 1.0) f *= aa / i - s;
-      else if (m > y)
-        for (double i = y + 1.0; i <= m; i += 1.0) f /= aa / i - s;
-      if (v <= f) return static_cast<uint32_t>(y);
+      if (v <= PmfRatio(n, r / q, m, y)) return static_cast<uint32_t>(y);
       continue;
     }
     // Squeeze on log f(y)/f(m), then the test with Stirling's formula.

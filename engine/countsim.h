@@ -100,6 +100,9 @@ class CountSimulator {
   // (WriteFstLine keeps WC in extended precision for the file).
   FstSums SimulateSums(uint32_t seed, uint64_t index, bool skipUndefined);
 
+  // Rows 1..P: the allele frequencies of the last simulation's sample.
+  const AlleleFrequencyTable& SampleFrequencies() const { return frequencies_; }
+
  private:
   void Found(CountStream& stream);
   // The allele totals over every population, which the finite island's
