@@ -44,6 +44,7 @@ struct RunOptions {
   std::optional<std::string> job, jobs;
   std::optional<std::string> threads;
   bool skipUndefined = false;
+  std::string engine = "individuals";
 };
 
 // The counts as the boxes would hand them over: 32-bit integers as typed.
@@ -125,6 +126,10 @@ std::optional<Counts> ReadCounts(const RunOptions& o, std::ostream& err) {
   return counts;
 }
 
+EngineKind EngineOf(const RunOptions& options) {
+  return options.engine == "counts" ? EngineKind::Counts : EngineKind::Individuals;
+}
+
 std::optional<uint32_t> ReadSeed(const std::string& text) {
   if (text.empty() || text.size() > 10) return std::nullopt;
   uint64_t value = 0;
@@ -182,6 +187,12 @@ void AddRunOptions(CLI::App& run, RunOptions& o) {
                "Leave out, and count, the simulations whose sample is fixed for one allele "
                "(their estimators are undefined) instead of ending with the floating-point "
                "error; the counts are then over the defined ones, as in 'scan'");
+  run.add_option("--engine", o.engine,
+                 "Simulator of the null: 'individuals' (every individual, the window's) or "
+                 "'counts' (allele counts: the same distribution, other draws, much faster)")
+      ->check(CLI::IsMember({"individuals", "counts"}))
+      ->capture_default_str()
+      ->type_name("ENGINE");
   // A repeated option takes its last value, so scripts can override defaults.
   for (CLI::Option* option : run.get_options())
     option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -269,8 +280,9 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   const uint32_t base = seed.value_or(0);
   if (job) {
     seed = JobStartState(base, *job);
-    const auto size = RunSizeOf(options.model, options.m, counts->P, counts->N, counts->n,
-                                counts->T, counts->I);
+    auto size = RunSizeOf(options.model, options.m, counts->P, counts->N, counts->n,
+                          counts->T, counts->I);
+    if (size) size->engine = EngineOf(options);
     if (size)
       if (const auto warning = OverShareWarning(*job, RunDraws(*size))) err << *warning << "\n";
   }
@@ -283,7 +295,7 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   TerminalProgress progress(err, isatty(STDERR_FILENO) != 0);
   RecordingSeed recorded(seed ? static_cast<SeedSource&>(fixed) : clock);
   RunServices services{messages, histogram, recorded, NumberMarks{'.', ','}, &progress, threads,
-                       options.skipUndefined};
+                       options.skipUndefined, EngineOf(options)};
   static EngineState state;  // the engine's tables live for the process
   Random rng;
   try {
@@ -309,7 +321,7 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
                              RelativeToSummary(options.input, report.json),
                              RelativeToSummary(options.output, report.json),
                              !seed,         seed ? base : recorded.state, job,
-                             recorded.state, rng.RandomSeed};
+                             recorded.state, rng.RandomSeed, options.engine};
       return SummaryJson(RunTestSummary(state, histogram, record));
     };
     if (const int status = WriteReport(report, messages.last, histogram, json, out, err))

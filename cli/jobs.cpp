@@ -25,6 +25,9 @@ uint64_t Plus(uint64_t a, uint64_t b) {
   return __builtin_add_overflow(a, b, &sum) ? kSaturated : sum;
 }
 
+// The individual engine's draw plan. The counts engine has none: its
+// simulations draw a varying number of 64-bit numbers from streams of their
+// own (engine/countsim.h), and nothing from the 32-bit stream.
 // Draws per gene copy of the offspring: the migration test, then 2 draws
 // (parent, then which of its genes) from the own population, 1 (the allele)
 // from the migrant pool, 3 (side, parent, gene) from a stepping-stone
@@ -84,6 +87,7 @@ uint32_t JobStartState(uint32_t base, const JobSlot& slot) {
 }
 
 DrawBounds RunDraws(const RunSize& run) {
+  if (run.engine == EngineKind::Counts) return {0, 0};
   // Founding draws both genes of every individual; the sample draws k per
   // population, k = n, or N − n when n is more than half of N.
   const uint64_t copies = Times(2, Times(run.P, run.N));

@@ -40,6 +40,9 @@ struct RunSize {
   MigrationModel model = MigrationModel::InfiniteIsland;
   double m = 0.0;
   uint32_t P = 0, N = 0, n = 0, T = 0, I = 0;
+  // The counts engine takes no draws of the 32-bit stream (its simulations
+  // draw from 64-bit streams keyed by the run's start state): 0 and 0.
+  EngineKind engine = EngineKind::Individuals;
 };
 DrawBounds RunDraws(const RunSize& run);
 // The size of a run from the command line's texts and counts; empty when the

@@ -31,6 +31,9 @@ struct PooledResults {
   ResultHeader header;
   std::vector<double> deltas;  // every file's, in the order of the files
   std::vector<SourceFile> files;
+  // The engine every summary names, when every input was a summary; empty
+  // when a bare result file (which does not say) was pooled.
+  std::string engine;
 };
 
 // Job K of a job array of J from one base seed, as its summary says.
@@ -71,6 +74,9 @@ class Merger {
   std::vector<JobEntry> jobs_;
   std::vector<FileRole> inputs_;
   std::map<std::string, std::string> seen_;  // file identity → how it was given
+  std::string engineSummary_;  // the first summary read, whose engine the others must match
+  std::string engine_;
+  bool bareResults_ = false;   // a result file given without its summary
 
   static Stop Interrupted() { return Stop{InterruptExitStatus(), InterruptedText() + ": nothing written"}; }
 
@@ -107,6 +113,8 @@ class Merger {
     const std::size_t brace = line.find_first_not_of(" \t");
     if (brace != std::string::npos && line[brace] == '{')
       return ReadSummary(name, reader, line);
+    bareResults_ = true;
+    pooled_.engine.clear();
     return ReadResults(name, reader, line, ended, std::nullopt);
   }
 
@@ -215,6 +223,7 @@ class Merger {
     if (auto stop = ReadResults(resultName, reader, line, ended, *simulations->Unsigned()))
       return stop;
     if (auto stop = MatchParameters(name, summary, resultName)) return stop;
+    if (auto stop = MatchEngine(name, summary)) return stop;
     if (job) jobs_.push_back(*job);
     return std::nullopt;
   }
@@ -255,6 +264,28 @@ class Merger {
     const JsonValue* model = parameters->Member("model");
     if (model == nullptr || model->text != ModelWord(header.model))
       return Stop{kExitRefused, name + ": its model is not the one of its result file " + resultName};
+    return std::nullopt;
+  }
+
+  // Values of two simulators pool only when they are of one null in
+  // distribution, which is checked, not assumed: a summary names its engine
+  // (none: written before there was a choice, by the individual engine).
+  std::optional<Stop> MatchEngine(const std::string& name, const JsonValue& summary) {
+    const JsonValue* parameters = summary.Member("parameters");
+    const JsonValue* engine = parameters->Member("engine");
+    if (engine != nullptr && (engine->kind != JsonValue::Kind::String ||
+                              (engine->text != "individuals" && engine->text != "counts")))
+      return Field(name, "engine", "\"individuals\" or \"counts\"");
+    const std::string word = engine == nullptr ? "individuals" : engine->text;
+    if (engineSummary_.empty()) {
+      engineSummary_ = name;
+      engine_ = word;
+    } else if (word != engine_) {
+      return Stop{kExitRefused, "Cannot merge runs of different engines: engine = \"" + word +
+                                    "\" in " + name + ", engine = \"" + engine_ + "\" in " +
+                                    engineSummary_};
+    }
+    if (!bareResults_) pooled_.engine = engine_;
     return std::nullopt;
   }
 
@@ -311,6 +342,7 @@ TestSummary MergeSummary(const PooledResults& pooled, const PooledHistogramInput
   TestSummary s;
   s.command = "merge";
   s.model = ModelWord(pooled.header.model);
+  s.engine = pooled.engine;
   s.P = pooled.header.P;
   s.N = pooled.header.N;
   s.n = pooled.header.n;

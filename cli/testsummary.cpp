@@ -25,6 +25,7 @@ TestSummary RunTestSummary(const EngineState& state, const RecordedHistogram& hi
   TestSummary s;
   s.command = "run";
   s.model = record.model;
+  s.engine = record.engine;
   s.P = params.P;
   s.N = params.N;
   s.n = params.n;
@@ -50,6 +51,7 @@ TestSummary RunTestSummary(const EngineState& state, const RecordedHistogram& hi
   size.n = params.n;
   size.T = params.T;
   size.I = params.I;
+  size.engine = record.engine == "counts" ? EngineKind::Counts : EngineKind::Individuals;
   g.bounds = RunDraws(size);
   g.draws = ConsumedDraws(g.startState, g.endState, g.bounds);
   s.generator = g;
@@ -83,6 +85,10 @@ void WriteParameters(const TestSummary& s, JsonWriter& json) {
   json.Real(s.m);
   json.Key("observed_delta");
   json.Real(s.observedDelta);
+  if (!s.engine.empty()) {
+    json.Key("engine");
+    json.String(s.engine);
+  }
   json.EndObject();
 }
 

@@ -36,6 +36,7 @@ struct SourceFile {
 struct TestSummary {
   std::string command;  // "run" or "merge"
   std::string model;    // "infinite", "finite" or "stepping"
+  std::string engine;   // "individuals" or "counts"; empty: not known (merged result files)
   uint32_t P = 0, N = 0, n = 0, T = 0, A = 0;
   double m = 0.0;
   double observedDelta = 0.0;
@@ -57,6 +58,7 @@ struct RunRecord {
   uint32_t seed = 0;
   std::optional<JobSlot> job;
   uint32_t startState = 0, endState = 0;  // the generator's, before and after the run
+  std::string engine = "individuals";
 };
 
 // The summary of a finished run, from the engine state and its histogram.

@@ -39,35 +39,55 @@ void WriteResultHeader(const SimulationParameters& params, bool steppingStone, T
   CheckIO();
 }
 
+void AddSampledPopulation(uint32_t r, uint32_t P, uint32_t n, uint8_t A,
+                          const uint32_t* alleleCounts, const uint32_t* heterozygoteCounts,
+                          AlleleFrequencyTable& frequencies, float* heterozygotes) {
+  // P·n and 2n as integers, exact at every size that fits the counts.
+  const long double sampledIndividuals = static_cast<long double>(uint64_t{P} * n);
+  const long double sampledCopies = static_cast<long double>(uint64_t{2} * n);
+  for (uint32_t a = 1; a <= A; ++a) {
+    // Counts below 2^24 are exact at f32, as the tallies they replace were.
+    const float local = static_cast<float>(heterozygoteCounts[a]);
+    const float copies = static_cast<float>(alleleCounts[a]);
+    heterozygotes[a] =
+        StoreF32(Divide(local, sampledIndividuals) + static_cast<long double>(heterozygotes[a]));
+    frequencies.At(r, a) = StoreF32(Divide(copies, sampledCopies));
+  }
+}
+
+namespace {
+
+// Population r's sampled individuals counted: gene copies per allele, and
+// heterozygous individuals per allele they carry.
+void CountSampledPopulation(uint32_t r, uint8_t complement, uint32_t N, uint8_t A,
+                            const std::vector<GenotypeRecord>& genotypes,
+                            const std::vector<uint8_t>& mask, uint32_t* alleles,
+                            uint32_t* heterozygotes) {
+  for (uint32_t a = 1; a <= A; ++a) alleles[a] = heterozygotes[a] = 0;
+  for (uint32_t j = FirstOf(r, N); j <= LastOf(r, N); ++j) {
+    if (!IsSampled(mask, complement, j)) continue;
+    const GenotypeRecord& g = genotypes[j];
+    if (g.first != g.second) {
+      ++heterozygotes[g.first];
+      ++heterozygotes[g.second];
+    }
+    ++alleles[g.first];
+    ++alleles[g.second];
+  }
+}
+
+}  // namespace
+
 void CountSampleAlleles(uint8_t complement, uint32_t n, uint32_t N, uint32_t rows, uint8_t A,
                         const std::vector<GenotypeRecord>& genotypes,
                         const std::vector<uint8_t>& mask, AlleleFrequencyTable& frequencies,
                         float* heterozygotes) {
   const uint32_t P = rows - 1;
   for (uint32_t a = 1; a <= A; ++a) heterozygotes[a] = 0.0f;
-  for (uint32_t r = 1; r <= P; ++r)
-    for (uint32_t a = 1; a <= A; ++a) frequencies.At(r, a) = 0.0f;
-  // P·n and 2n as integers, exact at every size that fits the counts.
-  const long double sampledIndividuals = static_cast<long double>(uint64_t{P} * n);
-  const long double sampledCopies = static_cast<long double>(uint64_t{2} * n);
-  float local[256];
+  uint32_t alleles[256], local[256];
   for (uint32_t r = 1; r <= P; ++r) {
-    for (uint32_t a = 1; a <= A; ++a) local[a] = 0.0f;
-    for (uint32_t j = FirstOf(r, N); j <= LastOf(r, N); ++j) {
-      if (!IsSampled(mask, complement, j)) continue;
-      const GenotypeRecord& g = genotypes[j];
-      if (g.first != g.second) {
-        local[g.first] += 1.0f;
-        local[g.second] += 1.0f;
-      }
-      frequencies.At(r, g.first) += 1.0f;
-      frequencies.At(r, g.second) += 1.0f;
-    }
-    for (uint32_t a = 1; a <= A; ++a) {
-      heterozygotes[a] =
-          StoreF32(Divide(local[a], sampledIndividuals) + static_cast<long double>(heterozygotes[a]));
-      frequencies.At(r, a) = StoreF32(Divide(frequencies.At(r, a), sampledCopies));
-    }
+    CountSampledPopulation(r, complement, N, A, genotypes, mask, alleles, local);
+    AddSampledPopulation(r, P, n, A, alleles, local, frequencies, heterozygotes);
   }
 }
 
@@ -109,14 +129,9 @@ AlleleTerms ComputeAlleleTerms(const AlleleFrequencyTable& x, uint32_t a, uint32
 
 }  // namespace
 
-FstSums SumFstTerms(const SimulationParameters& params, const std::vector<GenotypeRecord>& genotypes,
-                    const std::vector<uint8_t>& mask, uint8_t complement,
-                    AlleleFrequencyTable& frequencies) {
-  const uint32_t P = params.P, n = params.n;
-  const uint8_t A = params.A;
-  float heterozygotes[256];
-  CountSampleAlleles(complement, n, params.N, P + 1, A, genotypes, mask, frequencies, heterozygotes);
-
+FstSums SumFstTermsOfFrequencies(uint32_t P, uint32_t n, uint8_t A, bool skipUndefined,
+                                 const AlleleFrequencyTable& frequencies,
+                                 const float* heterozygotes) {
   float numerator[256], denominator[256];
   double rhSum = 0.0;
   uint16_t informative = A;
@@ -135,7 +150,7 @@ FstSums SumFstTerms(const SimulationParameters& params, const std::vector<Genoty
   }
   FstSums sums;
   // Fewer than two informative alleles means every sampled copy is one allele.
-  if (params.SkipUndefined && informative < 2) {
+  if (skipUndefined && informative < 2) {
     sums.defined = false;
     return sums;
   }
@@ -145,6 +160,17 @@ FstSums SumFstTerms(const SimulationParameters& params, const std::vector<Genoty
     sums.wcDenominator = StoreF64(static_cast<long double>(sums.wcDenominator) + denominator[a]);
   }
   return sums;
+}
+
+FstSums SumFstTerms(const SimulationParameters& params, const std::vector<GenotypeRecord>& genotypes,
+                    const std::vector<uint8_t>& mask, uint8_t complement,
+                    AlleleFrequencyTable& frequencies) {
+  const uint8_t A = params.A;
+  const auto countPopulation = [&](uint32_t r, uint32_t* alleles, uint32_t* heterozygotes) {
+    CountSampledPopulation(r, complement, params.N, A, genotypes, mask, alleles, heterozygotes);
+  };
+  return SumFstTermsOfCounts(params.P, params.n, A, params.SkipUndefined != 0, countPopulation,
+                             frequencies);
 }
 
 void WriteFstLine(const FstSums& sums, double observedDelta, uint32_t s, TextFile& result,

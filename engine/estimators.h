@@ -28,6 +28,15 @@ void CountSampleAlleles(uint8_t complement, uint32_t n, uint32_t N, uint32_t row
                         const std::vector<uint8_t>& mask, AlleleFrequencyTable& frequencies,
                         float* heterozygotes);
 
+// Stores population r's sample into row r of `frequencies` (its allele
+// counts over 2n gene copies, at f32) and adds its heterozygote counts,
+// over all P·n sampled individuals, to heterozygotes[1..A], each share
+// stored at f32 in population order. The one place a sample's counts become
+// the estimators' inputs, whichever engine drew them.
+void AddSampledPopulation(uint32_t r, uint32_t P, uint32_t n, uint8_t A,
+                          const uint32_t* alleleCounts, const uint32_t* heterozygoteCounts,
+                          AlleleFrequencyTable& frequencies, float* heterozygotes);
+
 // The tallies a simulation updates once its line is written.
 struct DeltaTallies {
   std::vector<double>& series;  // entry s receives the simulation's Delta
@@ -50,6 +59,30 @@ struct FstSums {
   // set: nothing was divided, and the simulation has no line.
   bool defined = true;
 };
+
+// The sums from rows 1..P of the sample's frequencies and the heterozygote
+// shares that AddSampledPopulation left. Faults as SumFstTerms.
+FstSums SumFstTermsOfFrequencies(uint32_t P, uint32_t n, uint8_t A, bool skipUndefined,
+                                 const AlleleFrequencyTable& frequencies,
+                                 const float* heterozygotes);
+
+// The sums of a sample given as counts: `countPopulation(r, alleles,
+// heterozygotes)` fills, for population r = 1..P in order, alleles[1..A]
+// (sampled gene copies of each allele) and heterozygotes[1..A] (sampled
+// heterozygous individuals carrying each allele). Both engines form their
+// sums here, so equal counts give equal bits.
+template <typename CountPopulation>
+FstSums SumFstTermsOfCounts(uint32_t P, uint32_t n, uint8_t A, bool skipUndefined,
+                            CountPopulation countPopulation, AlleleFrequencyTable& frequencies) {
+  float heterozygotes[256];
+  uint32_t alleles[256], local[256];
+  for (uint32_t a = 1; a <= A; ++a) heterozygotes[a] = 0.0f;
+  for (uint32_t r = 1; r <= P; ++r) {
+    countPopulation(r, alleles, local);
+    AddSampledPopulation(r, P, n, A, alleles, local, frequencies, heterozygotes);
+  }
+  return SumFstTermsOfFrequencies(P, n, A, skipUndefined, frequencies, heterozygotes);
+}
 
 // Counts the sample and sums the estimators' terms; writes nothing.
 // Floating-point faults (n = 1, a sample fixed for one allele so that RH has

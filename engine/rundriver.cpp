@@ -62,9 +62,13 @@ bool RunSimulations(RunForm& form, RunServices& services, EngineState& state, Ra
   }
   CloseFile(state.InputFile);
   CheckIO();
-  if (RunAllSimulations(form, steppingStone, services.progress, services.threads, state, rng) ==
-      SimulationsEnd::Cancelled)
-    throw RunCancelled{};
+  const SimulationsEnd end =
+      services.engine == EngineKind::Counts
+          ? RunCountSimulations(services.progress, services.threads, rng.RandomSeed,
+                                steppingStone, state)
+          : RunAllSimulations(form, steppingStone, services.progress, services.threads, state,
+                              rng);
+  if (end == SimulationsEnd::Cancelled) throw RunCancelled{};
   CloseFile(state.ResultFile);
   CheckIO();
   return true;

@@ -63,6 +63,10 @@ class RunProgress {
   virtual bool CancelRequested() { return false; }
 };
 
+// Which simulator draws the null: the individuals themselves, or their
+// allele counts (engine/countsim.h: the same distribution, other draws).
+enum class EngineKind { Individuals, Counts };
+
 struct RunServices {
   MessageSink& messages;
   HistogramTarget& histogram;
@@ -76,6 +80,7 @@ struct RunServices {
   // allele instead of ending the run in the estimators' floating-point error;
   // the window never asks for it.
   bool skipUndefined = false;
+  EngineKind engine = EngineKind::Individuals;
 };
 
 enum class RunOutcome {

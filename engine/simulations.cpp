@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/countsim.h"
 #include "engine/estimators.h"
 #include "engine/fitness.h"
 #include "engine/founding.h"
@@ -407,7 +408,145 @@ SimulationsEnd RunInParallel(RunProgress* progress, uint32_t threads, bool stepp
   return SimulationsEnd::Finished;
 }
 
+CountNull CountNullOf(const EngineState& state, bool steppingStone) {
+  const SimulationParameters& params = state.params;
+  CountNull null;
+  null.model = params.InfiniteIslandFlag ? MigrationModel::InfiniteIsland
+               : steppingStone           ? MigrationModel::SteppingStone
+                                         : MigrationModel::FiniteIsland;
+  null.P = params.P;
+  null.N = params.N;
+  null.T = params.T;
+  null.A = params.A;
+  null.n = params.n;
+  null.m = params.m;
+  null.start.reserve(static_cast<std::size_t>(params.P + 1u) * params.A);
+  for (uint32_t r = 1; r <= params.P + 1u; ++r)
+    for (uint32_t a = 1; a <= params.A; ++a) null.start.push_back(state.InitialFrequencies.At(r, a));
+  return null;
+}
+
+// One count-level simulation, its fault kept for the writer.
+SimulationResult RunCountSimulation(CountSimulator& simulator, uint32_t seed, uint32_t s,
+                                    bool skipUndefined) {
+  SimulationResult result;
+  try {
+    result.sums = simulator.SimulateSums(seed, s, skipUndefined);
+  } catch (...) {
+    result.fault = std::current_exception();
+  }
+  return result;
+}
+
+// The counts engine's simulations shared among threads: each simulation
+// depends only on its number, so a thread takes the next number, runs it in
+// its own simulator and leaves the sums; the caller writes them in order and
+// runs simulations itself while the one it waits for is not done.
+class ParallelCountRun {
+ public:
+  ParallelCountRun(const CountNull& null, uint32_t seed, uint32_t I, bool skipUndefined)
+      : null_(null), seed_(seed), skipUndefined_(skipUndefined), results_(I + 1u),
+        done_(I + 1u, 0), limit_(I) {}
+  ParallelCountRun(const ParallelCountRun&) = delete;
+  ParallelCountRun& operator=(const ParallelCountRun&) = delete;
+  ~ParallelCountRun() { StopAndJoin(); }
+
+  void StartThreads(uint32_t threads) {
+    for (uint32_t t = 0; t < threads; ++t) {
+      try {
+        threads_.emplace_back([this] { Help(); });
+      } catch (const std::system_error&) {
+        break;  // the caller does more itself
+      }
+    }
+  }
+
+  const SimulationResult& Await(uint32_t s, CountSimulator& own) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (done_[s] == 0) {
+      if (!TryRun(lock, own)) changed_.wait(lock);
+    }
+    return results_[s];
+  }
+
+  void StopAndJoin() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_)
+      if (t.joinable()) t.join();
+    threads_.clear();
+  }
+
+ private:
+  const CountNull& null_;
+  const uint32_t seed_;
+  const bool skipUndefined_;
+  // Guarded by mutex_.
+  std::vector<SimulationResult> results_;
+  std::vector<uint8_t> done_;
+  uint32_t next_ = 1;
+  uint32_t limit_;  // no simulation above it is needed
+  bool stop_ = false;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::thread> threads_;
+
+  bool TryRun(std::unique_lock<std::mutex>& lock, CountSimulator& simulator) {
+    if (stop_ || next_ > limit_) return false;
+    const uint32_t s = next_++;
+    lock.unlock();
+    SimulationResult result = RunCountSimulation(simulator, seed_, s, skipUndefined_);
+    lock.lock();
+    // The simulations after a failed one are not needed: the run ends there.
+    if (result.fault) limit_ = std::min(limit_, s);
+    results_[s] = std::move(result);
+    done_[s] = 1;
+    changed_.notify_all();
+    return true;
+  }
+
+  void Help() {
+    // Each thread has its own float mode (the x87 control word is per thread).
+    EstablishFloatErrorMode();
+    std::optional<CountSimulator> simulator;
+    try {
+      simulator.emplace(null_);
+    } catch (const std::bad_alloc&) {
+      return;  // the others do its share
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stop_ && next_ <= limit_) TryRun(lock, *simulator);
+  }
+};
+
 }  // namespace
+
+SimulationsEnd RunCountSimulations(RunProgress* progress, uint32_t threads, uint32_t seed,
+                                   bool steppingStone, EngineState& state) {
+  const SimulationParameters& params = state.params;
+  if (threads == 0) threads = DefaultThreadCount();
+  threads = std::max<uint32_t>(1, std::min<uint32_t>(threads, params.I));
+  const CountNull null = CountNullOf(state, steppingStone);
+  CountSimulator own(null);
+  const bool skip = params.SkipUndefined != 0;
+  std::optional<ParallelCountRun> run;
+  if (threads > 1) {
+    run.emplace(null, seed, params.I, skip);
+    run->StartThreads(threads - 1);
+  }
+  for (uint32_t s = 1; s <= params.I; ++s) {
+    SimulationResult serial;
+    const SimulationResult& result =
+        run ? run->Await(s, own) : (serial = RunCountSimulation(own, seed, s, skip));
+    if (result.fault) std::rethrow_exception(result.fault);
+    WriteFstLine(result.sums, params.ObservedDelta, s, state.ResultFile, TalliesOf(state));
+    if (!Continue(progress, state, s)) return SimulationsEnd::Cancelled;
+  }
+  return SimulationsEnd::Finished;
+}
 
 uint32_t DefaultThreadCount() { return std::max(1u, std::thread::hardware_concurrency()); }
 

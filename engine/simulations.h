@@ -35,4 +35,11 @@ enum class SimulationsEnd { Finished, Cancelled };
 SimulationsEnd RunAllSimulations(RunForm& form, bool steppingStone, RunProgress* progress,
                                  uint32_t threads, EngineState& state, Random& rng);
 
+// The counts engine's simulations 1..I of such a run: simulation s is
+// CountSimulator::Simulate(seed, s), so the generator is not advanced and
+// every thread count gives the same lines. The lines, tallies and progress
+// are taken in order on the calling thread, as above; `threads` as above.
+SimulationsEnd RunCountSimulations(RunProgress* progress, uint32_t threads, uint32_t seed,
+                                   bool steppingStone, EngineState& state);
+
 }  // namespace dw

@@ -23,6 +23,8 @@
 
 namespace dw {
 
+// The individual engine's draw plan (the counts engine has none: it draws
+// from 64-bit streams of its own, keyed by simulation, engine/countsim.h).
 // The draws every simulation of the run takes when that number does not
 // depend on the draws: under the finite island model (three per gene copy,
 // whether it stays or migrates), and under any model where no copy migrates
