@@ -17,6 +17,7 @@ namespace dw::cli {
 
 struct ScanOptions {
   std::string file;
+  std::string popmap;  // for VCF and BCF
   std::string N = "100", T = "100", I = "1000";
   std::optional<std::string> m;          // given: the null at this m, not fitted
   std::optional<std::string> calibrate;  // "none" or "m"; default: "m" without -m

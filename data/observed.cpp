@@ -58,6 +58,12 @@ const char* StatusText(LocusStatus status) {
       return "two alleles: Delta is 0 by construction";
     case LocusStatus::Haploid:
       return "haploid locus: not tested (the model is diploid)";
+    case LocusStatus::NoGenotype:
+      return "no genotype typed";
+    case LocusStatus::MixedPloidy:
+      return "haploid and diploid calls: not tested";
+    case LocusStatus::Polyploid:
+      return "a call of more than two alleles: not tested (the model is diploid)";
   }
   return "";
 }
@@ -100,6 +106,14 @@ Components AlleleComponents(const LocusCounts& counts, std::size_t allele, long 
 
 LocusEstimate EstimateLocus(const LocusCounts& counts) {
   LocusEstimate estimate;
+  if (counts.mixedPloidy || counts.polyploid) {
+    estimate.status = counts.polyploid ? LocusStatus::Polyploid : LocusStatus::MixedPloidy;
+    return estimate;
+  }
+  if (counts.typed.empty()) {
+    estimate.status = LocusStatus::NoGenotype;
+    return estimate;
+  }
   if (counts.haploid) {
     estimate.status = LocusStatus::Haploid;
     return estimate;

@@ -20,9 +20,10 @@ TEST(Observe, TabulatesEveryLocus) {
   ASSERT_EQ(p.Run("observe data.gen"), 0) << p.err;
   EXPECT_EQ(p.out,
             "locus\tsamples\talleles\tn_min\tn_mean\tn_max\tHo\tHe\tWC\tRH\tDelta\tnote\n"
-            "L1\t3\t2\t2\t2.00\t2\t0.3333\t0.5000\t0.7500000\t0.7500000\t0.0000000\t"
+            "L1\t3\t2\t2\t2.00\t2\t0.3333\t0.5000\t0.7500000000\t0.7500000000\t0\t"
             "two alleles: Delta is 0 by construction\n"
-            "L2\t3\t3\t2\t3.00\t4\t0.4444\t0.6605\t0.1044235\t0.1115514\t-0.0071279\t\n"
+            "L2\t3\t3\t2\t3.00\t4\t0.4444\t0.6605\t0.1044234953\t0.1115513660\t"
+            "-0.007127870676\t\n"
             "L3\t3\t1\t2\t3.00\t4\t0.0000\t0.0000\tNA\tNA\tNA\tmonomorphic\n");
   EXPECT_EQ(p.err, "");
 }
