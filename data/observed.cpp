@@ -147,6 +147,9 @@ LocusEstimate EstimateLocus(const LocusCounts& counts) {
   estimate.status = estimate.informative == 2 ? LocusStatus::Biallelic : LocusStatus::Polymorphic;
   estimate.wc = numerator / total;
   estimate.rh = rhSum / (estimate.informative - 1.0L);
+  // With two alleles RH is WC term for term; computed apart they differ by
+  // rounding alone, which would show as a Delta of 1e-19.
+  if (estimate.status == LocusStatus::Biallelic) estimate.rh = estimate.wc;
   estimate.delta = estimate.wc - estimate.rh;
   return estimate;
 }

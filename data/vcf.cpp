@@ -2,6 +2,8 @@
 
 #include <htslib/hts.h>
 #include <htslib/hts_log.h>
+#include <htslib/kseq.h>
+#include <htslib/kstring.h>
 #include <htslib/vcf.h>
 
 #include <cerrno>
@@ -133,24 +135,55 @@ std::optional<LoadProblem> Refused(std::string message) {
   return LoadProblem{LoadProblem::Kind::Refused, std::move(message)};
 }
 
-// The columns of the text line htslib last read (it cuts fields in place).
-std::size_t ColumnsOfLastLine(const htsFile* file) {
+// The columns of a text line, before htslib cuts it in place.
+std::size_t ColumnsOf(const kstring_t& line) {
   std::size_t columns = 1;
-  for (std::size_t i = 0; i < file->line.l; ++i)
-    columns += file->line.s[i] == '\t' || file->line.s[i] == '\0';
+  for (const char* c = line.s; (c = static_cast<const char*>(std::memchr(c, '\t', line.s + line.l - c)));
+       ++c)
+    ++columns;
   return columns;
 }
 
-// What was wrong with a record htslib refused, as far as can be told.
-std::string RefusalReason(const VcfFile& f) {
-  if (!f.text) return "not a valid BCF record (or the file is damaged)";
+// htslib takes a short line as a record without calls: a cut line would
+// silently lose its genotypes.
+std::optional<std::string> WrongColumns(const VcfFile& f) {
   const int samples = bcf_hdr_nsamples(f.header);
   const std::size_t expected = samples > 0 ? 9 + static_cast<std::size_t>(samples) : 8;
-  const std::size_t columns = ColumnsOfLastLine(f.file);
-  if (columns != expected)
-    return std::to_string(columns) + " columns where the header's #CHROM line has " +
-           std::to_string(expected);
-  return "not a valid VCF record (htslib could not parse it)";
+  const std::size_t columns = ColumnsOf(f.file->line);
+  if (columns == expected) return std::nullopt;
+  return std::to_string(columns) + " columns where the header's #CHROM line has " +
+         std::to_string(expected);
+}
+
+enum class Next { Record, End, Refused };
+
+// The next record into f.record; for text, the line is checked before
+// htslib parses it. `reason` says why a record was refused.
+Next ReadRecord(VcfFile& f, std::string& reason) {
+  if (!f.text) {
+    const int read = bcf_read(f.file, f.header, f.record);
+    if (read == -1) return Next::End;
+    if (read == 0) return Next::Record;
+    reason = "not a valid BCF record (or the file is damaged)";
+    return Next::Refused;
+  }
+  kstring_t& line = f.file->line;
+  int got = 0;
+  // Blank lines (often the last) hold no record.
+  while ((got = hts_getline(f.file, KS_SEP_LINE, &line)) >= 0 && line.l == 0) {
+  }
+  if (got == -1) return Next::End;
+  if (got < -1) {
+    reason = "the compressed data is damaged";
+    return Next::Refused;
+  }
+  if (auto wrong = WrongColumns(f)) {
+    reason = *wrong;
+    return Next::Refused;
+  }
+  if (vcf_parse(&line, f.header, f.record) == 0) return Next::Record;
+  reason = "not a valid VCF record (htslib could not parse it)";
+  return Next::Refused;
 }
 
 std::string RecordPlace(const std::string& name, const VcfFile& f, uint64_t record) {
@@ -249,13 +282,11 @@ std::optional<LoadProblem> VisitVcf(const std::string& name, const PopulationMap
   f.record = bcf_init();
   SiteTally tally;
   uint64_t number = 0;
-  for (;;) {
-    const int read = bcf_read(f.file, f.header, f.record);
-    if (read == -1) break;
-    // htslib reads a blank line (often the last) as an empty record.
-    if (f.text && f.file->line.l == 0) continue;
+  for (std::string reason;;) {
+    const Next next = ReadRecord(f, reason);
+    if (next == Next::End) break;
     ++number;
-    if (read < -1) return Refused(RecordPlace(name, f, number) + ": " + RefusalReason(f));
+    if (next == Next::Refused) return Refused(RecordPlace(name, f, number) + ": " + reason);
     LocusData locus;
     if (auto reason = ReadSite(f, populationOf, head.populations.size(), tally, locus))
       return Refused(RecordPlace(name, f, number) + ": " + *reason);
