@@ -460,11 +460,11 @@ int Dispatch(int argc, char** argv, std::ostream& out, std::ostream& err) {
   AddMergeOptions(*merge, mergeOptions);
   ObserveOptions observeOptions;
   CLI::App* observe = app.add_subcommand(
-      "observe", "Observed WC, RH and Delta of every locus of a Genepop file");
+      "observe", "Observed WC, RH and Delta of every locus of a data file (Genepop, VCF, BCF)");
   AddObserveOptions(*observe, observeOptions);
   ScanOptions scanOptions;
   CLI::App* scan = app.add_subcommand(
-      "scan", "Test every polymorphic locus of a Genepop file, with q-values over the loci");
+      "scan", "Test every polymorphic locus of a data file (Genepop, VCF, BCF), with q-values over the loci");
   AddScanOptions(*scan, scanOptions);
   try {
     app.parse(argc, argv);

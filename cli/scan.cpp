@@ -186,9 +186,12 @@ bool MakeDirectory(const ScanOptions& o, ScanSettings& s, TemporaryFolder& tempo
 }  // namespace
 
 void AddScanOptions(CLI::App& scan, ScanOptions& o) {
-  scan.add_option("file", o.file, "Genepop file (diploid, 2- or 3-digit alleles)")
+  scan.add_option("file", o.file, "Data file: Genepop (diploid, 2- or 3-digit alleles), VCF or BCF")
       ->required()
       ->type_name("FILE");
+  scan.add_option("--popmap", o.popmap,
+                  "Population of each sample of a VCF or BCF file: lines 'sample<TAB>population'")
+      ->type_name("MAP");
   scan.add_option("-N,--size", o.N, "Effective population size (N)")
       ->capture_default_str()
       ->type_name("INT");
@@ -266,6 +269,7 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   ScanSettings settings;
   if (const int status = ReadSettings(options, settings, err)) return status;
   std::vector<FileRole> roles{{"FILE", options.file, true}};
+  if (!options.popmap.empty()) roles.push_back({"--popmap", options.popmap, true});
   if (options.tsv) roles.push_back({"--tsv", *options.tsv});
   if (options.plot) roles.push_back({"--plot", *options.plot});
   if (options.json) roles.push_back({"--json", *options.json});
@@ -273,10 +277,10 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
     err << *problem << "\n";
     return kExitUsage;
   }
-  data::GenepopData data;
-  if (const int status = LoadGenepop(options.file, data, err)) return status;
+  data::LociData data;
+  if (const int status = LoadData(options.file, options.popmap, data, err)) return status;
   std::vector<ScannedLocus> jobs;
-  if (const auto problem = PlanLoci(data::LociOf(data), settings, jobs)) {
+  if (const auto problem = PlanLoci(data, settings, jobs)) {
     err << *problem << "\n";
     return kExitRefused;
   }

@@ -17,6 +17,7 @@ namespace dw::cli {
 
 struct ScanOptions {
   std::string file;
+  std::string popmap;  // for VCF and BCF
   std::string N = "100", T = "100";
   std::optional<std::string> I;  // a fixed count; default: sequential (counts), 1000 (individuals)
   std::string engine = "counts";  // or "individuals"

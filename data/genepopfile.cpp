@@ -1,5 +1,11 @@
 #include "data/genepopfile.h"
 
+#include <htslib/bgzf.h>
+#include <htslib/kstring.h>
+
+#include <cerrno>
+#include <cstdlib>
+
 #include "runtime/errors.h"
 #include "runtime/linereader.h"
 #include "runtime/messages.h"
@@ -34,6 +40,72 @@ std::optional<GenepopLoadProblem> LoadGenepopFile(const std::string& name, Genep
     if (stop && stop()) return GenepopLoadProblem{Kind::Stopped, {}};
   }
   if (const auto error = genepop.Finish()) return refused(error->line, error->message);
+  return std::nullopt;
+}
+
+namespace {
+
+// Hands the pieces of a decompressed line to the reader: a CR inside it
+// ends a line too (old Mac files), as LineReader::Ends::Any does.
+std::optional<GenepopError> GiveLine(std::string_view text, GenepopReader& genepop) {
+  for (;;) {
+    const std::size_t cr = text.find('\r');
+    if (cr == std::string_view::npos) return genepop.Line(text);
+    if (auto error = genepop.Line(text.substr(0, cr))) return error;
+    text.remove_prefix(cr + 1);
+    if (text.empty()) return std::nullopt;  // the CR closed the line
+  }
+}
+
+}  // namespace
+
+std::optional<GenepopLoadProblem> LoadGzipGenepopFile(const std::string& name, GenepopData& data,
+                                                      const std::function<bool()>& stop) {
+  using Kind = GenepopLoadProblem::Kind;
+  errno = 0;
+  BGZF* file = bgzf_open(name.c_str(), "r");
+  if (file == nullptr) {
+    const int error = errno != 0 ? errno : EIO;
+    return GenepopLoadProblem{Kind::Unreadable,
+                              CommandLineErrorText(EInOutError(MapErrno(error), error, name))};
+  }
+  GenepopReader genepop(data);
+  kstring_t line = KS_INITIALIZE;
+  std::optional<GenepopLoadProblem> problem;
+  uint64_t number = 0;
+  for (;;) {
+    const int got = bgzf_getline(file, '\n', &line);
+    if (got == -1) break;
+    ++number;
+    if (got < -1) {
+      problem = GenepopLoadProblem{Kind::Refused, name + ", line " + std::to_string(number) +
+                                                      ": the compressed data is damaged"};
+      break;
+    }
+    if (line.l > kMaxGenepopLine) {
+      problem = GenepopLoadProblem{Kind::Refused,
+                                   name + ", line " + std::to_string(number) + ": longer than " +
+                                       std::to_string(kMaxGenepopLine) +
+                                       " bytes: not a line of a Genepop file"};
+      break;
+    }
+    if (const auto error = GiveLine(std::string_view(line.s, line.l), genepop)) {
+      problem = GenepopLoadProblem{Kind::Refused,
+                                   name + ", line " + std::to_string(error->line) + ": " +
+                                       error->message};
+      break;
+    }
+    if (stop && stop()) {
+      problem = GenepopLoadProblem{Kind::Stopped, {}};
+      break;
+    }
+  }
+  ks_free(&line);
+  bgzf_close(file);
+  if (problem) return problem;
+  if (const auto error = genepop.Finish())
+    return GenepopLoadProblem{Kind::Refused,
+                              name + ", line " + std::to_string(error->line) + ": " + error->message};
   return std::nullopt;
 }
 

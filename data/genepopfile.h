@@ -9,6 +9,7 @@
 #include <string>
 
 #include "data/genepop.h"
+#include "data/loci.h"
 
 namespace dw::data {
 
@@ -16,19 +17,16 @@ namespace dw::data {
 // genotypes of some three million loci).
 inline constexpr std::size_t kMaxGenepopLine = std::size_t{1} << 24;
 
-struct GenepopLoadProblem {
-  enum class Kind {
-    Refused,     // not in the format: "NAME, line L: what was expected"
-    Unreadable,  // a file error, as the command line prints it (file, code, system's text)
-    Stopped,     // `stop` said so
-  };
-  Kind kind = Kind::Refused;
-  std::string message;  // empty when stopped
-};
+using GenepopLoadProblem = LoadProblem;
 
 // Reads and parses the file into `data` (incomplete after a problem);
 // `stop`, when given, is asked after each line.
 std::optional<GenepopLoadProblem> LoadGenepopFile(const std::string& name, GenepopData& data,
                                                   const std::function<bool()>& stop = {});
+
+// The same for a gzip-compressed file (plain gzip or BGZF), decompressed
+// as it is read.
+std::optional<GenepopLoadProblem> LoadGzipGenepopFile(const std::string& name, GenepopData& data,
+                                                      const std::function<bool()>& stop = {});
 
 }  // namespace dw::data

@@ -7,6 +7,7 @@
 // structures.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,10 +28,30 @@ struct LociData {
   std::vector<std::string> populations;  // names, in the order of the populations
   bool hasPositions = false;             // the tables carry chrom and pos
   std::size_t samplesLeftOut = 0;        // samples of the file that no population takes
+  std::size_t individuals = 0;           // individuals the populations hold
   std::vector<LocusData> loci;           // file order
 };
 
 // The loci of a Genepop data set, in file order.
 LociData LociOf(const GenepopData& data);
+
+// A data set handed on one locus at a time, so that a reader never holds
+// every locus: `start` gets the data set without its loci before the first
+// locus, `locus` each locus in file order.
+struct LociVisitor {
+  std::function<void(const LociData& header)> start;
+  std::function<void(LocusData&& locus)> locus;
+};
+
+// Why a data file was not read.
+struct LoadProblem {
+  enum class Kind {
+    Refused,     // not in the format: "NAME, line L: what was expected"
+    Unreadable,  // a file error, as the command line prints it (file, code, system's text)
+    Stopped,     // `stop` said so
+  };
+  Kind kind = Kind::Refused;
+  std::string message;  // empty when stopped
+};
 
 }  // namespace dw::data

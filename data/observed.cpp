@@ -58,6 +58,12 @@ const char* StatusText(LocusStatus status) {
       return "two alleles: Delta is 0 by construction";
     case LocusStatus::Haploid:
       return "haploid locus: not tested (the model is diploid)";
+    case LocusStatus::NoGenotype:
+      return "no genotype typed";
+    case LocusStatus::MixedPloidy:
+      return "haploid and diploid calls: not tested";
+    case LocusStatus::Polyploid:
+      return "a call of more than two alleles: not tested (the model is diploid)";
   }
   return "";
 }
@@ -100,6 +106,14 @@ Components AlleleComponents(const LocusCounts& counts, std::size_t allele, long 
 
 LocusEstimate EstimateLocus(const LocusCounts& counts) {
   LocusEstimate estimate;
+  if (counts.mixedPloidy || counts.polyploid) {
+    estimate.status = counts.polyploid ? LocusStatus::Polyploid : LocusStatus::MixedPloidy;
+    return estimate;
+  }
+  if (counts.typed.empty()) {
+    estimate.status = LocusStatus::NoGenotype;
+    return estimate;
+  }
   if (counts.haploid) {
     estimate.status = LocusStatus::Haploid;
     return estimate;
@@ -133,6 +147,9 @@ LocusEstimate EstimateLocus(const LocusCounts& counts) {
   estimate.status = estimate.informative == 2 ? LocusStatus::Biallelic : LocusStatus::Polymorphic;
   estimate.wc = numerator / total;
   estimate.rh = rhSum / (estimate.informative - 1.0L);
+  // With two alleles RH is WC term for term; computed apart they differ by
+  // rounding alone, which would show as a Delta of 1e-19.
+  if (estimate.status == LocusStatus::Biallelic) estimate.rh = estimate.wc;
   estimate.delta = estimate.wc - estimate.rh;
   return estimate;
 }

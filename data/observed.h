@@ -15,6 +15,9 @@ namespace dw::data {
 // The typed genotypes of one locus, per sample that has any.
 struct LocusCounts {
   bool haploid = false;                       // one allele per individual (counted twice)
+  // Calls a diploid count cannot hold (VCF only): the counts are then empty.
+  bool mixedPloidy = false;  // haploid and diploid calls at one site
+  bool polyploid = false;    // a call of more than two alleles
   std::vector<uint16_t> alleles;              // the codes seen, ascending
   std::vector<uint32_t> sampleNumbers;        // 1-based numbers of the samples kept
   std::vector<uint32_t> typed;                // n_i: individuals typed, per kept sample
@@ -34,6 +37,9 @@ enum class LocusStatus {
   // whatever the data; the estimates are set, the Delta test has nothing to test.
   Biallelic,
   Haploid,  // read and summarised, never estimated: the model is diploid
+  NoGenotype,   // no individual typed at all: nothing to summarise
+  MixedPloidy,  // haploid and diploid calls at one site: not counted, not tested
+  Polyploid,    // a call of more than two alleles: not counted, not tested
 };
 
 // "monomorphic", "fewer than two samples typed", "haploid locus: not tested

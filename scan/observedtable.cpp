@@ -1,5 +1,8 @@
 #include "scan/observedtable.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "data/observed.h"
 #include "runtime/numtext.h"
 #include "scan/report.h"
@@ -12,43 +15,66 @@ std::string Fixed(long double value, int decimals) {
   return FormatFixed(value, 18, decimals, NumberMarks{'.', ','});
 }
 
-}  // namespace
-
-const std::vector<std::string>& ObservedColumns() {
-  static const std::vector<std::string> columns = {
-      "locus", "samples", "alleles", "n_min", "n_mean", "n_max",
-      "Ho",    "He",      "WC",      "RH",    "Delta",  "note"};
-  return columns;
+bool Estimated(data::LocusStatus status) {
+  return status == data::LocusStatus::Polymorphic || status == data::LocusStatus::Biallelic;
 }
 
-std::vector<std::vector<std::string>> ObservedRows(const data::GenepopData& data) {
+// Ho and He mean nothing where nothing was counted; a haploid individual
+// has no heterozygosity to observe (He is then its gene diversity).
+bool HeterozygositiesShown(data::LocusStatus status) {
+  return status != data::LocusStatus::NoGenotype && status != data::LocusStatus::MixedPloidy &&
+         status != data::LocusStatus::Polyploid;
+}
+
+}  // namespace
+
+const std::vector<std::string>& ObservedColumns(bool positions) {
+  static const std::vector<std::string> plain = {
+      "locus", "samples", "alleles", "n_min", "n_mean", "n_max",
+      "Ho",    "He",      "WC",      "RH",    "Delta",  "note"};
+  static const std::vector<std::string> placed = {
+      "locus", "chrom", "pos", "samples", "alleles", "n_min", "n_mean",
+      "n_max", "Ho",    "He",  "WC",      "RH",      "Delta", "note"};
+  return positions ? placed : plain;
+}
+
+std::string StatisticCell(long double value) {
+  if (value == 0.0L) return "0";
+  // Ten significant digits: nine decimals below the leading digit's place.
+  const int leading = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+  return Fixed(value, std::clamp(9 - leading, 0, 18));
+}
+
+std::vector<std::string> ObservedRow(const data::LocusData& locus, bool positions) {
+  const data::LocusSummary s = data::SummariseLocus(locus.counts);
+  const data::LocusEstimate e = data::EstimateLocus(locus.counts);
+  const bool shown = HeterozygositiesShown(e.status);
+  const bool haploid = e.status == data::LocusStatus::Haploid;
+  std::vector<std::string> row{locus.name};
+  if (positions) row.insert(row.end(), {locus.chrom, std::to_string(locus.pos)});
+  row.insert(row.end(), {std::to_string(s.samples), std::to_string(s.alleles),
+                         std::to_string(s.minTyped), Fixed(s.meanTyped, 2),
+                         std::to_string(s.maxTyped),
+                         shown && !haploid ? Fixed(s.observedHeterozygosity, 4) : "NA",
+                         shown ? Fixed(s.expectedHeterozygosity, 4) : "NA"});
+  if (Estimated(e.status))
+    row.insert(row.end(), {StatisticCell(e.wc), StatisticCell(e.rh), StatisticCell(e.delta)});
+  else
+    row.insert(row.end(), {"NA", "NA", "NA"});
+  row.push_back(data::StatusText(e.status));
+  return row;
+}
+
+std::vector<std::vector<std::string>> ObservedRows(const data::LociData& data) {
   std::vector<std::vector<std::string>> rows;
-  for (std::size_t locus = 0; locus < data.loci.size(); ++locus) {
-    const data::LocusCounts counts = data::CountLocus(data, locus);
-    const data::LocusSummary s = data::SummariseLocus(counts);
-    const data::LocusEstimate e = data::EstimateLocus(counts);
-    // A haploid individual has no heterozygosity to observe; He is its gene diversity.
-    const bool haploid = e.status == data::LocusStatus::Haploid;
-    std::vector<std::string> row{data.loci[locus],
-                                 std::to_string(s.samples),
-                                 std::to_string(s.alleles),
-                                 std::to_string(s.minTyped),
-                                 Fixed(s.meanTyped, 2),
-                                 std::to_string(s.maxTyped),
-                                 haploid ? std::string("NA") : Fixed(s.observedHeterozygosity, 4),
-                                 Fixed(s.expectedHeterozygosity, 4)};
-    if (e.status == data::LocusStatus::Polymorphic || e.status == data::LocusStatus::Biallelic)
-      row.insert(row.end(), {Fixed(e.wc, 7), Fixed(e.rh, 7), Fixed(e.delta, 7)});
-    else
-      row.insert(row.end(), {"NA", "NA", "NA"});
-    row.push_back(data::StatusText(e.status));
-    rows.push_back(std::move(row));
-  }
+  rows.reserve(data.loci.size());
+  for (const data::LocusData& locus : data.loci)
+    rows.push_back(ObservedRow(locus, data.hasPositions));
   return rows;
 }
 
-std::string ObservedTable(const data::GenepopData& data) {
-  return TabSeparated(ObservedColumns(), ObservedRows(data));
+std::string ObservedTable(const data::LociData& data) {
+  return TabSeparated(ObservedColumns(data.hasPositions), ObservedRows(data));
 }
 
 }  // namespace dw::scan

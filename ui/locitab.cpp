@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "chart/qt/export.h"
-#include "data/genepopfile.h"
+#include "data/datafile.h"
 #include "data/observed.h"
 #include "runtime/errors.h"
 #include "runtime/floatmode.h"
@@ -258,7 +258,7 @@ void TLociTab::UpdateButtons() {
   const int row = SelectedRow();
   bool testable = false;
   if (open && row >= 0) {
-    const data::LocusCounts counts = data::CountLocus(*data_, static_cast<std::size_t>(row));
+    const data::LocusCounts& counts = data_->loci[static_cast<std::size_t>(row)].counts;
     testable = data::EstimateLocus(counts).status == data::LocusStatus::Polymorphic;
   }
   UseLocusButton->setEnabled(testable);
@@ -292,8 +292,8 @@ void TLociTab::GenepopButtonClick() {
 
 bool TLociTab::OpenGenepopFile(const QString& name) {
   const QString full = QDir::toNativeSeparators(QFileInfo(name).absoluteFilePath());
-  data::GenepopData data;
-  if (const auto problem = data::LoadGenepopFile(full.toStdString(), data)) {
+  data::LociData data;
+  if (const auto problem = data::LoadLoci(full.toStdString(), {}, data)) {
     ShowErrorBox(problem->message);
     return false;
   }
@@ -302,19 +302,18 @@ bool TLociTab::OpenGenepopFile(const QString& name) {
   DropScan();
   LociTable->sortByColumn(-1, Qt::AscendingOrder);
   model_.SetNumberMarks(CurrentNumberMarks());
-  model_.SetObserved(scan::ObservedColumns(), scan::ObservedRows(*data_));
+  model_.SetObserved(scan::ObservedColumns(data_->hasPositions), scan::ObservedRows(*data_));
   LociTable->resizeColumnsToContents();
-  std::size_t individuals = 0, tested = 0;
-  for (const data::Sample& sample : data_->samples) individuals += sample.individuals.size();
-  for (std::size_t locus = 0; locus < data_->loci.size(); ++locus)
-    tested += data::EstimateLocus(data::CountLocus(*data_, locus)).status ==
-              data::LocusStatus::Polymorphic;
+  const std::size_t individuals = data_->individuals;
+  std::size_t tested = 0;
+  for (const data::LocusData& locus : data_->loci)
+    tested += data::EstimateLocus(locus.counts).status == data::LocusStatus::Polymorphic;
   const auto plural = [](std::size_t n, const char* one, const char* many) {
     return QString::number(n) + " " + (n == 1 ? one : many);
   };
   FileLabel->setText(QFileInfo(full).fileName() + ": " +
                      plural(data_->loci.size(), "locus", "loci") + ", " +
-                     plural(data_->samples.size(), "sample", "samples") + ", " +
+                     plural(data_->populations.size(), "sample", "samples") + ", " +
                      plural(individuals, "individual", "individuals") + "; " +
                      plural(tested, "locus", "loci") + " to test");
   FileLabel->setToolTip(full);
@@ -327,7 +326,7 @@ std::vector<scan::ScannedLocus> TLociTab::PlannedLoci() const {
   scan::ScanSettings s;
   s.N = std::numeric_limits<int32_t>::max();  // no sample size is refused here
   std::vector<scan::ScannedLocus> loci;
-  scan::PlanLoci(data::LociOf(*data_), s, loci);
+  scan::PlanLoci(*data_, s, loci);
   return loci;
 }
 
@@ -425,7 +424,7 @@ void TLociTab::RunScan() {
     return;
   }
   std::vector<scan::ScannedLocus> loci;
-  if (const auto problem = scan::PlanLoci(data::LociOf(*data_), s, loci)) {
+  if (const auto problem = scan::PlanLoci(*data_, s, loci)) {
     ShowInfoMessage(*problem);
     return;
   }
@@ -474,7 +473,7 @@ void TLociTab::RunScan() {
 void TLociTab::DropScan() {
   scan_.reset();
   plot_ = {};
-  if (model_.HasScan()) model_.SetObserved(scan::ObservedColumns(), scan::ObservedRows(*data_));
+  if (model_.HasScan()) model_.SetObserved(scan::ObservedColumns(data_->hasPositions), scan::ObservedRows(*data_));
   ScanPlot->SetPlot(nullptr);
   ScanPlot->hide();
   ScanLabel->clear();

@@ -16,7 +16,7 @@
 #include <memory>
 #include <optional>
 
-#include "data/genepop.h"
+#include "data/loci.h"
 #include "scan/scan.h"
 #include "ui/lociprint.h"
 #include "ui/locimodel.h"
@@ -103,7 +103,7 @@ class TLociTab : public QObject {
   TTestneutre& w_;
   TLociModel model_;
   TLociSortModel sorted_;
-  std::optional<data::GenepopData> data_;
+  std::optional<data::LociData> data_;
   QString fileName_;
   QString openChoice_;
   std::optional<scan::ScanSummary> scan_;

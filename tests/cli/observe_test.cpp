@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/cli/program.h"
+#include "tests/support/vcffiles.h"
+#include "scan/observedtable.h"
 
 namespace dw {
 namespace {
@@ -20,9 +22,10 @@ TEST(Observe, TabulatesEveryLocus) {
   ASSERT_EQ(p.Run("observe data.gen"), 0) << p.err;
   EXPECT_EQ(p.out,
             "locus\tsamples\talleles\tn_min\tn_mean\tn_max\tHo\tHe\tWC\tRH\tDelta\tnote\n"
-            "L1\t3\t2\t2\t2.00\t2\t0.3333\t0.5000\t0.7500000\t0.7500000\t0.0000000\t"
+            "L1\t3\t2\t2\t2.00\t2\t0.3333\t0.5000\t0.7500000000\t0.7500000000\t0\t"
             "two alleles: Delta is 0 by construction\n"
-            "L2\t3\t3\t2\t3.00\t4\t0.4444\t0.6605\t0.1044235\t0.1115514\t-0.0071279\t\n"
+            "L2\t3\t3\t2\t3.00\t4\t0.4444\t0.6605\t0.1044234953\t0.1115513660\t"
+            "-0.007127870676\t\n"
             "L3\t3\t1\t2\t3.00\t4\t0.0000\t0.0000\tNA\tNA\tNA\tmonomorphic\n");
   EXPECT_EQ(p.err, "");
 }
@@ -97,6 +100,131 @@ TEST(Observe, RefusesWithFileAndLine) {
   test::Program p;
   EXPECT_EQ(p.Run("observe missing.gen"), 2);
   EXPECT_EQ(p.err, "missing.gen: Fichier introuvable. (No such file or directory)\n");
+}
+
+
+TEST(StatisticCell, TenSignificantDigitsWithoutExponent) {
+  struct Case {
+    long double value;
+    const char* text;
+  };
+  for (Case c : {Case{0.0L, "0"}, {0.75L, "0.7500000000"}, {-0.007127870676123L, "-0.007127870676"},
+                 {1.234567890123e-4L, "0.0001234567890"}, {1.0L, "1.000000000"},
+                 {0.99999999996L, "1.0000000000"}, {12.5L, "12.50000000"},
+                 {-3e-20L, "0.000000000000000000"}})
+    EXPECT_EQ(scan::StatisticCell(c.value), c.text) << static_cast<double>(c.value);
+}
+
+// One data set as Genepop and as VCF: per locus the calls of a1 a2 a3 b1 b2
+// c1 c2 c3 (x, in the VCF only, is left out by the map).
+struct SiteCalls {
+  const char* id;   // "." : named CHROM:POS
+  const char* alt;
+  std::vector<std::string> calls;  // a1 a2 a3 x b1 b2 c1 c2 c3
+};
+
+const std::vector<SiteCalls>& Sites() {
+  static const std::vector<SiteCalls> sites = {
+      {"msat1", "C,G", {"0/0", "0/1", "./.", "2/2", "0/1", "1/2", "1|1", "1/2", "./1"}},
+      {".", "C", {"0/1", "0/0", "0/0", "0/0", "1/1", "0/1", "0/0", "1/1", "1/1"}},
+      {"mono", "C", {"0/0", "0/0", "0/0", "./.", "0/0", "0/0", "0/0", "0/0", "0/0"}},
+      {"mt", "C,G", {"0", "1", "2", ".", "1", "1", "0", "2", "."}},
+      {"none", "C", {"./.", "./.", "./.", "0/1", "./.", "./.", "./.", "./.", "./."}},
+      {"msat2", "C,G,T", {"0/2", "2/2", "0/0", "1/1", "3/0", "2|3", "3/3", "0/3", "2/2"}},
+  };
+  return sites;
+}
+
+std::string SitesAsVcf() {
+  std::string text =
+      "##fileformat=VCFv4.2\n##contig=<ID=chr1>\n"
+      "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
+      "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta1\ta2\ta3\tx\tb1\tb2\tc1\tc2\tc3\n";
+  int pos = 0;
+  for (const SiteCalls& s : Sites()) {
+    text += "chr1\t" + std::to_string(pos += 10) + "\t" + s.id + "\tA\t" + s.alt + "\t.\tPASS\t.\tGT";
+    for (const std::string& call : s.calls) text += "\t" + call;
+    text += "\n";
+  }
+  return text;
+}
+
+// VCF allele i is Genepop allele i + 1 in 2 digits; "." is 00.
+std::string AsGenepop(const std::string& call) {
+  std::string g;
+  for (char c : call)
+    if (c == '.' || (c >= '0' && c <= '9')) g += c == '.' ? "00" : "0" + std::string(1, char(c + 1));
+  return g;
+}
+
+std::string SitesAsGenepop() {
+  std::string text = "same data\nmsat1, chr1:20, mono, mt, none, msat2\n";
+  const char* names[] = {"a1", "a2", "a3", "x", "b1", "b2", "c1", "c2", "c3"};
+  for (int i = 0; i < 9; ++i) {
+    if (i == 3) continue;
+    if (i == 0 || i == 4 || i == 6) text += "Pop\n";
+    text += std::string(names[i]) + ",";
+    for (const SiteCalls& s : Sites()) text += " " + AsGenepop(s.calls[i]);
+    text += "\n";
+  }
+  return text;
+}
+
+std::string WithoutPositions(const std::string& table) {
+  std::string out;
+  for (std::size_t start = 0; start < table.size();) {
+    const std::size_t end = table.find('\n', start);
+    const std::string line = table.substr(start, end - start);
+    const std::size_t first = line.find('\t'), third = line.find('\t', line.find('\t', first + 1) + 1);
+    out += line.substr(0, first) + line.substr(third) + "\n";
+    start = end + 1;
+  }
+  return out;
+}
+
+TEST(Observe, VcfAndBcfGiveTheGenepopTable) {
+  test::Program p;
+  p.Write("data.gen", SitesAsGenepop());
+  test::WriteCompressed(p.dir.File("data.gen.gz"), SitesAsGenepop());
+  p.Write("data.vcf", SitesAsVcf());
+  test::WriteThroughHtslib(p.dir.File("data.vcf.gz"), SitesAsVcf(), "wz");
+  test::WriteThroughHtslib(p.dir.File("gzip.vcf.gz"), SitesAsVcf(), "wg");
+  test::WriteThroughHtslib(p.dir.File("data.bcf"), SitesAsVcf(), "wb");
+  p.Write("map.tsv", "a1\tnorth\na2\tnorth\na3\tnorth\nb1\tsouth\nb2\tsouth\n"
+                     "c1\teast\nc2\teast\nc3\teast\n");
+  ASSERT_EQ(p.Run("observe data.gen"), 0) << p.err;
+  const std::string genepop = p.out;
+  // x alone carries allele C of msat2.
+  EXPECT_NE(genepop.find("\nmsat2\t3\t3\t"), std::string::npos) << genepop;
+  EXPECT_NE(genepop.find("\nnone\t0\t0\t0\t0.00\t0\tNA\tNA\tNA\tNA\tNA\tno genotype typed\n"),
+            std::string::npos)
+      << genepop;
+  ASSERT_EQ(p.Run("observe data.gen.gz"), 0) << p.err;
+  EXPECT_EQ(p.out, genepop);
+  for (const char* file : {"data.vcf", "data.vcf.gz", "gzip.vcf.gz", "data.bcf"}) {
+    ASSERT_EQ(p.Run(std::string("observe ") + file + " --popmap map.tsv"), 0) << file << p.err;
+    EXPECT_EQ(p.err, std::string(file) + ": 1 sample not in the population map left out\n");
+    EXPECT_EQ(p.out.rfind("locus\tchrom\tpos\tsamples\t", 0), 0u) << p.out;
+    EXPECT_NE(p.out.find("\nchr1:20\tchr1\t20\t3\t2\t"), std::string::npos) << p.out;
+    EXPECT_EQ(WithoutPositions(p.out), genepop) << file;
+  }
+}
+
+TEST(Observe, AVcfRecordRefusedAfterTheRowsBeforeIt) {
+  test::Program p;
+  std::string vcf = SitesAsVcf();
+  vcf.insert(vcf.find("chr1\t30\t"), "chr1\t25\tcut\tA\tC\t.\t.\t.\tGT\t0/1\n");
+  p.Write("data.vcf", vcf);
+  p.Write("map.tsv", "a1\tnorth\nb1\tsouth\n");
+  EXPECT_EQ(p.Run("observe data.vcf --popmap map.tsv"), 1);
+  EXPECT_EQ(p.err, "data.vcf: 7 samples not in the population map left out\n"
+                   "data.vcf, record 3 (line 7): 10 columns where the header's #CHROM line has 18\n");
+  EXPECT_EQ(std::count(p.out.begin(), p.out.end(), '\n'), 3) << p.out;
+  EXPECT_EQ(p.Run("observe data.vcf"), 1);
+  EXPECT_EQ(p.err, "data.vcf: a VCF file needs a population map: give one with --popmap FILE "
+                   "(lines 'sample<TAB>population')\n");
+  EXPECT_EQ(p.Run("observe data.vcf --popmap nomap.tsv"), 2);
+  EXPECT_EQ(p.err, "nomap.tsv: Fichier introuvable. (No such file or directory)\n");
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ TEST(EstimateLocus, LociThatCannotBeTested) {
   };
   const Case cases[] = {
       {{{"0101", "0101"}, {"0101", "0101"}}, LocusStatus::Monomorphic},
-      {{{"0000", "0000"}, {"0000"}}, LocusStatus::Monomorphic},
+      {{{"0000", "0000"}, {"0000"}}, LocusStatus::NoGenotype},
       {{{"0101", "0102"}, {"0000", "0000"}}, LocusStatus::TooFewSamples},
       {{{"0101"}, {"0202"}}, LocusStatus::TooFewIndividuals},
       // However polymorphic, a haploid locus is not tested.

@@ -195,8 +195,8 @@ class LociTabTest : public QObject {
     dw::ui::SetNumberMarks(dw::NumberMarks{',', '.'});
     w_->Loci->Model().SetNumberMarks(dw::NumberMarks{',', '.'});
     const QModelIndex lapDelta = model.index(RowOf("Lap"), delta);
-    QCOMPARE(lapDelta.data().toString(), QString("0,0700649"));
-    QCOMPARE(lapDelta.data(TLociModel::TextRole).toString(), QString("0.0700649"));
+    QCOMPARE(lapDelta.data().toString(), QString("0,07006491600"));
+    QCOMPARE(lapDelta.data(TLociModel::TextRole).toString(), QString("0.07006491600"));
     QCOMPARE(model.index(RowOf("Lap"), 0).data().toString(), QString("Lap"));
   }
 
