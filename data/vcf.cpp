@@ -285,8 +285,8 @@ std::optional<LoadProblem> VisitVcf(const std::string& name, const PopulationMap
     ++number;
     if (next == Next::Refused) return Refused(RecordPlace(name, f, number) + ": " + reason);
     LocusData locus;
-    if (auto reason = ReadSite(f, populationOf, head.populations.size(), tally, locus))
-      return Refused(RecordPlace(name, f, number) + ": " + *reason);
+    if (auto wrong = ReadSite(f, populationOf, head.populations.size(), tally, locus))
+      return Refused(RecordPlace(name, f, number) + ": " + *wrong);
     if (visitor.locus) visitor.locus(std::move(locus));
     if (stop && stop()) return LoadProblem{LoadProblem::Kind::Stopped, {}};
   }
