@@ -34,14 +34,12 @@ std::optional<LoadProblem> VisitGenepop(const std::string& name, bool compressed
   const auto problem = compressed ? LoadGzipGenepopFile(name, genepop, stop)
                                   : LoadGenepopFile(name, genepop, stop);
   if (problem) return problem;
-  LociData data = LociOf(genepop);
-  if (visitor.start) {
-    LociData head = data;
-    head.loci.clear();
-    visitor.start(head);
-  }
+  LociData head = LociOf(genepop);
+  std::vector<LocusData> loci = std::move(head.loci);
+  head.loci.clear();
+  if (visitor.start) visitor.start(head);
   if (visitor.locus)
-    for (LocusData& locus : data.loci) visitor.locus(std::move(locus));
+    for (LocusData& locus : loci) visitor.locus(std::move(locus));
   return std::nullopt;
 }
 

@@ -232,10 +232,7 @@ std::optional<std::string> ReadSite(VcfFile& f, const std::vector<uint32_t>& pop
   bcf1_t* record = f.record;
   bcf_unpack(record, BCF_UN_STR);
   if (record->pos < 0) return std::string("POS is not a position (a whole number of 1 or more)");
-  const std::size_t k = record->n_allele;
-  // LocusCounts codes alleles in 16 bits.
-  if (k > std::numeric_limits<uint16_t>::max())
-    return "the site has " + std::to_string(k) + " alleles, more than 65535";
+  const std::size_t k = record->n_allele;  // 16 bits in htslib, as LocusCounts' codes
   locus.name = LocusName(f.header, record);
   locus.chrom = bcf_seqname_safe(f.header, record);
   locus.pos = record->pos + 1;
@@ -288,8 +285,8 @@ std::optional<LoadProblem> VisitVcf(const std::string& name, const PopulationMap
     ++number;
     if (next == Next::Refused) return Refused(RecordPlace(name, f, number) + ": " + reason);
     LocusData locus;
-    if (auto reason = ReadSite(f, populationOf, head.populations.size(), tally, locus))
-      return Refused(RecordPlace(name, f, number) + ": " + *reason);
+    if (auto wrong = ReadSite(f, populationOf, head.populations.size(), tally, locus))
+      return Refused(RecordPlace(name, f, number) + ": " + *wrong);
     if (visitor.locus) visitor.locus(std::move(locus));
     if (stop && stop()) return LoadProblem{LoadProblem::Kind::Stopped, {}};
   }

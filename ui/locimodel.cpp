@@ -11,9 +11,10 @@ namespace dw::ui {
 
 namespace {
 
-// Texts whatever they hold: the name, the reasons and the flags.
+// Texts whatever they hold: the name, the chromosome, the reasons and the flags.
 bool TextColumn(const std::string& name) {
-  return name == "locus" || name == "note" || name == "flag" || name == "flag_wc";
+  return name == "locus" || name == "chrom" || name == "note" || name == "flag" ||
+         name == "flag_wc";
 }
 
 std::optional<double> Number(const std::string& text) {

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <charconv>
+#include <cstring>
 #include <limits>
 #include <thread>
 
@@ -139,8 +140,9 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
     connect(b, &QPushButton::clicked, this, click);
     return b;
   };
-  GenepopButton = button("GenepopButton", "Genepop &file...", 8, 110, &TLociTab::GenepopButtonClick,
-                         "Open a Genepop file: every locus with its observed WC, RH and Delta (Ctrl+O)");
+  GenepopButton = button("GenepopButton", "Data &file...", 8, 110, &TLociTab::GenepopButtonClick,
+                         "Open a Genepop, VCF or BCF file: every locus with its observed WC, RH "
+                         "and Delta (Ctrl+O)");
   UseLocusButton = button("UseLocusButton", "&Use this locus", 124, 110,
                           &TLociTab::UseLocusButtonClick,
                           "Put the selected locus's P, A, n and Delta on the Parameters tab and "
@@ -180,7 +182,7 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
   w_.SetHint(ScanSeed, "The scan's seed, 0 to 4294967295; empty: from the clock");
   seedLabel->setBuddy(ScanSeed);
 
-  FileLabel = new QLabel("No Genepop file open (Ctrl+O)", tab);
+  FileLabel = new QLabel("No data file open (Ctrl+O)", tab);
   FileLabel->setObjectName("FileLabel");
   w_.Place(FileLabel, 8, 74, 780, 16);
   ScanLabel = new QLabel(tab);
@@ -276,10 +278,12 @@ QString TLociTab::DataStem() const { return QFileInfo(fileName_).completeBaseNam
 void TLociTab::GenepopButtonClick() {
   QFileDialog dialog(&w_);
   dialog.setObjectName("GenepopDialog");
-  dialog.setWindowTitle("Open a Genepop file");
+  dialog.setWindowTitle("Open a data file");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters({"Genepop files (*.gen *.txt)", "All files (*)"});
+  dialog.setNameFilters({"Data files (*.gen *.txt *.vcf *.vcf.gz *.bcf *.gz)",
+                         "Genepop files (*.gen *.txt)", "VCF and BCF files (*.vcf *.vcf.gz *.bcf)",
+                         "All files (*)"});
   w_.PrepareFileDialog(dialog);
   dialog.setDefaultSuffix("");
   if (!openChoice_.isEmpty()) dialog.selectFile(openChoice_);
@@ -287,18 +291,58 @@ void TLociTab::GenepopButtonClick() {
   EstablishFloatErrorMode();
   if (!accepted) return;
   openChoice_ = dialog.selectedFiles().first();
-  OpenGenepopFile(openChoice_);
+  QString popmap;
+  if (data::NeedsPopulationMap(data::DetectDataFormat(openChoice_.toStdString()))) {
+    popmap = AskPopulationMap(openChoice_);
+    if (popmap.isEmpty()) return;
+  }
+  OpenDataFile(openChoice_, popmap);
 }
 
-bool TLociTab::OpenGenepopFile(const QString& name) {
+QString TLociTab::ProposedPopulationMap(const QString& data) {
+  const QFileInfo info(data);
+  QString stem = info.fileName();
+  for (const char* end : {".gz", ".vcf", ".bcf"})
+    if (stem.endsWith(end, Qt::CaseInsensitive)) stem.chop(static_cast<int>(std::strlen(end)));
+  for (const QString& name : {stem + ".popmap.tsv", stem + ".pop"}) {
+    const QString candidate = info.dir().filePath(name);
+    if (QFileInfo(candidate).isFile()) return candidate;
+  }
+  return {};
+}
+
+QString TLociTab::AskPopulationMap(const QString& data) {
+  QFileDialog dialog(&w_);
+  dialog.setObjectName("PopmapDialog");
+  dialog.setWindowTitle("Population map of " + QFileInfo(data).fileName() +
+                        " (lines: sample, tab, population)");
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters({"Population maps (*.tsv *.pop *.txt)", "All files (*)"});
+  w_.PrepareFileDialog(dialog);
+  dialog.setDefaultSuffix("");
+  dialog.setDirectory(QFileInfo(data).absolutePath());
+  const QString proposed = ProposedPopulationMap(data);
+  if (!proposed.isEmpty()) dialog.selectFile(proposed);
+  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  EstablishFloatErrorMode();
+  return accepted ? dialog.selectedFiles().first() : QString();
+}
+
+bool TLociTab::OpenGenepopFile(const QString& name) { return OpenDataFile(name, {}); }
+
+bool TLociTab::OpenDataFile(const QString& name, const QString& popmap) {
   const QString full = QDir::toNativeSeparators(QFileInfo(name).absoluteFilePath());
+  const QString fullMap =
+      popmap.isEmpty() ? QString() : QDir::toNativeSeparators(QFileInfo(popmap).absoluteFilePath());
   data::LociData data;
-  if (const auto problem = data::LoadLoci(full.toStdString(), {}, data)) {
+  if (const auto problem = data::LoadLoci(full.toStdString(), fullMap.toStdString(), data)) {
     ShowErrorBox(problem->message);
     return false;
   }
   data_ = std::move(data);
   fileName_ = full;
+  popmapName_ = fullMap;
   DropScan();
   LociTable->sortByColumn(-1, Qt::AscendingOrder);
   model_.SetNumberMarks(CurrentNumberMarks());
@@ -315,7 +359,11 @@ bool TLociTab::OpenGenepopFile(const QString& name) {
                      plural(data_->loci.size(), "locus", "loci") + ", " +
                      plural(data_->populations.size(), "sample", "samples") + ", " +
                      plural(individuals, "individual", "individuals") + "; " +
-                     plural(tested, "locus", "loci") + " to test");
+                     plural(tested, "locus", "loci") + " to test" +
+                     (data_->samplesLeftOut == 0
+                          ? QString()
+                          : "; " + plural(data_->samplesLeftOut, "sample", "samples") +
+                                " not in the population map left out"));
   FileLabel->setToolTip(full);
   UpdateButtons();
   w_.PageControl1->setCurrentIndex(2);
@@ -439,8 +487,9 @@ void TLociTab::RunScan() {
     return;
   }
   s.dir = folder.Path();
-  const QString command = "driftwise scan " + Quoted(fileName_) + " --engine individuals -N " +
-                          QString::number(s.N) +
+  const QString command = "driftwise scan " + Quoted(fileName_) +
+                          (popmapName_.isEmpty() ? QString() : " --popmap " + Quoted(popmapName_)) +
+                          " --engine individuals -N " + QString::number(s.N) +
                           " -T " + QString::number(s.T) + " -I " + QString::number(s.I) +
                           " --model " + QString::fromStdString(s.model) + " --start " +
                           (s.observedStart ? "observed" : "pooled") + " --seed " +

@@ -64,9 +64,14 @@ class TLociTab : public QObject {
   // The tab's controls in their tab order, for the window's order and help.
   QList<QWidget*> Controls() const;
 
-  // Reads the file; a file refused or unreadable is named with its line in
-  // the error box and leaves the tab as it was. True when opened.
+  // Reads the file (Genepop, VCF or BCF; `popmap` names the population map
+  // a VCF or BCF needs); a file refused or unreadable is named with its line
+  // (or record) in the error box and leaves the tab as it was. True when opened.
+  bool OpenDataFile(const QString& name, const QString& popmap);
   bool OpenGenepopFile(const QString& name);
+  // The population map beside a VCF or BCF file, DATA.popmap.tsv or
+  // DATA.pop (DATA without .vcf, .bcf, .gz), when there is one; else empty.
+  static QString ProposedPopulationMap(const QString& data);
   // The window's close request during a scan: asks, and cancels the scan
   // when the user agrees; true when the request was answered here.
   bool HandleCloseDuringScan(QCloseEvent* event);
@@ -98,6 +103,8 @@ class TLociTab : public QObject {
   QString AskSaveFile(const char* name, const QString& caption, const QStringList& filters,
                       const QString& proposed);
   QString DataFolder() const;
+  // The population map of a VCF or BCF file, asked with a file dialog; empty when cancelled.
+  QString AskPopulationMap(const QString& data);
   QString DataStem() const;
 
   TTestneutre& w_;
@@ -105,6 +112,7 @@ class TLociTab : public QObject {
   TLociSortModel sorted_;
   std::optional<data::LociData> data_;
   QString fileName_;
+  QString popmapName_;  // the population map of a VCF or BCF file; empty for Genepop
   QString openChoice_;
   std::optional<scan::ScanSummary> scan_;
   scan::ScanPlot plot_;

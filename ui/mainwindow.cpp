@@ -147,7 +147,7 @@ TTestneutre::TTestneutre(int pixelsPerInch, QWidget* parent) : QMainWindow(paren
   // F1 opens the help at the entry of the control that has the focus.
   auto* help = new QShortcut(QKeySequence::HelpContents, this);
   connect(help, &QShortcut::activated, this, &TTestneutre::HelpForFocus);
-  // Ctrl+O opens a Genepop file from any tab.
+  // Ctrl+O opens a data file from any tab.
   auto* open = new QShortcut(QKeySequence::Open, this);
   connect(open, &QShortcut::activated, Loci, &TLociTab::GenepopButtonClick);
 

@@ -208,6 +208,11 @@ TEST(Observe, VcfAndBcfGiveTheGenepopTable) {
     EXPECT_NE(p.out.find("\nchr1:20\tchr1\t20\t3\t2\t"), std::string::npos) << p.out;
     EXPECT_EQ(WithoutPositions(p.out), genepop) << file;
   }
+  // scan reads through the same loader: msat1 and msat2 are tested.
+  ASSERT_EQ(p.Run("scan data.bcf --popmap map.tsv -m 0.1 --calibrate none -I 10 --seed 1"), 0)
+      << p.err;
+  EXPECT_NE(p.out.find("\nmsat1\t3\t3\t2\t"), std::string::npos) << p.out;
+  EXPECT_NE(p.out.find("\nmsat2\t3\t3\t3\t"), std::string::npos) << p.out;
 }
 
 TEST(Observe, AVcfRecordRefusedAfterTheRowsBeforeIt) {

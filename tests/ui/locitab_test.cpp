@@ -225,6 +225,43 @@ class LociTabTest : public QObject {
     QCOMPARE(w_->Loci->FileName(), QDir::toNativeSeparators(kExample));
   }
 
+  // A VCF asks for its population map, proposing the one beside it; the
+  // table is what `observe --popmap` prints, chrom and pos included.
+  void AVcfOpensWithItsPopulationMap() {
+    Open();
+    const QString vcf = QDir::toNativeSeparators(Path("sites.vcf"));
+    const QString map = QDir::toNativeSeparators(Path("sites.popmap.tsv"));
+    WriteAll(vcf,
+             "##fileformat=VCFv4.2\n##contig=<ID=chr3>\n"
+             "##FORMAT=<ID=GT,Number=1,Type=String,Description=\"Genotype\">\n"
+             "#CHROM\tPOS\tID\tREF\tALT\tQUAL\tFILTER\tINFO\tFORMAT\ta1\ta2\tb1\tb2\tx\n"
+             "chr3\t101\tmsat\tA\tC,G\t.\t.\t.\tGT\t0/1\t0/2\t2/2\t1|2\t0/0\n"
+             "chr3\t205\t.\tA\tC\t.\t.\t.\tGT\t0/1\t0/0\t1/1\t./.\t0/1\n");
+    WriteAll(map, "a1\tnorth\na2\tnorth\nb1\tsouth\nb2\tsouth\n");
+    const Ran observe = RunProgram({"observe", vcf, "--popmap", map}, dir_.path());
+    QCOMPARE(observe.status, 0);
+    {
+      FileDialogAnswer answerMap("PopmapDialog", map);
+      OpenFile(vcf);
+      QCOMPARE(answerMap.answered, 1);
+      QCOMPARE(QDir::toNativeSeparators(answerMap.proposed), map);
+    }
+    const TLociModel& model = w_->Loci->Model();
+    QCOMPARE(model.columnCount(), 14);
+    QCOMPARE(ModelTsv(model, 14), observe.out);
+    QCOMPARE(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("chrom"));
+    QCOMPARE(model.index(RowOf("chr3:205"), 2).data().toString(), QString("205"));
+    QCOMPARE(w_->Loci->FileLabel->text(),
+             QString("sites.vcf: 2 loci, 2 samples, 4 individuals; 1 locus to test; 1 sample not "
+                     "in the population map left out"));
+    // Cancelling the map's dialog leaves the tab as it was.
+    FileDialogAnswer cancelMap("PopmapDialog", "");
+    OpenFile(kExample);
+    OpenFile(vcf);
+    QCOMPARE(cancelMap.answered, 1);
+    QCOMPARE(w_->Loci->FileName(), QDir::toNativeSeparators(kExample));
+  }
+
   // "Use this locus" on Lap: P, A, n and Delta on the Parameters tab, and
   // the frequency file `scan --results-dir` keeps, for either start; Go then
   // runs the test `driftwise run` runs with those values.
