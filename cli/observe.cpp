@@ -23,7 +23,8 @@ void AddObserveOptions(CLI::App& observe, ObserveOptions& options) {
 int LoadGenepop(const std::string& name, data::GenepopData& data, std::ostream& err) {
   const auto problem = data::LoadGenepopFile(name, data, [] { return InterruptSignal() != 0; });
   if (!problem) return 0;
-  switch (problem->kind) {
+  // A signal ends a read as if it failed: it is the signal that counts.
+  if (InterruptSignal() == 0) switch (problem->kind) {
     case data::GenepopLoadProblem::Kind::Refused:
       err << problem->message << "\n";
       return kExitRefused;

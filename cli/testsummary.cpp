@@ -34,6 +34,7 @@ TestSummary RunTestSummary(const EngineState& state, const RecordedHistogram& hi
   s.observedDelta = params.ObservedDelta;
   s.input = record.input;
   s.output = record.output;
+  s.outputDigest = record.outputDigest;
   GeneratorSummary g;
   g.seededFromClock = record.seededFromClock;
   g.seed = record.seed;
@@ -117,6 +118,11 @@ void WriteSources(const TestSummary& s, JsonWriter& json) {
     json.String(s.input);
     json.Key("output");
     json.String(s.output);
+    // Pins the file: merge refuses any other under that name.
+    json.Key("output_size");
+    json.Unsigned(s.outputDigest.size);
+    json.Key("output_sha256");
+    json.String(s.outputDigest.sha256);
     return;
   }
   json.Key("files");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/digest.h"
 #include "cli/jobs.h"
 #include "engine/histogram.h"
 #include "engine/state.h"
@@ -40,6 +41,7 @@ struct TestSummary {
   double m = 0.0;
   double observedDelta = 0.0;
   std::string input, output;       // run: the two files
+  FileDigest outputDigest;         // run: what the result file held when it was closed
   std::vector<SourceFile> files;   // merge: the result files, in order
   std::optional<GeneratorSummary> generator;  // run only
   uint64_t simulations = 0;  // the simulated Delta values
@@ -53,6 +55,7 @@ struct TestSummary {
 // What the command line knows of a finished run besides the engine state.
 struct RunRecord {
   std::string model, input, output;
+  FileDigest outputDigest;
   bool seededFromClock = false;
   uint32_t seed = 0;
   std::optional<JobSlot> job;

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "cli/command_line.h"
+#include "cli/merge.h"
 #include "runtime/osfiles.h"
 #include "tests/cli/program.h"
 #include "tests/engine/faultyfiles.h"
@@ -41,7 +42,7 @@ TEST(StandardOutput, LostOutputIsAnErrorForEveryCommand) {
       {kSmall + "-o a.txt", ">/dev/full", full},
       {kSmall + "-o a.txt --histogram-table -", ">/dev/full", full},
       {kSmall + "-o a.txt --json -", ">/dev/full", full},
-      {"merge -d 0 r.txt", ">/dev/full", full},
+      {"merge -d 0 r.txt", ">/dev/full", std::string(cli::kPlainResultsNote) + "\n" + full},
       {"observe data.gen", ">/dev/full", full},
       {"scan data.gen --seed 1 -I 20", ">/dev/full", full},
       {"scan data.gen --seed 1 -I 20 --tsv -", ">/dev/full", full},
@@ -190,7 +191,8 @@ TEST(Reports, AFullDiskLeavesTheEarlierReportAsItWas) {
     const int status = cli::Main(7, argv, out, err);
     SetOsFiles(nullptr);
     EXPECT_EQ(status, 2);
-    EXPECT_EQ(err.str(), name + ": Erreur E/S 28. (No space left on device)\n");
+    EXPECT_EQ(err.str(), std::string(cli::kPlainResultsNote) + "\n" + name +
+                             ": Erreur E/S 28. (No space left on device)\n");
     EXPECT_EQ(files.disk[name], c.earlier);
     EXPECT_EQ(files.disk.size(), 2u) << "a temporary file was left";
   }
