@@ -89,8 +89,10 @@ class Merger {
       if (auto stop = ReadArgument(name)) return InterruptSignal() != 0 ? Interrupted() : stop;
       if (InterruptSignal() != 0) return Interrupted();
     }
-    if (auto stop = CheckJobArrays()) return stop;
+    // Overlapping streams first: an array that overlaps is too large to
+    // be whole, and running it again is the answer either way.
     if (auto stop = CheckJobStreams()) return stop;
+    if (auto stop = CheckJobArrays()) return stop;
     if (auto stop = CheckPinnedFilesDiffer()) return stop;
     // The result files the summaries named are inputs too.
     std::vector<FileRole> roles = inputs_;
