@@ -239,6 +239,18 @@ std::string RelativeToSummary(const std::string& path, const std::optional<std::
   return relative.empty() ? path : relative.string();
 }
 
+// What pins the run's result file to its summary; none when it went to a
+// device, a pipe or standard output, where nothing can be read back.
+std::optional<FileDigest> ResultFileDigest(const std::string& output) {
+  OsFiles& os = CurrentOsFiles();
+  if (os.DescriptorOfName(output) || os.KindOfName(output) != OsFiles::Kind::Disk)
+    return std::nullopt;
+  FileDigest digest;
+  if (const int code = DigestFile(output, digest))
+    throw EInOutError(code, LastSystemError(), output);
+  return digest;
+}
+
 // The files a run names, for the check that no file has two roles.
 std::vector<FileRole> RolesOf(const std::string& input, const std::string& output,
                               const ReportOptions& report) {
@@ -329,9 +341,7 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
       return InterruptExitStatus();
     }
     const auto json = [&] {
-      FileDigest digest;
-      if (const int code = DigestFile(options.output, digest))
-        throw EInOutError(code, LastSystemError(), options.output);
+      const std::optional<FileDigest> digest = ResultFileDigest(options.output);
       const RunRecord record{options.model,
                              RelativeToSummary(options.input, report.json),
                              RelativeToSummary(options.output, report.json),

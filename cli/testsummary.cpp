@@ -120,9 +120,9 @@ void WriteSources(const TestSummary& s, JsonWriter& json) {
     json.String(s.output);
     // Pins the file: merge refuses any other under that name.
     json.Key("output_size");
-    json.Unsigned(s.outputDigest.size);
+    if (s.outputDigest) json.Unsigned(s.outputDigest->size); else json.Null();
     json.Key("output_sha256");
-    json.String(s.outputDigest.sha256);
+    if (s.outputDigest) json.String(s.outputDigest->sha256); else json.Null();
     return;
   }
   json.Key("files");
