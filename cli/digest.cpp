@@ -3,7 +3,6 @@
 #include <openssl/evp.h>
 
 #include <limits>
-#include <memory>
 
 #include "runtime/osfiles.h"
 

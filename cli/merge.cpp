@@ -1,6 +1,7 @@
 #include "cli/merge.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <iostream>
@@ -48,6 +49,8 @@ struct JobEntry {
 struct PinnedFile {
   std::string sha256, summary;
 };
+
+constexpr uint64_t kMaxPinnedBytes = uint64_t{64} << 20;
 
 // The version of the summaries this program writes and reads.
 constexpr uint64_t kSummaryVersion = 1;
@@ -256,9 +259,11 @@ class Merger {
                                     std::to_string(kSummaryVersion) +
                                     ", the version of the summaries this program writes"};
     const JsonValue* output = summary.Member("output");
-    // A NUL would cut the name short: another file would be read.
+    // A NUL would cut the name short (another file would be read), and
+    // the name is shown in messages: no control characters.
     if (output == nullptr || output->kind != JsonValue::Kind::String || output->text.empty() ||
-        output->text.find('\0') != std::string::npos)
+        std::any_of(output->text.begin(), output->text.end(),
+                    [](unsigned char c) { return c < 0x20 || c == 0x7F; }))
       return Field(name, "output", "a file name");
     const JsonValue* simulations = summary.Member("simulations");
     if (simulations == nullptr || !simulations->Unsigned())
@@ -292,8 +297,10 @@ class Merger {
   // A result file read whole, so the bytes counted are the bytes pinned.
   std::optional<Stop> ReadPinnedResults(const std::string& name, uint64_t simulations,
                                         const FileDigest& pinned) {
-    // Room past the pinned size for the lines of a longer file to be counted.
-    const uint64_t limit = pinned.size + (uint64_t{1} << 20);
+    // Room past the pinned size for the lines of a longer file to be
+    // counted; no run writes 64 MiB (65535 lines of 55 bytes), so an edited
+    // size never makes a device (/dev/zero) be read on and on.
+    const uint64_t limit = std::min(pinned.size, kMaxPinnedBytes) + (uint64_t{1} << 20);
     std::string bytes;
     if (const int code = ReadFileBounded(name, limit, bytes))
       return Stop{kExitRuntimeError,
