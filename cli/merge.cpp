@@ -157,7 +157,11 @@ class Merger {
       blanks += start + '\n';
       const LineReader::Result next = reader.Next(start, ended);
       if (next == LineReader::Result::Failed) return ReadFailure(name, reader, reader.Code());
-      if (next != LineReader::Result::Line) break;
+      if (next == LineReader::Result::TooLong)
+        return Stop{kExitRefused, name + ", line " + std::to_string(reader.LineNumber()) +
+                                      ": longer than " + std::to_string(kMaxSummaryBytes) +
+                                      " bytes: neither a result file nor a summary"};
+      if (next == LineReader::Result::End) break;
     }
     const std::size_t brace = start.find_first_not_of(" \t");
     if (brace != std::string::npos && start[brace] == '{')

@@ -61,7 +61,10 @@ bool ReadsInterrupted() {
 // read that would block for ever still sees an interruption in time.
 bool WaitReadable(int fd) {
   pollfd wanted{fd, POLLIN, 0};
-  return ::poll(&wanted, 1, 250) != 0;  // an error: the read itself tells
+  const int ready = ::poll(&wanted, 1, 250);
+  // A signal: asked again, after the interruption is checked; another
+  // error: the read itself tells.
+  return ready > 0 || (ready < 0 && errno != EINTR);
 }
 
 // "/proc/PID/fd/N" (or a thread's) of this process: N.
