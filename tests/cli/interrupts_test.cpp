@@ -92,6 +92,13 @@ TEST(Interrupts, EndAScanAndRemoveItsTemporaryFolder) {
   EXPECT_TRUE(scanFolders().empty());
 }
 
+// Whether the process has ended (a zombie, not yet waited for).
+bool Exited(pid_t pid) {
+  std::string stat = test::ReadBytes("/proc/" + std::to_string(pid) + "/stat");
+  const std::size_t state = stat.rfind(") ");
+  return state == std::string::npos || stat[state + 2] == 'Z';
+}
+
 TEST(Interrupts, AreHeardWhileInputIsRead) {
   // Input that never ends, and a FIFO nobody writes to: each read waits or
   // goes on for ever unless the signal ends it.
@@ -104,6 +111,10 @@ TEST(Interrupts, AreHeardWhileInputIsRead) {
     p.Start(arguments);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into the read
     p.Signal(SIGTERM);
+    // A program deaf to the signal is killed, not waited for.
+    const bool ended = test::Program::WaitFor([&] { return Exited(p.child); }, 20);
+    if (!ended) p.Signal(SIGKILL);
+    EXPECT_TRUE(ended) << "the signal was not heard";
     EXPECT_EQ(p.Wait(), 143);
     EXPECT_EQ(p.err.rfind("Interrupted (SIGTERM)", 0), 0u) << p.err;
     EXPECT_EQ(p.out, "");
