@@ -14,6 +14,7 @@
 
 #include "chart/chart.h"
 #include "chart/qt/export.h"
+#include "cli/digest.h"
 #include "cli/interrupts.h"
 #include "cli/jobs.h"
 #include "cli/merge.h"
@@ -25,6 +26,7 @@
 #include "runtime/errors.h"
 #include "runtime/inttext.h"
 #include "runtime/messages.h"
+#include "runtime/osfiles.h"
 #include "runtime/textfile.h"
 
 namespace dw::cli {
@@ -105,6 +107,20 @@ class TerminalProgress : public InterruptWatch {
   uint32_t shown_ = 101;
 };
 
+// The progress of a run whose earlier summary goes once the run starts
+// (its result file is about to be written), not when it is refused.
+class RunStartWatch : public TerminalProgress {
+ public:
+  RunStartWatch(std::ostream& err, bool shown, const std::optional<std::string>& json)
+      : TerminalProgress(err, shown), json_(json) {}
+  void ResultFileOpening() override {
+    if (json_) RemoveStaleReport(*json_);
+  }
+
+ private:
+  const std::optional<std::string>& json_;
+};
+
 std::optional<Counts> ReadCounts(const RunOptions& o, std::ostream& err) {
   struct Field {
     const char* option;
@@ -116,7 +132,7 @@ std::optional<Counts> ReadCounts(const RunOptions& o, std::ostream& err) {
                           {"--sample", o.n, &Counts::n},      {"--simulations", o.I, &Counts::I}};
   Counts counts{};
   for (const Field& f : fields) {
-    const auto value = ParseInteger(f.text);
+    const auto value = ParseOptionInteger(f.text);
     if (!value) {
       err << f.option << ": '" << f.text << "' is not a whole number\n";
       return std::nullopt;
@@ -234,6 +250,18 @@ std::string RelativeToSummary(const std::string& path, const std::optional<std::
   return relative.empty() ? path : relative.string();
 }
 
+// What pins the run's result file to its summary; none when it went to a
+// device, a pipe or standard output, where nothing can be read back.
+std::optional<FileDigest> ResultFileDigest(const std::string& output) {
+  OsFiles& os = CurrentOsFiles();
+  if (os.DescriptorOfName(output) || os.KindOfName(output) != OsFiles::Kind::Disk)
+    return std::nullopt;
+  FileDigest digest;
+  if (const int code = DigestFile(output, digest))
+    throw EInOutError(code, LastSystemError(), output);
+  return digest;
+}
+
 // The files a run names, for the check that no file has two roles.
 std::vector<FileRole> RolesOf(const std::string& input, const std::string& output,
                               const ReportOptions& report) {
@@ -264,7 +292,7 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   }
   uint32_t threads = 0;  // one per core
   if (options.threads) {
-    const auto count = ParseInteger(*options.threads);
+    const auto count = ParseOptionInteger(*options.threads);
     if (!count || *count < 1 || *count > 256) {
       err << "--threads: '" << *options.threads << "' is not a whole number from 1 to 256\n";
       return kExitUsage;
@@ -273,10 +301,17 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   }
   std::optional<JobSlot> job;
   if (!ReadJobSlot(options.job, options.jobs, job, err)) return kExitUsage;
-  if (const auto problem = SameFileInTwoRoles(RolesOf(options.input, options.output, report))) {
+  const std::vector<FileRole> roles = RolesOf(options.input, options.output, report);
+  if (const auto problem = SameFileInTwoRoles(roles)) {
     err << *problem << "\n";
     return kExitUsage;
   }
+  // Before the first simulation, not after the last.
+  if (const auto problem = CheckOutputPaths(roles)) {
+    err << *problem << "\n";
+    return kExitRuntimeError;
+  }
+  if (counts->A == 2) err << kTwoAllelesNote << "\n";
   const uint32_t base = seed.value_or(0);
   if (job) {
     seed = JobStartState(base, *job);
@@ -292,17 +327,18 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   RecordedHistogram histogram;
   ClockSeed clock;
   FixedSeed fixed(seed.value_or(0));
-  TerminalProgress progress(err, isatty(STDERR_FILENO) != 0);
+  RunStartWatch progress(err, isatty(STDERR_FILENO) != 0, report.json);
   RecordingSeed recorded(seed ? static_cast<SeedSource&>(fixed) : clock);
   RunServices services{messages, histogram, recorded, NumberMarks{'.', ','}, &progress, threads,
                        options.skipUndefined, EngineOf(options)};
   static EngineState state;  // the engine's tables live for the process
   Random rng;
   try {
-    // A summary from an earlier run never sits beside a new, unfinished result file.
-    if (report.json) RemoveStaleReport(*report.json);
+    // A summary from an earlier run never sits beside a new, unfinished
+    // result file: `progress` removes it as the run starts.
     const RunOutcome outcome = RunNeutralityTest(form, services, state, rng);
-    if (outcome == RunOutcome::Refused) {
+    // A signal while the input was read ends that read as if it failed.
+    if (outcome == RunOutcome::Refused && InterruptSignal() == 0) {
       err << messages.last << "\n";
       return kExitRefused;
     }
@@ -317,9 +353,11 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
       return InterruptExitStatus();
     }
     const auto json = [&] {
+      const std::optional<FileDigest> digest = ResultFileDigest(options.output);
       const RunRecord record{options.model,
                              RelativeToSummary(options.input, report.json),
                              RelativeToSummary(options.output, report.json),
+                             digest,
                              !seed,         seed ? base : recorded.state, job,
                              recorded.state, rng.RandomSeed, options.engine};
       return SummaryJson(RunTestSummary(state, histogram, record));
@@ -328,6 +366,10 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
       return status;
   } catch (const RuntimeError& e) {
     out.flush();
+    if (InterruptSignal() != 0) {
+      err << InterruptedText() << ": no report written\n";
+      return InterruptExitStatus();
+    }
     err << CommandLineErrorText(e) << "\n";
     return kExitRuntimeError;
   }
@@ -357,9 +399,10 @@ void WriteOutputFile(const std::string& name, const std::string& text, std::ostr
 }
 
 void AddReportRoles(const ReportOptions& report, std::vector<FileRole>& roles) {
-  if (report.histogramTable) roles.push_back({"--histogram-table", *report.histogramTable});
-  if (report.chart) roles.push_back({"--chart", *report.chart});
-  if (report.json) roles.push_back({"--json", *report.json});
+  if (report.histogramTable)
+    roles.push_back({"--histogram-table", *report.histogramTable, false, true});
+  if (report.chart) roles.push_back({"--chart", *report.chart, false, true});
+  if (report.json) roles.push_back({"--json", *report.json, false, true});
 }
 
 bool IsChartFileName(const std::string& name) {

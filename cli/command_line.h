@@ -21,6 +21,11 @@ inline constexpr int kExitRefused = 1;       // the program's own input checks
 inline constexpr int kExitRuntimeError = 2;  // conversion, file or floating-point error
 inline constexpr int kExitUsage = 64;
 
+// Said once on standard error by a run or merge of two alleles.
+inline constexpr const char* kTwoAllelesNote =
+    "Note: with two alleles WC equals RH, so every Delta is 0 by construction; the counts "
+    "above and below the observed Delta only sort rounding noise";
+
 // Parses the arguments and runs; returns the exit status. Summary on `out`,
 // messages on `err`; output that `out` lost makes the status 2.
 int Main(int argc, char** argv, std::ostream& out, std::ostream& err);

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "runtime/osfiles.h"
+
 namespace dw::cli {
 
 namespace {
@@ -26,9 +28,12 @@ void InstallInterruptHandlers() {
   std::memset(&action, 0, sizeof action);
   action.sa_handler = NoteSignal;
   sigemptyset(&action.sa_mask);
-  // Restarted calls keep reads and writes whole; the second signal kills.
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  // Not restarted: a call that waits (an open or read of a FIFO) returns, and
+  // the reads give up once the request is set; every read and write loop
+  // here carries on after EINTR otherwise. The second signal kills.
+  action.sa_flags = SA_RESETHAND;
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  SetReadInterruption(&interruptRequest);
 }
 
 int InterruptSignal() { return received.load(); }

@@ -1,12 +1,15 @@
 #include "cli/merge.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <charconv>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <set>
 
 #include "cli/command_line.h"
+#include "cli/digest.h"
 #include "cli/interrupts.h"
 #include "runtime/json.h"
 #include "cli/outputs.h"
@@ -19,6 +22,7 @@
 #include "runtime/messages.h"
 #include "runtime/numtext.h"
 #include "runtime/osfiles.h"
+#include "runtime/textfile.h"
 
 namespace dw::cli {
 
@@ -41,7 +45,39 @@ struct JobEntry {
   uint32_t seed = 0;
   uint64_t jobs = 0, job = 0;
   std::string summary;
+  uint64_t draws = 0;  // the run's draws, or the least it can have taken
 };
+
+// A result file a summary pins, by its content.
+struct PinnedFile {
+  std::string sha256, summary;
+};
+
+constexpr uint64_t kMaxPinnedBytes = uint64_t{64} << 20;
+
+// The version of the summaries this program writes and reads.
+constexpr uint64_t kSummaryVersion = 1;
+
+// A text from a file, fit to be shown on a terminal: control characters
+// (an escape sequence, a line break) as \xHH.
+std::string Shown(const std::string& text) {
+  std::string shown;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c != 0x7F) {
+      shown += static_cast<char>(c);
+      continue;
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    shown += "\\x";
+    shown += kHex[c >> 4];
+    shown += kHex[c & 15];
+  }
+  return shown;
+}
+
+bool IsBlank(const std::string& line) {
+  return line.find_first_not_of(" \t\r") == std::string::npos;
+}
 
 // Why merging stops: the exit status and the message.
 struct Stop {
@@ -55,10 +91,15 @@ class Merger {
 
   std::optional<Stop> Read(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
-      if (auto stop = ReadArgument(name)) return stop;
+      // A signal ends a read as if it failed: it is the signal that counts.
+      if (auto stop = ReadArgument(name)) return InterruptSignal() != 0 ? Interrupted() : stop;
       if (InterruptSignal() != 0) return Interrupted();
     }
+    // Overlapping streams first: an array that overlaps is too large to
+    // be whole, and running it again is the answer either way.
+    if (auto stop = CheckJobStreams()) return stop;
     if (auto stop = CheckJobArrays()) return stop;
+    if (auto stop = CheckPinnedFilesDiffer()) return stop;
     // The result files the summaries named are inputs too.
     std::vector<FileRole> roles = inputs_;
     AddReportRoles(report_, roles);
@@ -67,6 +108,8 @@ class Merger {
   }
 
   const PooledResults& Pooled() const { return pooled_; }
+  // Whether a result file was given itself, not through its summary.
+  bool PlainResultsGiven() const { return plainResults_; }
 
  private:
   const ReportOptions& report_;
@@ -77,6 +120,8 @@ class Merger {
   std::string engineSummary_;  // the first summary read, whose engine the others must match
   std::string engine_;
   bool bareResults_ = false;   // a result file given without its summary
+  std::vector<PinnedFile> pinned_;
+  bool plainResults_ = false;
 
   static Stop Interrupted() { return Stop{InterruptExitStatus(), InterruptedText() + ": nothing written"}; }
 
@@ -110,9 +155,27 @@ class Merger {
                                       " bytes: neither a result file nor a summary"};
       default: break;
     }
-    const std::size_t brace = line.find_first_not_of(" \t");
-    if (brace != std::string::npos && line[brace] == '{')
-      return ReadSummary(name, reader, line);
+    // An editor may put a byte-order mark or blank lines before a summary;
+    // a run never writes either into a result file.
+    std::string start = line.starts_with("\xEF\xBB\xBF") ? line.substr(3) : line;
+    std::string blanks;
+    while (IsBlank(start) && ended) {
+      blanks += start + '\n';
+      const LineReader::Result next = reader.Next(start, ended);
+      if (next == LineReader::Result::Failed) return ReadFailure(name, reader, reader.Code());
+      if (next == LineReader::Result::TooLong)
+        return Stop{kExitRefused, name + ", line " + std::to_string(reader.LineNumber()) +
+                                      ": longer than " + std::to_string(kMaxSummaryBytes) +
+                                      " bytes: neither a result file nor a summary"};
+      if (next == LineReader::Result::End) break;
+    }
+    const std::size_t brace = start.find_first_not_of(" \t");
+    if (brace != std::string::npos && start[brace] == '{')
+      return ReadSummary(name, reader, blanks + start);
+    if (!blanks.empty())
+      return Stop{kExitRefused, name + ", line 1: a blank line: a result file starts with its "
+                                       "title line, a summary with '{'"};
+    plainResults_ = true;
     bareResults_ = true;
     pooled_.engine.clear();
     return ReadResults(name, reader, line, ended, std::nullopt);
@@ -146,6 +209,13 @@ class Merger {
       any = true;
     }
     if (auto problem = results.Finish()) return refused(problem->line, problem->what);
+    return Pool(name, header, before, expected);
+  }
+
+  // The values of `name` from `before` on, its header read: counted against
+  // its summary's count, and their run against the first file's.
+  std::optional<Stop> Pool(const std::string& name, const ResultHeader& header, std::size_t before,
+                           std::optional<uint64_t> expected) {
     const uint64_t count = pooled_.deltas.size() - before;
     if (expected && *expected != count)
       return Stop{kExitRefused, name + " holds " + std::to_string(count) +
@@ -193,38 +263,79 @@ class Merger {
       return Stop{kExitRefused, name + ": not a summary written by driftwise (its \"format\" "
                                        "should be \"driftwise-summary\")"};
     if (command->text != "run")
-      return Stop{kExitRefused, name + ": the summary of a " + command->text +
+      return Stop{kExitRefused, name + ": the summary of a " + Shown(command->text) +
                                     ", not of a run: give the runs' own summaries"};
+    const JsonValue* version = summary.Member("version");
+    if (version == nullptr || version->Unsigned() != kSummaryVersion)
+      return Stop{kExitRefused, name + ": its \"version\" is not " +
+                                    std::to_string(kSummaryVersion) +
+                                    ", the version of the summaries this program writes"};
     const JsonValue* output = summary.Member("output");
-    if (output == nullptr || output->kind != JsonValue::Kind::String || output->text.empty())
+    // A NUL would cut the name short (another file would be read), and
+    // the name is shown in messages: no control characters.
+    if (output == nullptr || output->kind != JsonValue::Kind::String || output->text.empty() ||
+        std::any_of(output->text.begin(), output->text.end(),
+                    [](unsigned char c) { return c < 0x20 || c == 0x7F; }))
       return Field(name, "output", "a file name");
     const JsonValue* simulations = summary.Member("simulations");
     if (simulations == nullptr || !simulations->Unsigned())
       return Field(name, "simulations", "a whole number");
+    const JsonValue* size = summary.Member("output_size");
+    if (size == nullptr || !size->Unsigned()) return Field(name, "output_size", "a whole number");
+    const JsonValue* sha256 = summary.Member("output_sha256");
+    if (sha256 == nullptr || sha256->kind != JsonValue::Kind::String ||
+        sha256->text.size() != 64 ||
+        sha256->text.find_first_not_of("0123456789abcdef") != std::string::npos)
+      return Field(name, "output_sha256", "a SHA-256 (64 lower-case hexadecimal digits)");
     std::optional<JobEntry> job;
     if (auto stop = ReadJob(name, summary, job)) return stop;
-    // The result file is named relative to the summary's folder.
+    // The result file is named relative to the summary's own folder, the
+    // folder of the file a link to it leads to.
     std::filesystem::path result(output->text);
-    if (result.is_relative()) result = std::filesystem::path(name).parent_path() / result;
+    if (result.is_relative()) result = std::filesystem::path(LinkTarget(name)).parent_path() / result;
     const std::string resultName = result.lexically_normal().string();
     if (auto stop = Note(resultName, "'" + resultName + "' (the result file of " + name + ")"))
       return stop;
     inputs_.push_back({"the result file of " + name, resultName, true});
-    LineReader reader(LineReader::Ends::LineFeed, kMaxResultLine);
-    if (const int code = reader.Open(resultName)) return ReadFailure(resultName, reader, code);
-    std::string line;
-    bool ended = false;
-    const LineReader::Result first = reader.Next(line, ended);
-    if (first == LineReader::Result::Failed) return ReadFailure(resultName, reader, reader.Code());
-    if (first == LineReader::Result::TooLong)
-      return Stop{kExitRefused, resultName + ", line 1: longer than " +
-                                    std::to_string(kMaxResultLine) +
-                                    " bytes: not a line of a result file"};
-    if (auto stop = ReadResults(resultName, reader, line, ended, *simulations->Unsigned()))
+    if (auto stop = ReadPinnedResults(resultName, *simulations->Unsigned(),
+                                      FileDigest{*size->Unsigned(), sha256->text}))
       return stop;
     if (auto stop = MatchParameters(name, summary, resultName)) return stop;
     if (auto stop = MatchEngine(name, summary)) return stop;
+    pinned_.push_back(PinnedFile{sha256->text, name});
     if (job) jobs_.push_back(*job);
+    return std::nullopt;
+  }
+
+  // A result file read whole, so the bytes counted are the bytes pinned.
+  std::optional<Stop> ReadPinnedResults(const std::string& name, uint64_t simulations,
+                                        const FileDigest& pinned) {
+    // Room past the pinned size for the lines of a longer file to be
+    // counted; no run writes 64 MiB (65535 lines of 55 bytes), so an edited
+    // size never makes a device (/dev/zero) be read on and on.
+    const uint64_t limit = std::min(pinned.size, kMaxPinnedBytes) + (uint64_t{1} << 20);
+    std::string bytes;
+    if (const int code = ReadFileBounded(name, limit, bytes))
+      return Stop{kExitRuntimeError,
+                  CommandLineErrorText(EInOutError(code, LastSystemError(), name))};
+    if (bytes.size() <= limit) {
+      ResultHeader header;
+      const std::size_t before = pooled_.deltas.size();
+      if (auto problem = ParseResultText(bytes, header, pooled_.deltas))
+        return Stop{kExitRefused,
+                    name + ", line " + std::to_string(problem->line) + ": " + problem->what};
+      if (auto stop = Pool(name, header, before, simulations)) return stop;
+    }
+    const FileDigest digest = DigestOf(bytes);
+    if (digest.size != pinned.size)
+      return Stop{kExitRefused, name + " holds " + (bytes.size() > limit ? "more than " : "") +
+                                    std::to_string(digest.size) + " bytes, its summary says " +
+                                    std::to_string(pinned.size) +
+                                    ": not the file its run wrote"};
+    if (digest.sha256 != pinned.sha256)
+      return Stop{kExitRefused, name + " is not the file its run wrote: its SHA-256 is not the "
+                                       "one its summary pins (a copy of another run's file, or "
+                                       "one written again)"};
     return std::nullopt;
   }
 
@@ -241,7 +352,14 @@ class Merger {
         *k->Unsigned() >= *J->Unsigned() || seed == nullptr || !seed->Unsigned() ||
         *seed->Unsigned() > 0xFFFFFFFFull)
       return Field(name, "generator", "a job of a job array (job, jobs and seed)");
-    job = JobEntry{static_cast<uint32_t>(*seed->Unsigned()), *J->Unsigned(), *k->Unsigned(), name};
+    // The exact count when the summary has it, else the least the run took.
+    const JsonValue* draws = generator->Member("draws");
+    const JsonValue* least = generator->Member("draws_at_least");
+    const JsonValue* counted = draws != nullptr && draws->Unsigned() ? draws : least;
+    if (counted == nullptr || !counted->Unsigned())
+      return Field(name, "generator", "a job of a job array with its draws");
+    job = JobEntry{static_cast<uint32_t>(*seed->Unsigned()), *J->Unsigned(), *k->Unsigned(), name,
+                   *counted->Unsigned()};
     return std::nullopt;
   }
 
@@ -264,6 +382,56 @@ class Merger {
     const JsonValue* model = parameters->Member("model");
     if (model == nullptr || model->text != ModelWord(header.model))
       return Stop{kExitRefused, name + ": its model is not the one of its result file " + resultName};
+    // The header keeps four decimals of the rate, as the run wrote them.
+    const JsonValue* migration = parameters->Member("migration");
+    if (migration == nullptr || migration->kind != JsonValue::Kind::Number)
+      return Field(name, "migration", "a number");
+    double m = 0.0;
+    const char* end = migration->text.data() + migration->text.size();
+    if (std::from_chars(migration->text.data(), end, m).ptr != end)
+      return Field(name, "migration", "a number");
+    const std::string written = RealText(m, 5, 4);
+    if (written.substr(written.find_first_not_of(' ')) != header.migrationText)
+      return Stop{kExitRefused, name + " says migration = " + Shown(migration->text) +
+                                    ", its result file " + resultName + " was written with " +
+                                    header.migrationText};
+    return std::nullopt;
+  }
+
+  // No job drew past its share into the next job's stream: the simulations
+  // there would be the next job's own, counted twice.
+  std::optional<Stop> CheckJobStreams() const {
+    std::string overlaps;
+    for (const JobEntry& entry : jobs_) {
+      const uint64_t share = JobShare(entry.jobs);
+      if (entry.draws <= share) continue;
+      const uint64_t reached = std::min<uint64_t>((entry.draws - 1) / share, entry.jobs - 1);
+      std::string whose;
+      for (uint64_t j = 1; j <= reached && j <= 3; ++j)
+        whose += (j > 1 ? ", " : "") + std::to_string((entry.job + j) % entry.jobs);
+      if (reached > 3) whose += " …";
+      overlaps += (overlaps.empty() ? "" : "\n") + std::string("job ") +
+                  std::to_string(entry.job) + " of " + std::to_string(entry.jobs) + " (" +
+                  entry.summary + ") drew " + std::to_string(entry.draws) +
+                  " random numbers, more than its share of " + std::to_string(share) +
+                  ": its simulations overlap those of job" + (reached > 1 ? "s " : " ") + whose;
+    }
+    if (overlaps.empty()) return std::nullopt;
+    return Stop{kExitRefused, overlaps + "\nRun the array again with fewer simulations per job "
+                                         "or fewer jobs"};
+  }
+
+  // Two summaries never pin the same values (a result file copied under
+  // another job's name).
+  std::optional<Stop> CheckPinnedFilesDiffer() const {
+    std::map<std::string, std::string> first;
+    for (const PinnedFile& file : pinned_) {
+      const auto [at, added] = first.emplace(file.sha256, file.summary);
+      if (!added)
+        return Stop{kExitRefused, at->second + " and " + file.summary +
+                                      " pin result files of the same content: one run's values "
+                                      "would count twice"};
+    }
     return std::nullopt;
   }
 
@@ -397,6 +565,11 @@ int MergeCommand(const MergeOptions& options, std::ostream& out, std::ostream& e
     err << *problem << "\n";
     return kExitUsage;
   }
+  // Before anything is read, not after all of it.
+  if (const auto problem = CheckOutputPaths(roles)) {
+    err << *problem << "\n";
+    return kExitRuntimeError;
+  }
   const NumberMarks marks{'.', ','};
   try {
     const double observed = StoreF64(ParseReal(options.observedDelta, marks));
@@ -406,6 +579,8 @@ int MergeCommand(const MergeOptions& options, std::ostream& out, std::ostream& e
       return stop->status;
     }
     const PooledResults& pooled = merger.Pooled();
+    if (merger.PlainResultsGiven()) err << kPlainResultsNote << "\n";
+    if (pooled.header.A == 2) err << kTwoAllelesNote << "\n";
     const PooledHistogramInput in = PooledTallies(pooled, observed);
     std::array<uint64_t, 10> counts{};
     RecordedHistogram histogram;

@@ -16,6 +16,13 @@ struct MergeOptions {
   ReportOptions report;
 };
 
+// Said on standard error when a result file is given itself: a run killed
+// (kill -9) between two whole lines leaves a file that reads as finished;
+// only its summary's count and digest tell.
+inline constexpr const char* kPlainResultsNote =
+    "Note: a result file given itself is checked for its form only; whether its run finished "
+    "is checked through the runs' summaries (merge -d D job*.json)";
+
 void AddMergeOptions(CLI::App& merge, MergeOptions& options);
 
 // Returns the exit status: refused files (a header that differs from the

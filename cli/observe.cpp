@@ -15,9 +15,11 @@ namespace dw::cli {
 namespace {
 
 int ReportProblem(const data::LoadProblem& problem, std::ostream& err) {
-  switch (problem.kind) {
+  // A signal ends a read as if it failed: it is the signal that counts.
+  if (InterruptSignal() == 0) switch (problem.kind) {
     case data::LoadProblem::Kind::Refused:
-      err << problem.message << "\n";
+      err << problem.message << "
+";
       return kExitRefused;
     case data::LoadProblem::Kind::Unreadable:
       err << problem.message << "\n";

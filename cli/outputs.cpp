@@ -94,6 +94,7 @@ void WriteReportFile(const std::string& name, const std::string& bytes, std::ost
     out << bytes << std::flush;
     return;
   }
+  out.flush();  // the name may stand for standard output: what came first stays first
   if (const int code = WriteFileWhole(name, bytes)) throw EInOutError(code, LastSystemError(), name);
 }
 
@@ -114,6 +115,44 @@ std::optional<std::string> FileIdentity(const std::string& name) {
   const auto path = std::filesystem::weakly_canonical(std::filesystem::absolute(name, code), code);
   if (code) return "path " + std::filesystem::path(name).lexically_normal().string();
   return "path " + path.string();
+}
+
+namespace {
+
+// The system's error that writing `name` would meet, as far as it can be
+// told beforehand; 0 when none.
+int OutputPathError(const std::string& name, bool whole) {
+  if (OwnDescriptorOf(name)) return 0;
+  const std::string target = LinkTarget(name);
+  struct stat info;
+  if (::stat(target.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return EISDIR;
+    if (!S_ISREG(info.st_mode)) return ::access(target.c_str(), W_OK) == 0 ? 0 : errno;
+    if (HeldByAnotherWriter(target)) return EWOULDBLOCK;
+    if (!whole) return ::access(target.c_str(), W_OK) == 0 ? 0 : errno;
+  } else if (errno != ENOENT) {
+    return errno;
+  }
+  // Made (or, for a report, replaced) by a new entry in its folder.
+  const std::string folder = std::filesystem::path(target).parent_path().string();
+  const std::string where = folder.empty() ? "." : folder;
+  if (::stat(where.c_str(), &info) != 0) return errno;
+  if (!S_ISDIR(info.st_mode)) return ENOTDIR;
+  return ::access(where.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+std::optional<std::string> CheckOutputPaths(const std::vector<FileRole>& roles) {
+  for (const FileRole& role : roles) {
+    if (role.input || role.name.empty() || role.name == "-") continue;
+    const int error = OutputPathError(role.name, role.whole);
+    if (error == 0) continue;
+    // EWOULDBLOCK is the lock of another writer, the sharing violation.
+    const int code = error == EWOULDBLOCK ? 32 : MapErrno(error);
+    return CommandLineErrorText(EInOutError(code, error, role.name));
+  }
+  return std::nullopt;
 }
 
 std::optional<std::string> SameFileInTwoRoles(const std::vector<FileRole>& roles) {

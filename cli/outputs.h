@@ -38,8 +38,9 @@ class DescriptorBuffer : public std::streambuf {
 int CheckStandardStreams(std::ostream& out, std::ostream& err, int status);
 
 // A report: "-" is `out`; a file is written whole, replacing an earlier one
-// only once every byte is on the disk. A failure raises EInOutError naming
-// the file.
+// only once every byte is on the disk (the file a link leads to; standard
+// output named as a file is written where it stands, after what `out` holds).
+// A failure raises EInOutError naming the file.
 void WriteReportFile(const std::string& name, const std::string& bytes, std::ostream& out);
 
 // Removes an earlier report of that name (a regular file only) before the
@@ -52,7 +53,16 @@ struct FileRole {
   std::string option;  // "-o", "--json", "RESULT", …
   std::string name;
   bool input = false;  // read, not written
+  bool whole = false;  // written whole beside the file (a report), not in place
 };
+
+// The first output among `roles` that cannot be written, as the message the
+// write itself would give ("out/s.json: Fichier introuvable. (No such file
+// or directory)"): a folder that is missing, not one or not writable, a
+// folder in the file's place, a file that cannot be written, or one another
+// process is writing. Asked before the work; the write at the end checks
+// again.
+std::optional<std::string> CheckOutputPaths(const std::vector<FileRole>& roles);
 
 // The first two roles that name one file (the same regular file, or the same
 // path of one not yet made), as the message refusing them; empty when each

@@ -35,6 +35,7 @@ TestSummary RunTestSummary(const EngineState& state, const RecordedHistogram& hi
   s.observedDelta = params.ObservedDelta;
   s.input = record.input;
   s.output = record.output;
+  s.outputDigest = record.outputDigest;
   GeneratorSummary g;
   g.seededFromClock = record.seededFromClock;
   g.seed = record.seed;
@@ -123,6 +124,11 @@ void WriteSources(const TestSummary& s, JsonWriter& json) {
     json.String(s.input);
     json.Key("output");
     json.String(s.output);
+    // Pins the file: merge refuses any other under that name.
+    json.Key("output_size");
+    if (s.outputDigest) json.Unsigned(s.outputDigest->size); else json.Null();
+    json.Key("output_sha256");
+    if (s.outputDigest) json.String(s.outputDigest->sha256); else json.Null();
     return;
   }
   json.Key("files");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/digest.h"
 #include "cli/jobs.h"
 #include "engine/histogram.h"
 #include "engine/state.h"
@@ -41,6 +42,8 @@ struct TestSummary {
   double m = 0.0;
   double observedDelta = 0.0;
   std::string input, output;       // run: the two files
+  // run: what the result file held when it was closed; none for a device or pipe
+  std::optional<FileDigest> outputDigest;
   std::vector<SourceFile> files;   // merge: the result files, in order
   std::optional<GeneratorSummary> generator;  // run only
   uint64_t simulations = 0;  // the simulated Delta values
@@ -54,6 +57,7 @@ struct TestSummary {
 // What the command line knows of a finished run besides the engine state.
 struct RunRecord {
   std::string model, input, output;
+  std::optional<FileDigest> outputDigest;
   bool seededFromClock = false;
   uint32_t seed = 0;
   std::optional<JobSlot> job;

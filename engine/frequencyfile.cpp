@@ -98,7 +98,9 @@ bool ReadInitialFrequencies(TextFile& file, uint32_t rows, uint32_t columns,
       return false;
     }
     ++r;
-    const bool atEnd = AtEnd(file);
+    // An editor's trailing blank lines end the file; before the last row a
+    // cut row is named as such.
+    const bool atEnd = r > rows ? AtEndAfterBlanks(file) : AtEnd(file);
     CheckIO();
     if (atEnd) break;
   }

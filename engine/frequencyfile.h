@@ -19,7 +19,7 @@ inline constexpr const char* kPopulationCountMessage =
 
 // Reads `rows` rows of `columns` values into table rows 1..rows. True when
 // exactly `rows` rows were read, each of frequencies from 0 to 1 summing to
-// 1, and the file is at its end; otherwise one message is shown and the
+// 1, and only blanks follow them; otherwise one message is shown and the
 // result is false: one of the three above, or one naming the row for a file
 // that ends within a row ("Input file, row 3: the file ends after 2 of the
 // row's 3 values") and for a value outside 0 … 1 ("Input file, row 2,

@@ -42,6 +42,7 @@ bool RunSimulations(RunForm& form, RunServices& services, EngineState& state, Ra
   OpenRead(state.InputFile);
   CheckIO();
   Assign(state.ResultFile, form.ResultFileName());
+  if (services.progress != nullptr) services.progress->ResultFileOpening();
   OpenWrite(state.ResultFile);
   CheckIO();
   // The marks say which lines are whole, so an error path keeps exactly the

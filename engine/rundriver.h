@@ -61,6 +61,9 @@ class RunProgress {
   virtual void SimulationFinished(uint32_t s, uint32_t I) = 0;
   // Asked after each finished simulation; true ends the run there.
   virtual bool CancelRequested() { return false; }
+  // Told once the inputs are accepted, just before the result file is
+  // opened (emptied): the run starts; a raised error ends it there.
+  virtual void ResultFileOpening() {}
 };
 
 // Which simulator draws the null: the individuals themselves, or their

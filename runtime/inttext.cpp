@@ -60,4 +60,9 @@ std::optional<int32_t> ParseInteger(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
+std::optional<int32_t> ParseOptionInteger(std::string_view text) {
+  if (!text.empty() && text.front() == ' ') return std::nullopt;
+  return ParseInteger(text);
+}
+
 }  // namespace dw

@@ -12,4 +12,8 @@ namespace dw {
 // Empty when the text is not such an integer.
 std::optional<int32_t> ParseInteger(std::string_view text);
 
+// The same for a command-line option's value, which has no box to pad it:
+// no space before it either, as none is allowed after it.
+std::optional<int32_t> ParseOptionInteger(std::string_view text);
+
 }  // namespace dw

@@ -45,6 +45,9 @@ class OsFiles {
   // What the name is, following links: Disk for a regular file only;
   // empty when nothing has that name.
   virtual std::optional<Kind> KindOfName(const std::string& /*name*/) { return std::nullopt; }
+  // The descriptor of this process a name stands for (/dev/stdout, or a link
+  // to /proc/self/fd/3): written as it is open, never replaced.
+  virtual std::optional<int> DescriptorOfName(const std::string& /*name*/) { return std::nullopt; }
 };
 
 // errno → code: ENOENT 2, ENOTDIR and ENAMETOOLONG 3, EMFILE and ENFILE 4,
@@ -58,6 +61,24 @@ int LastSystemError();
 void SetLastSystemError(int error);
 // The system's English text of an error number ("No space left on device").
 std::string SystemErrorText(int error);
+
+// The path a name stands for once its symbolic links are followed one after
+// the other, a link to nothing included (the path it would make); the name
+// itself when it is no link.
+std::string LinkTarget(const std::string& name);
+// The descriptor of this process that `name` (or the link chain from it)
+// opens again: /dev/stdout, /dev/fd/N, /proc/self/fd/N, /proc/PID/fd/N.
+std::optional<int> OwnDescriptorOf(const std::string& name);
+// Whether another writer holds the lock a result file is written under on
+// the regular file `name` (after its links).
+bool HeldByAnotherWriter(const std::string& name);
+
+// Once `request` is set, opens and reads through PosixFiles give up with
+// the code of EINTR instead of waiting or reading on: the command line's
+// signal handler sets it, so that input that never ends (/dev/zero) or never
+// comes (a FIFO nobody writes to) cannot hold a signal back. nullptr: never.
+class CancelRequest;
+void SetReadInterruption(const CancelRequest* request);
 
 // The POSIX implementation, and the one TextFile uses now.
 OsFiles& PosixFiles();

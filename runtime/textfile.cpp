@@ -525,6 +525,16 @@ bool AtEnd(TextFile& file) {
   return false;
 }
 
+bool AtEndAfterBlanks(TextFile& file) {
+  if (file.mode != TextFile::Mode::Input) {
+    Store(file, 104);
+    return true;
+  }
+  if (SkipBlanks(file) == kEndMark) return true;
+  PushBack(file);
+  return false;
+}
+
 bool SkipByteOrderMark(TextFile& file) {
   static constexpr unsigned char kMark[3] = {0xEF, 0xBB, 0xBF};
   if (file.mode != TextFile::Mode::Input) {

@@ -62,6 +62,9 @@ bool ReadReal(TextFile& file, long double& value);
 void SkipLine(TextFile& file);
 // True at the physical end of the data or at a Ctrl-Z byte.
 bool AtEnd(TextFile& file);
+// AtEnd once the blanks (spaces, tabs, line ends) before it are skipped:
+// trailing blank lines end the data too.
+bool AtEndAfterBlanks(TextFile& file);
 // Before anything is read: steps over a UTF-8 byte-order mark (EF BB BF),
 // which spreadsheets and some editors put at the start; true when there was one.
 bool SkipByteOrderMark(TextFile& file);

@@ -32,10 +32,18 @@ int WriteDirectly(OsFiles& os, const std::string& name, std::string_view bytes) 
   return failure.Result();
 }
 
+// A descriptor the process already has (a redirected standard output):
+// written at its own position, appending when it was opened for that, and
+// left open.
+int WriteToDescriptor(OsFiles& os, int fd, std::string_view bytes) {
+  return os.Write(fd, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
 }  // namespace
 
 int WriteFileWhole(const std::string& name, std::string_view bytes) {
   OsFiles& os = CurrentOsFiles();
+  if (const auto fd = os.DescriptorOfName(name)) return WriteToDescriptor(os, *fd, bytes);
   const auto kind = os.KindOfName(name);
   if (kind && *kind != OsFiles::Kind::Disk) return WriteDirectly(os, name, bytes);
   int handle = -1;
@@ -54,6 +62,7 @@ int WriteFileWhole(const std::string& name, std::string_view bytes) {
 
 int RemoveRegularFile(const std::string& name) {
   OsFiles& os = CurrentOsFiles();
+  if (os.DescriptorOfName(name)) return 0;
   const auto kind = os.KindOfName(name);
   if (!kind || *kind != OsFiles::Kind::Disk) return 0;
   return os.Remove(name);

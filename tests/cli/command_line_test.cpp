@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 
@@ -97,7 +98,8 @@ TEST(CommandLine, ExitStatusesAndMessages) {
 TEST(CommandLine, UsageErrors) {
   for (const std::string arguments :
        {"", "run --no-such-option", "run -P ten", "run --seed 4294967296", "run --seed -1",
-        "run --model islands", "walk"}) {
+        "run --model islands", "walk", "run --threads ' 2'", "run --threads '2 '",
+        "run -P ' 3'", "run -I '20 '"}) {
     Program p;
     EXPECT_EQ(p.Run(arguments), cli::kExitUsage) << arguments;
     EXPECT_NE(p.err, "") << arguments;
@@ -113,6 +115,22 @@ TEST(CommandLine, NegativeNumbersAreValues) {
   EXPECT_EQ(p.Run(kSmall + "-o out.txt -d -0.01"), 0) << p.err;
   EXPECT_EQ(p.Run(kSmall + "-o out.txt -m -0.5"), 1) << p.err;
   EXPECT_EQ(p.err, "The migration rate must be between 0 and 1\n");
+}
+
+TEST(CommandLine, TwoAllelesAreSaidOnceToGiveADeltaOfZero) {
+  Program p;
+  test::WriteBytes(p.dir.File("two.txt"), "0.5 0.5\n0.4 0.6\n0.3 0.7\n0.5 0.5\n");
+  ASSERT_EQ(p.Run(kSmallCounts + "-A 2 -i two.txt -o two-out.txt"), 0) << p.err;
+  EXPECT_EQ(p.err, std::string(cli::kTwoAllelesNote) + "\n");
+  // Every Delta of the file is ±0 to the seven decimals written.
+  const std::string text = test::ReadBytes(p.dir.File("two-out.txt"));
+  for (std::size_t at = text.find("Delta=WC-RH="); at != std::string::npos;
+       at = text.find("Delta=WC-RH=", at + 1))
+    EXPECT_EQ(std::abs(std::stod(text.substr(at + 12, 11))), 0.0);
+  ASSERT_EQ(p.Run("merge -d 0.001 two-out.txt"), 0) << p.err;
+  EXPECT_NE(p.err.find(cli::kTwoAllelesNote), std::string::npos);
+  ASSERT_EQ(p.Run(kSmall + "-o three-out.txt"), 0);
+  EXPECT_EQ(p.err, "");
 }
 
 TEST(HistogramTable, LabelsCountsAndTheObservedMark) {

@@ -1,10 +1,14 @@
 // Signals end the work as Cancel does: a run keeps its whole lines and the
 // mark of an unfinished run, a scan removes its temporary folder, and the
-// exit status tells which signal came. A second run on a result file that a
-// run is writing is refused and spoils nothing.
+// exit status tells which signal came, even while input is read. A second run
+// (or any report) on a result file that a run is writing is refused and
+// spoils nothing.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -88,6 +92,35 @@ TEST(Interrupts, EndAScanAndRemoveItsTemporaryFolder) {
   EXPECT_TRUE(scanFolders().empty());
 }
 
+// Whether the process has ended (a zombie, not yet waited for).
+bool Exited(pid_t pid) {
+  std::string stat = test::ReadBytes("/proc/" + std::to_string(pid) + "/stat");
+  const std::size_t state = stat.rfind(") ");
+  return state == std::string::npos || stat[state + 2] == 'Z';
+}
+
+TEST(Interrupts, AreHeardWhileInputIsRead) {
+  // Input that never ends, and a FIFO nobody writes to: each read waits or
+  // goes on for ever unless the signal ends it.
+  for (const std::string arguments :
+       {"run -P 3 -A 3 -i /dev/zero -o z.txt", "run -P 3 -A 3 -i fifo -o f.txt", "merge -d 0 fifo",
+        "observe fifo"}) {
+    SCOPED_TRACE(arguments);
+    test::Program p;
+    ASSERT_EQ(::mkfifo(p.dir.File("fifo").c_str(), 0600), 0);
+    p.Start(arguments);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // into the read
+    p.Signal(SIGTERM);
+    // A program deaf to the signal is killed, not waited for.
+    const bool ended = test::Program::WaitFor([&] { return Exited(p.child); }, 20);
+    if (!ended) p.Signal(SIGKILL);
+    EXPECT_TRUE(ended) << "the signal was not heard";
+    EXPECT_EQ(p.Wait(), 143);
+    EXPECT_EQ(p.err.rfind("Interrupted (SIGTERM)", 0), 0u) << p.err;
+    EXPECT_EQ(p.out, "");
+  }
+}
+
 TEST(ResultFileLock, ASecondRunOnAResultFileBeingWrittenIsRefused) {
   test::Program p;
   WriteFrequencies(p);
@@ -102,6 +135,26 @@ TEST(ResultFileLock, ASecondRunOnAResultFileBeingWrittenIsRefused) {
   EXPECT_EQ(p.File("second.err"),
             "./shared.txt: Erreur E/S 32. (the file is being written by another process)\n");
   EXPECT_EQ(p.File("second.out"), "");
+  // Nor does any report of any command replace it or delete it.
+  const std::string small = "run --seed 1 -P 3 -N 20 -T 10 -I 20 -n 10 -A 3 -i three.txt ";
+  ASSERT_EQ(std::system(("cd '" + p.dir.Path().string() + "' && '" + DW_PROGRAM + "' " + small +
+                         "-o r.txt >/dev/null").c_str()), 0);
+  for (const std::string report :
+       {small + "-o own.txt --json shared.txt", small + "-o own.txt --histogram-table shared.txt",
+        std::string("merge -d 0 r.txt --json shared.txt"),
+        std::string("merge -d 0 r.txt --chart link.svg")}) {
+    SCOPED_TRACE(report);
+    std::filesystem::create_symlink("shared.txt", p.dir.File("link.svg"));
+    const int status = std::system(("cd '" + p.dir.Path().string() + "' && '" + DW_PROGRAM +
+                                    "' " + report + " >second.out 2>second.err").c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(p.File("second.err").find("Erreur E/S 32. (the file is being written by another "
+                                        "process)\n"),
+              std::string::npos)
+        << p.File("second.err");
+    std::filesystem::remove(p.dir.File("link.svg"));
+  }
+  EXPECT_FALSE(std::filesystem::exists(p.dir.File("own.txt")));  // refused before it ran
   p.Signal(SIGINT);
   EXPECT_EQ(p.Wait(), 130);
   // The first run's lines alone, never the second's.

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "cli/merge.h"
 #include "engine/histogram.h"
 #include "runtime/textfile.h"
 #include "tests/cli/program.h"
@@ -76,7 +77,7 @@ TEST(Merge, PoolsInFileOrderAndCountsAsARun) {
   const DirectCount direct(files, 0.005);
   ASSERT_EQ(direct.deltas.size(), 60u);
   EXPECT_EQ(p.out, direct.Summary());
-  EXPECT_EQ(p.err, "");
+  EXPECT_EQ(p.err, std::string(cli::kPlainResultsNote) + "\n");  // only summaries pin a run's end
   int marked = 0;
   EXPECT_EQ(TableCounts(p.File("t.tab"), marked), direct.classes);
   EXPECT_EQ(marked, direct.observedClass);
@@ -260,6 +261,88 @@ TEST(Merge, OnSummariesRefusesAnIncompleteOrInconsistentJobArray) {
   std::filesystem::remove(p.dir.File("jobs/job1.txt"));
   EXPECT_EQ(p.Run("merge -d 0.005 jobs/job0.json jobs/job1.json jobs/job2.json"), 2);
   EXPECT_EQ(p.err, "jobs/job1.txt: Fichier introuvable. (No such file or directory)\n");
+}
+
+// The summary with the value of "key" replaced by `value` (JSON text).
+std::string Edited(std::string summary, const std::string& key, const std::string& value) {
+  const std::size_t at = summary.find("\"" + key + "\": ") + key.size() + 4;
+  return summary.replace(at, summary.find_first_of(",\n", at) - at, value);
+}
+
+TEST(Merge, OnSummariesTakesOnlyTheFilesTheirRunsWrote) {
+  JobArray array;
+  test::Program& p = array.p;
+  ASSERT_EQ(p.Run("merge -d 0.005 jobs/job0.json jobs/job1.json jobs/job2.json"), 0) << p.err;
+  const std::string pooled = p.out;
+  const std::string job1 = p.File("jobs/job1.json");
+  p.Write("jobs/copy2.txt", p.File("jobs/job2.txt"));  // job 2's values under job 1's summary
+  ASSERT_EQ(p.Run(kRun + "--seed 99 --jobs 3 --job 1 -o jobs/other.txt"), 0);
+  p.Write("jobs/copied.json", Edited(job1, "output", "\"copy2.txt\""));
+  p.Write("jobs/other.json", Edited(job1, "output", "\"other.txt\""));
+  p.Write("jobs/mig.json", Edited(job1, "migration", "0.3"));
+  p.Write("jobs/ver.json", Edited(job1, "version", "2"));
+  p.Write("jobs/nul.json", Edited(job1, "output", "\"job1.txt\\u0000.bak\""));
+  p.Write("jobs/esc.json", Edited(job1, "command", "\"\\u001b[2Jmerge\""));
+  p.Write("jobs/dup.json", job1);
+  p.Write("blank.txt", "\n" + p.File("jobs/job1.txt"));
+  const std::string notWritten =
+      " is not the file its run wrote: its SHA-256 is not the one its summary pins (a copy of "
+      "another run's file, or one written again)\n";
+  struct Case {
+    std::string arguments;
+    std::string err;
+  };
+  const Case refused[] = {
+      {"jobs/job0.json jobs/copied.json jobs/job2.json", "jobs/copy2.txt" + notWritten},
+      {"jobs/job0.json jobs/other.json jobs/job2.json", "jobs/other.txt" + notWritten},
+      {"jobs/job0.json jobs/mig.json jobs/job2.json",
+       "jobs/mig.json says migration = 0.3, its result file jobs/job1.txt was written with 0.1000\n"},
+      {"jobs/job0.json jobs/ver.json jobs/job2.json",
+       "jobs/ver.json: its \"version\" is not 1, the version of the summaries this program "
+       "writes\n"},
+      {"jobs/nul.json", "jobs/nul.json: its \"output\" is missing or not a file name\n"},
+      {"jobs/job1.json jobs/dup.json",
+       "the same file is given twice: 'jobs/job1.txt' (the result file of jobs/job1.json) and "
+       "'jobs/job1.txt' (the result file of jobs/dup.json)\n"},
+      {"jobs/esc.json",
+       "jobs/esc.json: the summary of a \\x1b[2Jmerge, not of a run: give the runs' own "
+       "summaries\n"},
+      {"blank.txt",
+       "blank.txt, line 1: a blank line: a result file starts with its title line, a summary "
+       "with '{'\n"},
+  };
+  for (const Case& c : refused) {
+    EXPECT_EQ(p.Run("merge -d 0.005 " + c.arguments), 1) << c.arguments;
+    EXPECT_EQ(p.err, c.err) << c.arguments;
+  }
+  // Through a link from another folder, after a byte-order mark or a blank
+  // line, a summary is the same summary.
+  std::filesystem::create_directory(p.dir.File("elsewhere"));
+  std::filesystem::create_symlink("../jobs/job1.json", p.dir.File("elsewhere/link.json"));
+  p.Write("jobs/bom.json", "\xEF\xBB\xBF" + job1);
+  p.Write("jobs/blank.json", "\n" + job1);
+  for (const char* summary : {"elsewhere/link.json", "jobs/bom.json", "jobs/blank.json"}) {
+    EXPECT_EQ(p.Run(std::string("merge -d 0.005 jobs/job0.json jobs/job2.json ") + summary), 0)
+        << summary << ": " << p.err;
+    EXPECT_EQ(p.out, pooled) << summary;
+  }
+}
+
+TEST(Merge, RefusesJobsWhoseStreamsOverlapNamingThem) {
+  test::Program p;
+  // A share of 2147 draws, far less than one of these runs takes.
+  for (const char* k : {"0", "1"})
+    ASSERT_EQ(p.Run(kRun + "--seed 7 --jobs 2000000 --job " + k + " -o ov" + k + ".txt --json ov" +
+                    k + ".json"),
+              0);
+  EXPECT_NE(p.err.find("more than its share of 2147"), std::string::npos) << p.err;  // each warns
+  EXPECT_EQ(p.Run("merge -d 0 ov0.json ov1.json"), 1);
+  EXPECT_EQ(p.err.rfind("job 0 of 2000000 (ov0.json) drew ", 0), 0u) << p.err;
+  EXPECT_NE(p.err.find(" random numbers, more than its share of 2147: its simulations overlap "
+                       "those of jobs 1, 2, 3 …\njob 1 of 2000000 (ov1.json) drew "),
+            std::string::npos)
+      << p.err;
+  EXPECT_EQ(p.out, "");
 }
 
 // A result file of the given Delta values, written as a run writes them.

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "cli/command_line.h"
+#include "cli/merge.h"
 #include "runtime/osfiles.h"
 #include "tests/cli/program.h"
 #include "tests/engine/faultyfiles.h"
@@ -41,7 +42,7 @@ TEST(StandardOutput, LostOutputIsAnErrorForEveryCommand) {
       {kSmall + "-o a.txt", ">/dev/full", full},
       {kSmall + "-o a.txt --histogram-table -", ">/dev/full", full},
       {kSmall + "-o a.txt --json -", ">/dev/full", full},
-      {"merge -d 0 r.txt", ">/dev/full", full},
+      {"merge -d 0 r.txt", ">/dev/full", std::string(cli::kPlainResultsNote) + "\n" + full},
       {"observe data.gen", ">/dev/full", full},
       {"scan data.gen --seed 1 -I 20", ">/dev/full", full},
       {"scan data.gen --seed 1 -I 20 --tsv -", ">/dev/full", full},
@@ -88,6 +89,71 @@ TEST(Paths, AreUsedWholeAndRefusedOnlyBeyondTheSystemsLimit) {
   const std::string tooLong(300, 'x');
   EXPECT_EQ(p.Run(kSmall + "-o " + tooLong), 2);
   EXPECT_EQ(p.err, tooLong + ": Nom de fichier incorrect. (File name too long)\n");
+}
+
+TEST(Reports, ThroughALinkReplaceItsTargetAndNameStandardOutputAppendToIt) {
+  test::Program p;
+  ASSERT_EQ(p.Run(kSmall + "-o r.txt"), 0) << p.err;
+  const std::string program = "'" + std::string(DW_PROGRAM) + "' ";
+  ASSERT_EQ(::symlink("/proc/self/fd/1", p.dir.File("fd1").c_str()), 0);
+  ASSERT_EQ(::symlink("/dev/stdout", p.dir.File("out.svg").c_str()), 0);
+  // Standard output opened for append (>>), named as a file in every way.
+  for (const std::string arguments :
+       {kSmall + "-o a.txt --histogram-table fd1", kSmall + "-o a.txt --histogram-table /dev/stdout",
+        kSmall + "-o a.txt --json /dev/fd/1", kSmall + "-o a.txt --chart out.svg",
+        std::string("merge -d 0 r.txt --json /dev/stdout")}) {
+    SCOPED_TRACE(arguments);
+    p.Write("log", "previous\n");
+    ASSERT_EQ(p.Shell(program + arguments + " >>log 2>stderr.txt"), 0) << p.err;
+    const std::string log = p.File("log");
+    EXPECT_EQ(log.rfind("previous\n", 0), 0u);
+    EXPECT_GT(log.size(), 200u);  // the summary or the report after it
+    EXPECT_TRUE(std::filesystem::is_symlink(p.dir.File("fd1")));
+  }
+  // A user's link keeps pointing where it did; its target takes the report,
+  // one that points at nothing yet makes it. A refused run deletes nothing.
+  std::filesystem::create_directory(p.dir.File("runs"));
+  p.Write("runs/old.json", "an earlier summary");
+  ASSERT_EQ(::symlink("runs/old.json", p.dir.File("latest.json").c_str()), 0);
+  ASSERT_EQ(::symlink("runs/new.json", p.dir.File("next.json").c_str()), 0);
+  EXPECT_EQ(p.Run(kSmall + "-P 1 -o b.txt --json latest.json"), 1);
+  EXPECT_EQ(p.File("runs/old.json"), "an earlier summary");
+  ASSERT_EQ(p.Run(kSmall + "-o b.txt --json latest.json --histogram-table next.json"), 0) << p.err;
+  EXPECT_TRUE(std::filesystem::is_symlink(p.dir.File("latest.json")));
+  EXPECT_TRUE(std::filesystem::is_symlink(p.dir.File("next.json")));
+  EXPECT_EQ(p.File("runs/old.json").rfind("{\n  \"format\": \"driftwise-summary\"", 0), 0u);
+  EXPECT_EQ(p.File("runs/new.json").rfind("Histogram of simulated values of Delta\n", 0), 0u);
+}
+
+TEST(Outputs, ThatCannotBeWrittenAreRefusedBeforeTheWork) {
+  test::Program p;
+  ASSERT_EQ(p.Run(kSmall + "-o r.txt"), 0) << p.err;
+  std::filesystem::create_directory(p.dir.File("folder"));
+  p.Write("plain", "a file, not a folder");
+  struct Case {
+    std::string arguments;
+    std::string err;
+  };
+  const Case cases[] = {
+      {kSmall + "-o a.txt --json missing/s.json",
+       "missing/s.json: Fichier introuvable. (No such file or directory)"},
+      {kSmall + "-o a.txt --histogram-table folder",
+       "folder: Accès au fichier refusé. (Is a directory)"},
+      {kSmall + "-o plain/a.txt", "plain/a.txt: Nom de fichier incorrect. (Not a directory)"},
+      {"merge -d 0 r.txt --chart missing/c.png",
+       "missing/c.png: Fichier introuvable. (No such file or directory)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    EXPECT_EQ(p.Run(c.arguments), 2);
+    EXPECT_EQ(p.err, c.err + "\n");
+    EXPECT_EQ(p.out, "");  // no summary: nothing ran
+    EXPECT_FALSE(std::filesystem::exists(p.dir.File("a.txt")));
+  }
+  // The same check for any command: the ones that can be written pass.
+  EXPECT_EQ(cli::CheckOutputPaths({{"-o", "ok.txt"}, {"--json", "-", false, true},
+                                   {"RESULT", "missing/in.txt", true}}),
+            std::nullopt);
 }
 
 TEST(FileRoles, OneFileInTwoRolesIsRefusedTouchingNothing) {
@@ -190,7 +256,8 @@ TEST(Reports, AFullDiskLeavesTheEarlierReportAsItWas) {
     const int status = cli::Main(7, argv, out, err);
     SetOsFiles(nullptr);
     EXPECT_EQ(status, 2);
-    EXPECT_EQ(err.str(), name + ": Erreur E/S 28. (No space left on device)\n");
+    EXPECT_EQ(err.str(), std::string(cli::kPlainResultsNote) + "\n" + name +
+                             ": Erreur E/S 28. (No space left on device)\n");
     EXPECT_EQ(files.disk[name], c.earlier);
     EXPECT_EQ(files.disk.size(), 2u) << "a temporary file was left";
   }

@@ -45,6 +45,7 @@ TEST(ReadInitialFrequencies, AcceptsTheExampleWithAnyLineEnd) {
   for (const std::string& end : {std::string("\r\n"), std::string("\n"), std::string("\r")}) {
     EXPECT_EQ(r.Read(Lines(end), 3, 3), "");
     EXPECT_EQ(r.Read(Lines(end, false), 3, 3), "") << "no line end after the last row";
+    EXPECT_EQ(r.Read(Lines(end) + end + " \t" + end, 3, 3), "") << "trailing blank lines";
   }
   EXPECT_EQ(r.table.At(1, 1), 0.2f);
   EXPECT_EQ(r.table.At(2, 1), 0.6f);
@@ -59,9 +60,8 @@ TEST(ReadInitialFrequencies, EachRefusalShowsItsMessage) {
     std::string message;
   };
   const Case cases[] = {
-      {Lines("\r\n") + "\r\n", 3, 3, pops},                 // empty line after the last row
-      {Lines("\n") + "\n", 3, 3, pops},
-      {Lines("\r\n") + " ", 3, 3, pops},                   // any character after it
+      {Lines("\r\n") + "\r\n0", 3, 3, pops},              // any value after the last row
+      {Lines("\n") + "\n \n x", 3, 3, pops},                // after blank lines too
       {kRows[0] + "\r\n" + kRows[1] + "\r\n", 3, 3, pops}, // only two rows for P = 2
       {"0,2 0.3 0.5\r\n" + kRows[1] + "\r\n" + kRows[2], 3, 3, reals},
       {"0.2 0.3 0,5\r\n" + kRows[1] + "\r\n" + kRows[2], 3, 3, reals},  // bad last value

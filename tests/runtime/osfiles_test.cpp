@@ -4,6 +4,7 @@
 // files for a full disk.
 #include "runtime/osfiles.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -168,6 +169,38 @@ TEST_F(WholeFiles, OnDiskKeepTheLinkAndWriteDevicesDirectly) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
                           std::filesystem::directory_iterator()),
             2);
+}
+
+TEST_F(WholeFiles, NeverTakeAFileFromItsWriterNorUnlinkALink) {
+  const std::string held = dir.File("held.txt"), link = dir.File("link.txt");
+  ASSERT_EQ(::symlink("held.txt", link.c_str()), 0);
+  TextFile writer;
+  Assign(writer, held);
+  OpenWrite(writer);
+  WriteText(writer, "the run's lines");
+  EndStatement(writer);
+  for (const std::string& name : {held, link}) {
+    EXPECT_EQ(WriteFileWhole(name, "a report"), 32) << name;
+    EXPECT_EQ(RemoveRegularFile(name), 32) << name;
+  }
+  CloseFile(writer);
+  EXPECT_EQ(test::ReadBytes(held), "the run's lines");
+  // Free again: the stale report behind the link goes, the link stays.
+  EXPECT_EQ(RemoveRegularFile(link), 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_FALSE(std::filesystem::exists(held));
+
+  // A descriptor named as a file is written where it stands, appending as
+  // it was opened, and never removed.
+  const std::string log = dir.File("log");
+  test::WriteBytes(log, "previous\n");
+  const int fd = ::open(log.c_str(), O_WRONLY | O_APPEND);
+  ASSERT_GE(fd, 0);
+  const std::string byNumber = "/dev/fd/" + std::to_string(fd);
+  EXPECT_EQ(WriteFileWhole(byNumber, "new\n"), 0);
+  EXPECT_EQ(RemoveRegularFile(byNumber), 0);
+  ::close(fd);
+  EXPECT_EQ(test::ReadBytes(log), "previous\nnew\n");
 }
 
 }  // namespace
