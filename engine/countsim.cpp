@@ -23,37 +23,39 @@ uint64_t SplitMix(uint64_t& counter) { return Finalise(counter += kGolden); }
 // BTPE's set-up pays for itself.
 constexpr double kInversionMean = 30.0;
 
-// Inversion from 0 for trials·p ≤ kInversionMean, p ≤ 1/2. The walk is
-// bounded far in the tail, where rounding could leave the uniform unmatched;
-// it then starts again, which changes the law by less than rounding does.
-// 1/x for the steps of the inversion walk, which never goes past
-// kInversionMean + 10·√(kInversionMean + 1) < 128: a multiplication where a
-// division would cost several times as much.
+// The inversion walk gives up past this value and starts again: with a mean
+// of at most kInversionMean it lies over 14 standard deviations out, where
+// only rounding (a uniform the summed pmf never reaches) can take the walk.
+constexpr uint32_t kInversionLimit = 110;
+
+// 1/x for the steps of the walk: a multiplication where a division would
+// cost several times as much.
 struct Reciprocals {
-  double of[128];
+  double of[kInversionLimit + 1];
   Reciprocals() {
     of[0] = 0.0;
-    for (int x = 1; x < 128; ++x) of[x] = 1.0 / x;
+    for (uint32_t x = 1; x <= kInversionLimit; ++x) of[x] = 1.0 / x;
   }
 };
 const Reciprocals kReciprocals;
 
+// Inversion from 0 for trials·p ≤ kInversionMean, p ≤ 1/2: one power, then
+// a product and a subtraction per step.
 uint32_t BinomialByInversion(uint32_t trials, double p, CountStream& stream) {
-  const double q = 1.0 - p;
   const double q0 = std::exp(trials * std::log1p(-p));
-  const double mean = trials * p;
-  const double bound = std::min<double>(trials, mean + 10.0 * std::sqrt(mean * q + 1.0));
-  const double ratio = p / q;
+  const uint32_t limit = std::min(trials, kInversionLimit);
+  const double ratio = p / (1.0 - p);
   for (;;) {
     double u = stream.NextUniform(), px = q0;
     uint32_t x = 0;
-    while (u > px) {
+    while (u > px && x < limit) {
       u -= px;
       ++x;
-      if (x > bound) break;
       px *= ratio * static_cast<double>(trials - x + 1) * kReciprocals.of[x];
     }
-    if (x <= bound) return x;
+    // Otherwise rounding left u above the summed pmf: drawn again, which
+    // changes the law by less than the rounding does.
+    if (u <= px) return x;
   }
 }
 

@@ -1,5 +1,5 @@
 // The slow check that the counts engine simulates the individual engine's
-// null: over a grid of P, N, A, m, T, n and the three models, 10^4
+// null: over a grid of P, N, A, m, T, n and the three models, 3·10^4
 // simulations of each engine through the run driver (on two threads), then a
 // two-sample Kolmogorov–Smirnov test of WC, RH and Delta. One line per point
 // and statistic; fails when the smallest p-value times the number of tests
@@ -137,7 +137,7 @@ double KolmogorovP(double d, std::size_t n1, std::size_t n2) {
 
 int Check() {
   EstablishFloatErrorMode();
-  constexpr int32_t kSimulations = 10000;
+  constexpr int32_t kSimulations = 30000;
   const std::vector<Point> shapes = {
       {"", 4, 30, 2, "0.05", 25, 12},  {"", 10, 100, 2, "0.1", 100, 30},
       {"", 6, 50, 5, "0.2", 40, 20},   {"", 5, 40, 10, "0.01", 60, 15},
