@@ -22,6 +22,10 @@
 // pure function of (null, seed, index), whichever thread runs it and in any
 // order, and no stream of the 64-bit generator's period of 2^256 comes near
 // another within any run.
+//
+// Float faults (a sample fixed for one allele) raise as in the individual
+// engine, from the float mode of the calling thread: a thread that
+// simulates calls EstablishFloatErrorMode first, as the engine's threads do.
 #include <algorithm>
 #include <cstdint>
 #include <memory>
