@@ -10,7 +10,8 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = fuzz_frequency_file fuzz_text_reading fuzz_parse_real fuzz_format_real \
                fuzz_parse_integer
 
-.PHONY: all deps configure build run test bench clean test-sanitize fuzz install package
+.PHONY: all deps configure build run test bench clean test-sanitize fuzz install package \
+        check-engines
 
 all: build
 
@@ -63,6 +64,13 @@ fuzz: deps
 	    2>$(FUZZ_BUILD)/findings/$$t/log.txt || { tail -n 40 $(FUZZ_BUILD)/findings/$$t/log.txt; exit 1; }; \
 	  grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb|^Done' $(FUZZ_BUILD)/findings/$$t/log.txt; \
 	done
+
+# The counts engine against the individual engine: two-sample tests of WC,
+# RH and Delta over a grid of runs, 10^4 simulations each (about ten
+# minutes on two cores). Fails when they disagree beyond chance.
+check-engines: build
+	cmake --build $(BUILD) -j$(JOBS) --target check_engines
+	$(BUILD)/tests/engines/check_engines
 
 bench: build
 	$(BUILD)/bench/driftwise_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true

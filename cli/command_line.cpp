@@ -205,7 +205,8 @@ void AddRunOptions(CLI::App& run, RunOptions& o) {
                "error; the counts are then over the defined ones, as in 'scan'");
   run.add_option("--engine", o.engine,
                  "Simulator of the null: 'individuals' (every individual, the window's) or "
-                 "'counts' (allele counts: the same distribution, other draws, much faster)")
+                 "'counts' (allele counts: the same distribution, other draws; its cost grows "
+                 "with the alleles instead of the individuals)")
       ->check(CLI::IsMember({"individuals", "counts"}))
       ->capture_default_str()
       ->type_name("ENGINE");
@@ -315,11 +316,11 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   const uint32_t base = seed.value_or(0);
   if (job) {
     seed = JobStartState(base, *job);
-    auto size = RunSizeOf(options.model, options.m, counts->P, counts->N, counts->n,
-                          counts->T, counts->I);
-    if (size) size->engine = EngineOf(options);
-    if (size)
+    if (auto size = RunSizeOf(options.model, options.m, counts->P, counts->N, counts->n,
+                              counts->T, counts->I)) {
+      size->engine = EngineOf(options);
       if (const auto warning = OverShareWarning(*job, RunDraws(*size))) err << *warning << "\n";
+    }
   }
 
   CommandLineForm form(options, *counts);

@@ -23,37 +23,43 @@ uint64_t SplitMix(uint64_t& counter) { return Finalise(counter += kGolden); }
 // BTPE's set-up pays for itself.
 constexpr double kInversionMean = 30.0;
 
-// Inversion from 0 for trials·p ≤ kInversionMean, p ≤ 1/2. The walk is
-// bounded far in the tail, where rounding could leave the uniform unmatched;
-// it then starts again, which changes the law by less than rounding does.
-// 1/x for the steps of the inversion walk, which never goes past
-// kInversionMean + 10·√(kInversionMean + 1) < 128: a multiplication where a
-// division would cost several times as much.
+// The largest N whose 2N + 1 transition laws are kept as tables: at most
+// 513 tables of 513 columns, about 3 MB.
+constexpr uint32_t kMaxTabledSize = 256;
+
+// The inversion walk gives up past this value and starts again: with a mean
+// of at most kInversionMean it lies over 14 standard deviations out, where
+// only rounding (a uniform the summed pmf never reaches) can take the walk.
+constexpr uint32_t kInversionLimit = 110;
+
+// 1/x for the steps of the walk: a multiplication where a division would
+// cost several times as much.
 struct Reciprocals {
-  double of[128];
+  double of[kInversionLimit + 1];
   Reciprocals() {
     of[0] = 0.0;
-    for (int x = 1; x < 128; ++x) of[x] = 1.0 / x;
+    for (uint32_t x = 1; x <= kInversionLimit; ++x) of[x] = 1.0 / x;
   }
 };
 const Reciprocals kReciprocals;
 
+// Inversion from 0 for trials·p ≤ kInversionMean, p ≤ 1/2: one power, then
+// a product and a subtraction per step.
 uint32_t BinomialByInversion(uint32_t trials, double p, CountStream& stream) {
-  const double q = 1.0 - p;
   const double q0 = std::exp(trials * std::log1p(-p));
-  const double mean = trials * p;
-  const double bound = std::min<double>(trials, mean + 10.0 * std::sqrt(mean * q + 1.0));
-  const double ratio = p / q;
+  const uint32_t limit = std::min(trials, kInversionLimit);
+  const double ratio = p / (1.0 - p);
   for (;;) {
     double u = stream.NextUniform(), px = q0;
     uint32_t x = 0;
-    while (u > px) {
+    while (u > px && x < limit) {
       u -= px;
       ++x;
-      if (x > bound) break;
       px *= ratio * static_cast<double>(trials - x + 1) * kReciprocals.of[x];
     }
-    if (x <= bound) return x;
+    // Otherwise rounding left u above the summed pmf: drawn again, which
+    // changes the law by less than the rounding does.
+    if (u <= px) return x;
   }
 }
 
@@ -189,6 +195,50 @@ void AlleleDrawProbabilities(const float* f, uint32_t A, double* q) {
   }
 }
 
+BinomialTable::BinomialTable(uint32_t trials, double p)
+    : keep_(trials + 1), alias_(trials + 1), last_(trials) {
+  const uint32_t K = trials + 1;
+  std::vector<double> pmf(K, 0.0);
+  if (!(p > 0.0)) {
+    pmf[0] = 1.0;
+  } else if (!(p < 1.0)) {
+    pmf[trials] = 1.0;
+  } else {
+    // From the mode outwards by the ratios of successive terms, then
+    // normalised: no factorials, and the tails simply fade to 0.
+    const uint32_t mode = std::min(trials, static_cast<uint32_t>((trials + 1.0) * p));
+    const double odds = p / (1.0 - p);
+    pmf[mode] = 1.0;
+    for (uint32_t k = mode; k < trials; ++k)
+      pmf[k + 1] = pmf[k] * odds * static_cast<double>(trials - k) / static_cast<double>(k + 1);
+    for (uint32_t k = mode; k > 0; --k)
+      pmf[k - 1] = pmf[k] / odds * static_cast<double>(k) / static_cast<double>(trials - k + 1);
+  }
+  double total = 0.0;
+  for (double f : pmf) total += f;
+  // Vose: columns scaled to a mean of 1, each small one topped up from a
+  // large one, which keeps what is left of it.
+  std::vector<uint32_t> small, large;
+  for (uint32_t k = 0; k < K; ++k) {
+    keep_[k] = pmf[k] / total * K;
+    alias_[k] = k;
+    (keep_[k] < 1.0 ? small : large).push_back(k);
+  }
+  while (!small.empty() && !large.empty()) {
+    const uint32_t s = small.back(), l = large.back();
+    small.pop_back();
+    alias_[s] = l;
+    keep_[l] -= 1.0 - keep_[s];
+    if (keep_[l] < 1.0) {
+      large.pop_back();
+      small.push_back(l);
+    }
+  }
+  // What rounding leaves on either list is a full column.
+  for (uint32_t k : small) keep_[k] = 1.0;
+  for (uint32_t k : large) keep_[k] = 1.0;
+}
+
 SimulatedFst FstOfSums(const FstSums& sums) {
   SimulatedFst fst;
   if (!sums.defined) {
@@ -223,6 +273,22 @@ CountSimulator::CountSimulator(const CountNull& null)
     AlleleDrawProbabilities(row.data(), A, q);
   }
   frequencies_.Reserve(null.P + 1, A);
+  if (null.model == MigrationModel::InfiniteIsland && A == 2 && null.N <= kMaxTabledSize)
+    transitions_.resize(2 * null.N + 1);
+}
+
+uint32_t CountSimulator::NextCountByTable(uint32_t c, CountStream& stream) {
+  std::unique_ptr<BinomialTable>& row = transitions_[c];
+  if (!row) {
+    // Allele 1's share of the pool exactly as FormPool and DrawMultinomial
+    // form it.
+    const double copies = 2.0 * null_.N, m = null_.m;
+    const double first = (1.0 - m) * (c / copies) + m * source_[1];
+    const double second = (1.0 - m) * ((2 * null_.N - c) / copies) + m * source_[2];
+    const double rest = first + second;
+    row = std::make_unique<BinomialTable>(2 * null_.N, rest > 0.0 ? first / rest : 1.0);
+  }
+  return row->Draw(stream);
 }
 
 void CountSimulator::Found(CountStream& stream) {
@@ -268,6 +334,15 @@ void CountSimulator::SumTotals() {
 void CountSimulator::Reproduce(CountStream& stream) {
   const uint32_t A = null_.A, P = null_.P;
   SumTotals();
+  if (UsesTransitionTables()) {
+    for (uint32_t p = 1; p <= P; ++p) {
+      uint32_t* next = &next_[static_cast<std::size_t>(p - 1) * stride_];
+      next[1] = NextCountByTable(CountsOf(p)[1], stream);
+      next[2] = 2 * null_.N - next[1];
+    }
+    counts_.swap(next_);
+    return;
+  }
   // Every population draws from the same parents: the generations do not overlap.
   for (uint32_t p = 1; p <= P; ++p) {
     FormPool(p);

@@ -22,7 +22,13 @@
 // pure function of (null, seed, index), whichever thread runs it and in any
 // order, and no stream of the 64-bit generator's period of 2^256 comes near
 // another within any run.
+//
+// Float faults (a sample fixed for one allele) raise as in the individual
+// engine, from the float mode of the calling thread: a thread that
+// simulates calls EstablishFloatErrorMode first, as the engine's threads do.
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/estimators.h"
@@ -87,6 +93,25 @@ void DrawMultinomial(uint32_t size, const double* q, uint32_t A, uint32_t* count
 // left), into q[1..A].
 void AlleleDrawProbabilities(const float* f, uint32_t A, double* q);
 
+// Binomial(trials, p) by an alias table (Walker; Vose's construction) of its
+// pmf: one uniform per draw once built, in O(trials) time and memory. For
+// laws drawn from again and again.
+class BinomialTable {
+ public:
+  BinomialTable(uint32_t trials, double p);
+  uint32_t Draw(CountStream& stream) const {
+    const double u = stream.NextUniform() * static_cast<double>(keep_.size());
+    // The product can round up to the size itself for the largest uniforms.
+    const uint32_t column = std::min(static_cast<uint32_t>(u), last_);
+    return u - column < keep_[column] ? column : alias_[column];
+  }
+
+ private:
+  std::vector<double> keep_;     // [k]: the share of column k that draws k
+  std::vector<uint32_t> alias_;  // [k]: what the rest of column k draws
+  uint32_t last_;
+};
+
 class CountSimulator {
  public:
   explicit CountSimulator(const CountNull& null);  // allocates its scratch once
@@ -116,7 +141,16 @@ class CountSimulator {
   void SamplePopulation(uint32_t p, CountStream& stream);
   uint32_t* CountsOf(uint32_t p) { return &counts_[static_cast<std::size_t>(p - 1) * stride_]; }
 
+  // Under the infinite island with two alleles a population's next count
+  // depends on its count c alone (the source is fixed): binomial(2N, p(c)).
+  // Those 2N + 1 laws are the same for every simulation, so each is built
+  // into a table the first time it is needed, for populations small enough
+  // to keep them all. Empty otherwise.
+  bool UsesTransitionTables() const { return !transitions_.empty(); }
+  uint32_t NextCountByTable(uint32_t c, CountStream& stream);
+
   CountNull null_;
+  std::vector<std::unique_ptr<BinomialTable>> transitions_;
   uint32_t stride_;               // A + 1: index 0 of every row unused
   std::vector<double> founders_;  // P rows of DrawAllele's probabilities
   std::vector<double> source_;    // the migrant row's

@@ -529,6 +529,13 @@ SimulationsEnd RunCountSimulations(RunProgress* progress, uint32_t threads, uint
   const SimulationParameters& params = state.params;
   if (threads == 0) threads = DefaultThreadCount();
   threads = std::max<uint32_t>(1, std::min<uint32_t>(threads, params.I));
+  // Each thread's simulator holds P rows of counts and probabilities (and up
+  // to 3 MB of transition tables): as many threads as half the memory
+  // holds, more being granted under overcommit and killed once touched.
+  const uint64_t perSimulator =
+      uint64_t{params.P} * (params.A + 1u) * (4 * sizeof(uint32_t) + sizeof(double)) + (4u << 20);
+  threads = static_cast<uint32_t>(
+      std::max<uint64_t>(1, std::min<uint64_t>(threads, UsableMemoryBytes() / perSimulator / 2)));
   const CountNull null = CountNullOf(state, steppingStone);
   CountSimulator own(null);
   const bool skip = params.SkipUndefined != 0;

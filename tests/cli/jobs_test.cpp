@@ -167,6 +167,31 @@ TEST(RunJobs, WarnsExactlyWhenTheDrawsExceedTheShare) {
       << p.err;
 }
 
+// The counts engine draws nothing of the 32-bit stream: its summary says 0
+// draws and the generator ends where it started, so no job exceeds even a
+// share of 1; the job's start state keys its simulations' own streams, so
+// jobs differ, and a job is the run from its start state.
+TEST(RunJobs, UnderTheCountsEngineAJobTakesNoDrawsOfTheStream) {
+  test::Program p;
+  const std::string counts = kFinite + "--engine counts ";
+  ASSERT_EQ(p.Run(counts + "--seed 5 --job 4294967295 --jobs 4294967296 --json -"), 0) << p.err;
+  EXPECT_EQ(p.err, "");
+  const uint32_t state = JobStartState(5, JobSlot{4294967295u, uint64_t{1} << 32});
+  EXPECT_EQ(JsonCount(p.out, "start_state"), state);
+  EXPECT_EQ(JsonCount(p.out, "end_state"), state);
+  EXPECT_EQ(JsonCount(p.out, "draws"), 0u);
+  EXPECT_EQ(JsonCount(p.out, "draws_at_most"), 0u);
+  EXPECT_NE(p.out.find("\"engine\": \"counts\""), std::string::npos) << p.out;
+  const std::string last = p.File("out.txt");
+  ASSERT_EQ(p.Run(counts + "--seed " + std::to_string(state)), 0) << p.err;
+  EXPECT_EQ(p.File("out.txt"), last);
+  ASSERT_EQ(p.Run(counts + "--seed 5 --job 0 --jobs 4294967296"), 0) << p.err;
+  EXPECT_NE(p.File("out.txt"), last);
+  ASSERT_EQ(p.Run(kFinite + "--seed 5 --json -"), 0) << p.err;
+  EXPECT_NE(p.out.find("\"engine\": \"individuals\""), std::string::npos) << p.out;
+  EXPECT_EQ(p.Run(kFinite + "--engine cells"), 64);
+}
+
 TEST(RunJobs, UsageErrors) {
   for (const std::string arguments : {"--job 3", "--jobs 3", "--job 3 --jobs 3", "--job 0 --jobs 0",
                                       "--json - --histogram-table -"}) {

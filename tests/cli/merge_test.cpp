@@ -215,6 +215,26 @@ TEST(Merge, OnSummariesPoolsACompleteJobArrayAsItsResultFiles) {
   EXPECT_EQ(p.out.rfind("Finished : 80 simulations\n", 0), 0u) << p.out;
 }
 
+// Summaries say which engine drew their values: runs of one engine pool,
+// runs of the two are refused, whichever comes first; the pooled summary
+// names the engine.
+TEST(Merge, OnSummariesRefusesRunsOfDifferentEngines) {
+  test::Program p;
+  ASSERT_EQ(p.Run(kRun + "--seed 1 -o a.txt --json a.json --engine counts"), 0) << p.err;
+  ASSERT_EQ(p.Run(kRun + "--seed 2 -o b.txt --json b.json --engine counts"), 0) << p.err;
+  ASSERT_EQ(p.Run(kRun + "--seed 3 -o c.txt --json c.json"), 0) << p.err;
+  ASSERT_EQ(p.Run("merge -d 0 a.json b.json --json -"), 0) << p.err;
+  EXPECT_NE(p.out.find("\"engine\": \"counts\""), std::string::npos) << p.out;
+  EXPECT_NE(p.out.find("\"simulations\": 40"), std::string::npos) << p.out;
+  EXPECT_EQ(p.Run("merge -d 0 a.json b.json c.json"), 1);
+  EXPECT_EQ(p.err, "Cannot merge runs of different engines: engine = \"individuals\" in c.json, "
+                   "engine = \"counts\" in a.json\n");
+  EXPECT_EQ(p.out, "");
+  EXPECT_EQ(p.Run("merge -d 0 c.json b.json"), 1);
+  EXPECT_EQ(p.err, "Cannot merge runs of different engines: engine = \"counts\" in b.json, "
+                   "engine = \"individuals\" in c.json\n");
+}
+
 TEST(Merge, OnSummariesRefusesAnIncompleteOrInconsistentJobArray) {
   JobArray array;
   test::Program& p = array.p;

@@ -34,12 +34,13 @@ double ChiSquareBound(double df) {
 
 // Draws `draws` values and compares them with the pmf over bins whose
 // expected count is at least 20 (the tails pooled into the end bins).
-void ExpectBinomialLaw(uint32_t n, double p, uint32_t draws, uint32_t seed) {
+template <typename Draw>
+void ExpectBinomialLaw(uint32_t n, double p, uint32_t draws, uint32_t seed, Draw draw) {
   SCOPED_TRACE("n=" + std::to_string(n) + " p=" + std::to_string(p));
   CountStream stream(seed, 1);
   std::vector<uint64_t> seen(n + 1);
   for (uint32_t i = 0; i < draws; ++i) {
-    const uint32_t x = DrawBinomial(n, p, stream);
+    const uint32_t x = draw(stream);
     ASSERT_LE(x, n);
     ++seen[x];
   }
@@ -80,7 +81,24 @@ TEST(CountBinomial, MatchesTheExactLawOnBothSidesOfTheSwitch) {
                         Case{200, 0.5}, Case{200, 0.97}, Case{200, 0.16}, Case{1000, 0.001},
                         Case{2000, 0.0155}, Case{131070, 0.2}, Case{50000, 0.9996},
                         Case{400, 0.35}})
-    ExpectBinomialLaw(c.n, c.p, 200000, 17);
+    ExpectBinomialLaw(c.n, c.p, 200000, 17,
+                      [&](CountStream& stream) { return DrawBinomial(c.n, c.p, stream); });
+}
+
+// The tables the infinite island's two-allele chain is drawn from, at the
+// sizes it builds them (2N trials) and at the edges.
+TEST(CountBinomial, TablesMatchTheExactLaw) {
+  for (const auto& [n, p] : {std::pair<uint32_t, double>{200, 0.5}, {200, 0.03}, {60, 0.9},
+                             {512, 0.27}, {1, 0.4}, {400, 0.0011}}) {
+    const BinomialTable table(n, p);
+    ExpectBinomialLaw(n, p, 200000, 23, [&](CountStream& stream) { return table.Draw(stream); });
+  }
+  CountStream stream(1, 1);
+  const BinomialTable none(40, 0.0), all(40, 1.0);
+  for (int i = 0; i < 1000; ++i) {
+    EXPECT_EQ(none.Draw(stream), 0u);
+    EXPECT_EQ(all.Draw(stream), 40u);
+  }
 }
 
 TEST(CountBinomial, EdgesGiveTheirOnlyValue) {

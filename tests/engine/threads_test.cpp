@@ -64,7 +64,7 @@ void ExpectSame(const Outcome& one, const Outcome& many, const std::string& trac
 }
 
 Outcome RunWith(Form form, uint32_t threads, uint32_t seed, FaultyFiles& files,
-                uint32_t cancelAfter = 0) {
+                uint32_t cancelAfter = 0, EngineKind engine = EngineKind::Individuals) {
   files.disk["in"] = form.frequencies;
   SetOsFiles(&files);
   Messages messages;
@@ -73,6 +73,7 @@ Outcome RunWith(Form form, uint32_t threads, uint32_t seed, FaultyFiles& files,
   Progress progress;
   progress.after = cancelAfter;
   RunServices services{messages, histogram, fixed, NumberMarks{}, &progress, threads};
+  services.engine = engine;
   EngineState state;
   Random rng;
   Outcome outcome;
@@ -104,9 +105,10 @@ Outcome RunWith(Form form, uint32_t threads, uint32_t seed, FaultyFiles& files,
   return outcome;
 }
 
-Outcome RunWith(const Form& form, uint32_t threads, uint32_t seed, uint32_t cancelAfter = 0) {
+Outcome RunWith(const Form& form, uint32_t threads, uint32_t seed, uint32_t cancelAfter = 0,
+                EngineKind engine = EngineKind::Individuals) {
   FaultyFiles files;
-  return RunWith(form, threads, seed, files, cancelAfter);
+  return RunWith(form, threads, seed, files, cancelAfter, engine);
 }
 
 // Every model at the rates m = 0.01, 0.1 and 0.5, in runs of more simulations
@@ -197,6 +199,54 @@ TEST(ThreadedRun, AFailingSimulationEndsTheRunWhereOneThreadEndsIt) {
     EXPECT_EQ(one.histogram, "");
     for (uint32_t threads : {2u, 3u, 8u})
       ExpectSame(one, RunWith(form, threads, 1), trace + ", " + std::to_string(threads) + " threads");
+  }
+}
+
+// The counts engine's simulation s depends on (seed, s) alone: any thread
+// count writes the same file, tallies and summary, and leaves the 32-bit
+// generator where the seed put it; a simulation fixed for one allele (at
+// m = 0 with few individuals) ends the run at the same line, and a cancel
+// after the same simulation.
+TEST(ThreadedRun, CountsEngineGivesTheSameRunForAnyThreadCount) {
+  for (const char* model : {"infinite", "stepping", "finite"}) {
+    for (const char* m : {"0.1", "1"}) {
+      Form form;
+      form.model = model;
+      form.m = m;
+      form.I = 70;
+      for (uint32_t seed : {0u, 4294967295u}) {
+        const Outcome one = RunWith(form, 1, seed, 0, EngineKind::Counts);
+        ASSERT_EQ(one.what, "Finished");
+        EXPECT_EQ(one.endState, seed);
+        EXPECT_NE(one.file, RunWith(form, 1, seed).file);  // other draws than the individuals'
+        for (uint32_t threads : {2u, 3u, 8u})
+          ExpectSame(one, RunWith(form, threads, seed, 0, EngineKind::Counts),
+                     std::string(model) + " m=" + m + " seed " + std::to_string(seed) + ", " +
+                         std::to_string(threads) + " threads");
+      }
+    }
+    Form fixing;
+    fixing.model = model;
+    fixing.P = 3;
+    fixing.N = 5;
+    fixing.A = 2;
+    fixing.T = 40;
+    fixing.n = 4;
+    fixing.I = 60;
+    fixing.m = "0";
+    fixing.frequencies = "0.5 0.5\n0.5 0.5\n0.5 0.5\n0.5 0.5\n";
+    const Outcome failed = RunWith(fixing, 1, 1, 0, EngineKind::Counts);
+    ASSERT_EQ(failed.what.rfind("EMathError", 0), 0u) << model << ": " << failed.what;
+    EXPECT_LT(failed.progress.size(), 60u) << model;
+    for (uint32_t threads : {2u, 8u})
+      ExpectSame(failed, RunWith(fixing, threads, 1, 0, EngineKind::Counts),
+                 std::string(model) + " failing, " + std::to_string(threads) + " threads");
+    Form cancelled;
+    cancelled.model = model;
+    const Outcome stopped = RunWith(cancelled, 1, 5, 6, EngineKind::Counts);
+    ASSERT_EQ(stopped.what, "Cancelled");
+    ExpectSame(stopped, RunWith(cancelled, 3, 5, 6, EngineKind::Counts),
+               std::string(model) + " cancelled");
   }
 }
 
