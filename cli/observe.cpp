@@ -18,8 +18,7 @@ int ReportProblem(const data::LoadProblem& problem, std::ostream& err) {
   // A signal ends a read as if it failed: it is the signal that counts.
   if (InterruptSignal() == 0) switch (problem.kind) {
     case data::LoadProblem::Kind::Refused:
-      err << problem.message << "
-";
+      err << problem.message << "\n";
       return kExitRefused;
     case data::LoadProblem::Kind::Unreadable:
       err << problem.message << "\n";

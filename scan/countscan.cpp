@@ -37,23 +37,29 @@ struct NullStream {
   std::string failure;  // the error that ended its simulations
 };
 
-// Runs work(i) for i in [0, count) on up to `threads` threads, each with the
-// process's float mode; the order of the work plays no part in the results.
+// The number of workers ParallelFor uses for `count` pieces of work.
+std::size_t Workers(std::size_t count, unsigned threads) {
+  return std::max<std::size_t>(1, std::min<std::size_t>(threads, count));
+}
+
+// Runs work(i, w) for i in [0, count) on Workers(count, threads) threads, w
+// the worker (0-based), each thread with the process's float mode; the order
+// of the work plays no part in the results.
 void ParallelFor(std::size_t count, unsigned threads, const CancelRequest& cancel,
-                 const std::function<void(std::size_t)>& work) {
+                 const std::function<void(std::size_t, std::size_t)>& work) {
   std::atomic<std::size_t> next{0};
-  const auto worker = [&] {
+  const auto worker = [&](std::size_t w) {
     EstablishFloatErrorMode();  // the x87 control word belongs to the thread
-    for (std::size_t i = next++; i < count && !cancel.Requested(); i = next++) work(i);
+    for (std::size_t i = next++; i < count && !cancel.Requested(); i = next++) work(i, w);
   };
-  const std::size_t used = std::max<std::size_t>(1, std::min<std::size_t>(threads, count));
+  const std::size_t used = Workers(count, threads);
   if (used == 1) {
-    worker();
+    worker(0);
     EstablishFloatErrorMode();
     return;
   }
   std::vector<std::thread> pool;
-  for (std::size_t t = 0; t < used; ++t) pool.emplace_back(worker);
+  for (std::size_t t = 0; t < used; ++t) pool.emplace_back(worker, t);
   for (std::thread& t : pool) t.join();
 }
 
@@ -83,11 +89,20 @@ void Simulate(std::vector<NullStream>& nulls, const std::vector<uint64_t>& targe
       blocks.push_back({k, b, std::min(targets[k], b + kBlock)});
   }
   std::mutex failures;
-  ParallelFor(blocks.size(), threads, cancel, [&](std::size_t i) {
+  // Each worker keeps the simulator of the null it last worked on: its tables
+  // are built as they are used, and blocks of one null come one after another.
+  struct Kept {
+    std::size_t null = 0;
+    std::unique_ptr<CountSimulator> simulator;
+  };
+  std::vector<Kept> kept(Workers(blocks.size(), threads));
+  ParallelFor(blocks.size(), threads, cancel, [&](std::size_t i, std::size_t w) {
     const Block& b = blocks[i];
     NullStream& null = nulls[b.null];
     try {
-      CountSimulator simulator(null.params);
+      if (!kept[w].simulator || kept[w].null != b.null)
+        kept[w] = {b.null, std::make_unique<CountSimulator>(null.params)};
+      CountSimulator& simulator = *kept[w].simulator;
       for (uint64_t j = b.from; j < b.to; ++j) {
         const SimulatedFst r = simulator.Simulate(null.seed, j + 1, true);
         null.defined[j] = r.defined;
@@ -121,6 +136,39 @@ void Consume(const NullStream& null, int32_t hits, ScannedLocus& l) {
       l.stop = StopReason::Resolved;
       return;
     }
+  }
+}
+
+uint64_t Taken(const ScannedLocus& l) { return l.simulations + l.undefined; }
+
+// Brings every open locus to its budget, or under the sequential p-values to
+// the simulation at which its tails fill when that comes first. The nulls
+// grow by a quarter at a time, so that a null is not simulated far beyond
+// where its loci stop.
+void TakeBudgets(const ScanSettings& s, const std::vector<ScannedLocus*>& open,
+                 std::vector<NullStream>& nulls, ScanObserver& observer,
+                 const CancelRequest& cancel) {
+  const int32_t hits = s.sequential ? s.tailHits : 0;
+  std::vector<ScannedLocus*> active = open;
+  while (!active.empty() && !cancel.Requested()) {
+    std::vector<uint64_t> targets(nulls.size(), 0);
+    for (const ScannedLocus* l : active)
+      targets[l->null - 1] = std::max(targets[l->null - 1], l->budget);
+    for (std::size_t k = 0; k < nulls.size() && s.sequential; ++k) {
+      const uint64_t size = nulls[k].defined.size();
+      targets[k] = std::min(targets[k], std::max(size + kBlock, size + size / 4));
+    }
+    Simulate(nulls, targets, s.threads, observer, cancel);
+    if (cancel.Requested()) return;
+    ParallelFor(active.size(), s.threads, cancel,
+                [&](std::size_t i, std::size_t) { Consume(nulls[active[i]->null - 1], hits, *active[i]); });
+    std::vector<ScannedLocus*> still;
+    for (ScannedLocus* l : active) {
+      const NullStream& null = nulls[l->null - 1];
+      if (l->stop == StopReason::Open && Taken(*l) < l->budget && null.failure.empty())
+        still.push_back(l);
+    }
+    active.swap(still);
   }
 }
 
@@ -202,7 +250,7 @@ LocusSimulations CountCalibrationPass(const ScanSettings& s,
                                       ScanObserver& observer, const CancelRequest& cancel) {
   const std::string m = FormatFixed(setting.m, 18, 12, kMarks);
   LocusSimulations wc(sample.size());
-  ParallelFor(sample.size(), s.threads, cancel, [&](std::size_t k) {
+  ParallelFor(sample.size(), s.threads, cancel, [&](std::size_t k, std::size_t) {
     const ScannedLocus& l = *sample[k];
     try {
       CountSimulator simulator(CountNullOf(s, l, m, setting.T));
@@ -246,14 +294,8 @@ std::size_t RunCountTests(const ScanSettings& s, std::vector<ScannedLocus>& loci
   observer.StageStarted(0, tested.size(), s.sequential ? 0 : s.I);
   std::vector<ScannedLocus*> open = tested;
   while (!open.empty() && !cancel.Requested()) {
-    std::vector<uint64_t> targets(nulls.size(), 0);
-    for (const ScannedLocus* l : open)
-      targets[l->null - 1] = std::max(targets[l->null - 1], l->budget);
-    Simulate(nulls, targets, s.threads, observer, cancel);
+    TakeBudgets(s, open, nulls, observer, cancel);
     if (cancel.Requested()) break;
-    ParallelFor(open.size(), s.threads, cancel, [&](std::size_t i) {
-      Consume(nulls[open[i]->null - 1], s.sequential ? s.tailHits : 0, *open[i]);
-    });
     if (!s.sequential)
       for (ScannedLocus* l : open) l->stop = StopReason::Fixed;
     else

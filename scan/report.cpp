@@ -5,6 +5,7 @@
 
 #include "runtime/json.h"
 #include "runtime/numtext.h"
+#include "scan/observedtable.h"
 
 namespace dw::scan {
 
@@ -157,8 +158,8 @@ std::vector<std::string> ScanRow(const ScanSummary& s, const ScannedLocus& l) {
     na(10);
     return row;
   }
-  row.insert(row.end(), {std::to_string(l.n), Fixed(l.estimate.wc, 7), Fixed(l.estimate.rh, 7),
-                         Fixed(l.estimate.delta, 7)});
+  row.insert(row.end(), {std::to_string(l.n), StatisticCell(l.estimate.wc),
+                         StatisticCell(l.estimate.rh), StatisticCell(l.estimate.delta)});
   if (!l.ran) {
     na(7);
     row.insert(row.end(), {"error", std::to_string(l.seed)});

@@ -129,9 +129,10 @@ std::size_t NextRound(const std::vector<ScannedLocus*>& loci, double fdr, int32_
     else if (taken >= ceiling)
       l->stop = StopReason::Ceiling;
     if (l->stop != StopReason::Open) continue;
-    const double grown = std::clamp(need, 2.0 * static_cast<double>(taken),
-                                    static_cast<double>(kMostGrowth) * static_cast<double>(taken));
-    l->budget = std::min<uint64_t>(ceiling, static_cast<uint64_t>(grown));
+    // At least half as far again, so that rounds stay few; straight to what the
+    // optimistic cut-off needs, which no locus can do with less.
+    const double grown = std::max(need, 1.5 * static_cast<double>(taken));
+    l->budget = std::min<uint64_t>(ceiling, static_cast<uint64_t>(std::min(grown, 1e18)));
     ++open;
   }
   return open;

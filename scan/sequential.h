@@ -17,9 +17,7 @@ inline constexpr int32_t kDefaultTailHits = 10;
 inline constexpr uint64_t kFirstRound = 100;
 // A locus whose tail holds g values in s simulations is taken to be unable to
 // reach a p-value below the Poisson lower bound of g at this level, over s.
-inline constexpr double kStopLevel = 1e-4;
-// The most a budget grows from one round to the next.
-inline constexpr uint64_t kMostGrowth = 16;
+inline constexpr double kStopLevel = 1e-3;
 
 // The Poisson mean λ at which g or more events have probability `level`
 // (0 for g = 0): the one-sided lower confidence bound of a Poisson count.

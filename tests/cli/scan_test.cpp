@@ -67,6 +67,8 @@ void CopyExample(const test::Program& p) {
 TEST(Scan, FlagsThePlantedLocusAloneWhateverTheThreads) {
   test::Program p;
   CopyExample(p);
+  // The defaults: the count engine, its p-values resolved sequentially.
+  const std::string kScan = "scan example.gen -T 50 --seed 7";
   // The null is fitted first (no -m): the fit too is the same on any thread count.
   ASSERT_EQ(p.Run(kScan + " --threads 1 --json one.json"), 0) << p.err;
   const std::string single = p.out, report = p.err, json = p.File("one.json");
@@ -92,16 +94,18 @@ TEST(Scan, FlagsThePlantedLocusAloneWhateverTheThreads) {
   for (const Row& row : rows) {
     const std::string& locus = row.field.at("locus");
     EXPECT_EQ(row.field.at("flag"), expected.at(locus)) << locus;
-    if (row.field.at("flag") != "yes" && row.field.at("flag") != "no") continue;
+    if (row.field.at("P") == "NA" || row.field.at("simulations") == "NA") continue;
     EXPECT_EQ(row.field.at("P"), "5");
-    EXPECT_EQ(row.field.at("simulations"), "200");
-    EXPECT_EQ(std::stoi(row.field.at("lower")) + std::stoi(row.field.at("higher")), 200);
+    const int simulations = std::stoi(row.field.at("simulations"));
+    EXPECT_GE(simulations, 10);
+    EXPECT_EQ(std::stoi(row.field.at("wc_lower")) + std::stoi(row.field.at("wc_higher")),
+              simulations);
     EXPECT_EQ(row.field.at("undefined"), "0");
     // Lap is the WC outlier too: its common allele is pushed apart.
     EXPECT_EQ(row.field.at("flag_wc"), locus == "Lap" ? "yes" : "no") << locus;
     seeds.insert(row.field.at("seed"));
   }
-  EXPECT_EQ(seeds.size(), 7u);  // one seed per tested locus
+  EXPECT_EQ(seeds.size(), 8u);  // one null per tested locus, Got1 by WC alone
 }
 
 TEST(Scan, KeptFilesRerunWithRunToTheSameBytes) {
@@ -285,8 +289,10 @@ TEST(Scan, FlagsAStrongOutlierAmongFiftyLociAtTheDefaults) {
   EXPECT_NE(p.err.find("flagged at q <= 0.10: by Delta "), std::string::npos) << p.err;
   EXPECT_EQ(JsonValue(p.File("s.json"), "ceiling_reaches_fdr"), "true");
 
-  // A fixed count too small for 53 loci: said, and nothing can be flagged.
-  // So is a cap of the user's below what the false discovery rate needs.
+  // A fixed count too small for a lone outlier among 53 loci is said; so is
+  // a cap of the user's below what the false discovery rate needs. The
+  // planted locus then stops at the floor 2/(I + 1), flagged only if other
+  // loci happen to come near it.
   struct Case {
     const char* options;
     const char* warning;
@@ -296,7 +302,7 @@ TEST(Scan, FlagsAStrongOutlierAmongFiftyLociAtTheDefaults) {
     ASSERT_EQ(p.Run(std::string("scan planted.gen -N 50 -T 50 --seed 5 --json s.json ") + c.options), 0)
         << p.err;
     EXPECT_NE(p.err.find(c.warning), std::string::npos) << p.err;
-    EXPECT_EQ(Rows(p.out).back().field.at("flag_wc"), "no") << c.options;
+    EXPECT_EQ(Rows(p.out).back().field.at("wc_higher"), "0") << c.options;
     const std::string json = p.File("s.json");
     EXPECT_EQ(JsonValue(json, "ceiling_reaches_fdr"), "false") << c.options;
     EXPECT_NE(json.find("\"warning\": \"" + std::string(c.warning)), std::string::npos);
@@ -318,7 +324,7 @@ TEST(Scan, ALocusValuesDependOnItsNullAloneNotOnThreadsOrOtherLoci) {
   const std::vector<Row> rows = Rows(one);
   ASSERT_EQ(rows.size(), 8u);
   const Row &snpRow = rows[6], &again = rows[7];
-  EXPECT_EQ(snpRow.field.at("Delta_obs"), "0.0000000");
+  EXPECT_EQ(snpRow.field.at("Delta_obs"), "0");
   for (const char* na : {"lower", "higher", "p_higher", "p_lower", "p_two_sided", "q_value"})
     EXPECT_EQ(snpRow.field.at(na), "NA") << na;
   EXPECT_EQ(snpRow.field.at("flag"), "two alleles: Delta is 0 by construction");
@@ -400,7 +406,7 @@ TEST(Scan, TestsALocusWhoseSimulationsIncludeUndefinedOnes) {
   EXPECT_EQ(simulations + undefined, 1000);
   EXPECT_EQ(std::stoi(row.field.at("lower")) + std::stoi(row.field.at("higher")), simulations);
   EXPECT_TRUE(row.field.at("flag") == "yes" || row.field.at("flag") == "no");
-  EXPECT_EQ(row.field.at("Delta_obs"), "0.1750000");
+  EXPECT_EQ(row.field.at("Delta_obs"), "0.1750000000");
   const std::string kept = p.File("kept/locus001-L-fst.txt");
   // The header, the empty line and one line per defined simulation.
   EXPECT_EQ(std::count(kept.begin(), kept.end(), '\n'), 5 + simulations);
