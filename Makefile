@@ -11,7 +11,7 @@ FUZZ_TARGETS = fuzz_frequency_file fuzz_text_reading fuzz_parse_real fuzz_format
                fuzz_parse_integer
 
 .PHONY: all deps configure build run test bench clean test-sanitize fuzz install package \
-        check-engines
+        check-engines bench-scan
 
 all: build
 
@@ -74,6 +74,11 @@ check-engines: build
 
 bench: build
 	$(BUILD)/bench/driftwise_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+# The scan at genome scale: 100000 SNPs at the defaults, and the CPU of a
+# 20000-SNP scan with planted outliers against one run of the same size.
+bench-scan: build
+	bash bench/scan_at_scale.sh $(BUILD)
 
 # The program, its menu entry, icon, manual page and examples under PREFIX
 # (DESTDIR, when set, is put before it, as for a staged install).
