@@ -136,6 +136,37 @@ TEST(Scan, KeptFilesRerunWithRunToTheSameBytes) {
   EXPECT_EQ(lap.field.at("p_two_sided"), "0.009950");
 }
 
+TEST(Scan, ALocusOfTheCountEngineRerunsWithRun) {
+  test::Program p;
+  CopyExample(p);
+  ASSERT_EQ(p.Run("scan example.gen -m 0.05 -T 50 --seed 7 --results-dir kept --json s.json"), 0)
+      << p.err;
+  const Row lap = Rows(p.out)[4];
+  ASSERT_EQ(lap.field.at("locus"), "Lap");
+  const std::string json = p.File("s.json");
+  EXPECT_EQ(JsonValue(json, "rerun"),
+            "driftwise run --engine counts --skip-undefined --model infinite -N 100 -m 0.05 -T 50");
+  // The observed Delta as the scan compares it: its JSON value, to 17 digits.
+  const std::size_t at = json.find("\"locus\": \"Lap\"");
+  ASSERT_NE(at, std::string::npos);
+  const std::string delta = JsonValue(json.substr(at), "delta");
+  const int taken = std::stoi(lap.field.at("simulations")) + std::stoi(lap.field.at("undefined"));
+  ASSERT_EQ(p.Run("run --engine counts --skip-undefined --model infinite -N 100 -m 0.05 -T 50 "
+                  "--seed " + lap.field.at("seed") + " -P 5 -A 8 -n " + lap.field.at("n") +
+                  " -I " + std::to_string(taken) + " -d " + delta +
+                  " -i kept/locus005-Lap-freq.txt -o again.txt"),
+            0)
+      << p.err;
+  EXPECT_NE(p.out.find("\n" + lap.field.at("higher") + " values higher than Delta obs"),
+            std::string::npos)
+      << p.out << lap.field.at("higher");
+  EXPECT_NE(p.out.find("\n" + lap.field.at("lower") + " values lower than Delta obs"),
+            std::string::npos)
+      << p.out;
+  // Only frequency files are kept: the count engine writes no result file.
+  EXPECT_FALSE(std::filesystem::exists(p.dir.File("kept/locus005-Lap-fst.txt")));
+}
+
 // Island populations of N diploids exchanging genes with a fixed pool, in
 // the simplest terms and apart from the engine: each gene copy of the next
 // generation is, with probability m, drawn from the pool, else a copy of a
