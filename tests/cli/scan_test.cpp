@@ -136,6 +136,16 @@ TEST(Scan, KeptFilesRerunWithRunToTheSameBytes) {
   EXPECT_EQ(lap.field.at("p_two_sided"), "0.009950");
 }
 
+TEST(Scan, AFileWithNoTestableLocusIsSaidSo) {
+  test::Program p;
+  p.Write("mono.gen", "t\nA\nB\nPop\na, 0101 0101\nb, 0101 0101\nPop\nc, 0101 0101\nd, 0101 0101\n");
+  ASSERT_EQ(p.Run("scan mono.gen --seed 1 --json m.json"), 0) << p.err;
+  EXPECT_EQ(p.err.rfind("no locus of mono.gen can be tested: every one is monomorphic", 0), 0u)
+      << p.err;
+  EXPECT_EQ(JsonValue(p.File("m.json"), "note"), "no locus of the file can be tested");
+  EXPECT_EQ(JsonValue(p.File("m.json"), "tested_loci"), "0");
+}
+
 TEST(Scan, ALocusOfTheCountEngineRerunsWithRun) {
   test::Program p;
   CopyExample(p);
