@@ -242,10 +242,10 @@ void AddScanOptions(CLI::App& scan, ScanOptions& o) {
       ->capture_default_str()
       ->type_name("START");
   scan.add_option("--seed", o.seed,
-                  "Base generator state (0 to 4294967295); each locus's seed is derived from it "
-                  "and its number. Default: the clock")
+                  "Base generator state (0 to 4294967295); each shared null's seed (each locus's "
+                  "under --engine individuals) is derived from it. Default: the clock")
       ->type_name("STATE");
-  scan.add_option("--threads", o.threads, "Loci run at the same time (default: the cores)")
+  scan.add_option("--threads", o.threads, "Threads (default: the cores)")
       ->type_name("INT");
   scan.add_option("--fdr", o.fdr, "Flag loci whose q-value is at most this false discovery rate")
       ->capture_default_str()
@@ -280,7 +280,7 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   data::LociData data;
   if (const int status = LoadData(options.file, options.popmap, data, err)) return status;
   std::vector<ScannedLocus> jobs;
-  if (const auto problem = PlanLoci(data, settings, jobs)) {
+  if (const auto problem = PlanLoci(std::move(data), settings, jobs)) {
     err << *problem << "\n";
     return kExitRefused;
   }

@@ -276,15 +276,16 @@ std::optional<std::string> SharedCountProblem(const ScanSettings& s) {
   return CountProblem({2, s.N, s.T, 2, s.n.value_or(2), s.I});
 }
 
-std::optional<std::string> PlanLoci(const data::LociData& data, const ScanSettings& s,
+std::optional<std::string> PlanLoci(data::LociData data, const ScanSettings& s,
                                     std::vector<ScannedLocus>& jobs) {
+  jobs.reserve(jobs.size() + data.loci.size());
   for (std::size_t locus = 0; locus < data.loci.size(); ++locus) {
     ScannedLocus job;
     job.index = locus;
-    job.name = data.loci[locus].name;
-    job.chrom = data.loci[locus].chrom;
+    job.name = std::move(data.loci[locus].name);
+    job.chrom = std::move(data.loci[locus].chrom);
     job.pos = data.loci[locus].pos;
-    job.counts = data.loci[locus].counts;
+    job.counts = std::move(data.loci[locus].counts);
     job.estimate = data::EstimateLocus(job.counts);
     job.P = static_cast<int32_t>(job.counts.typed.size());
     job.A = static_cast<int32_t>(job.counts.alleles.size());

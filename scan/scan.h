@@ -58,7 +58,7 @@ std::optional<std::string> SharedCountProblem(const ScanSettings& s);
 
 // The loci in file order with their data and their run's parameters. The
 // message when a tested locus's n exceeds N.
-std::optional<std::string> PlanLoci(const data::LociData& data, const ScanSettings& s,
+std::optional<std::string> PlanLoci(data::LociData data, const ScanSettings& s,
                                     std::vector<ScannedLocus>& loci);
 
 // How many loci PlanLoci marked as tested.
