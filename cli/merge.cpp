@@ -1,5 +1,8 @@
 #include "cli/merge.h"
 
+#include "cli/scan.h"
+#include "scan/nullfile.h"
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
@@ -537,17 +540,73 @@ void AddMergeOptions(CLI::App& merge, MergeOptions& o) {
                   "array, every job to be there once")
       ->required()
       ->type_name("RESULT|SUMMARY");
-  merge.add_option("-d,--observed-delta", o.observedDelta, "Observed Delta = WC - RH")
-      ->required()
+  merge.add_option("-d,--observed-delta", o.observedDelta,
+                   "Observed Delta = WC - RH (for result files and run summaries)")
       ->type_name("REAL");
   AddReportOptions(merge, o.report);
+  merge.add_option("--tsv", o.tsv, "Scan parts: write the table to FILE (- for standard output)")
+      ->type_name("FILE");
+  merge.add_option("--plot", o.plot, "Scan parts: draw the loci's Delta to FILE (.png, .svg or .pdf)")
+      ->type_name("FILE");
   for (CLI::Option* option : merge.get_options())
     if (option->get_name() != "results")
       option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
+namespace {
+
+// Whether the first file given is a scan's part: its first bytes say so.
+bool ScanPartsGiven(const MergeOptions& options) {
+  std::string start;
+  if (ReadFileBounded(options.results.front(), 256, start) != 0) return false;
+  return scan::IsScanPart(start);
+}
+
+int MergeParts(const MergeOptions& options, std::ostream& out, std::ostream& err) {
+  const ReportOptions& report = options.report;
+  if (report.histogramTable || report.chart || !options.observedDelta.empty()) {
+    err << "Scan parts are merged into a scan's table, JSON and plot (--tsv, --json, --plot): "
+           "-d, --histogram-table and --chart are for runs\n";
+    return kExitUsage;
+  }
+  if (options.plot && !IsChartFileName(*options.plot)) {
+    err << "--plot: '" << *options.plot << "' must end in .png, .svg or .pdf\n";
+    return kExitUsage;
+  }
+  if (report.JsonToOutput() && options.tsv && IsStandardOutput(options.tsv)) {
+    err << "--json - and --tsv - cannot both write to standard output\n";
+    return kExitUsage;
+  }
+  std::vector<FileRole> roles;
+  for (const std::string& name : options.results) roles.push_back({"PART", name, true});
+  if (options.tsv) roles.push_back({"--tsv", *options.tsv});
+  if (options.plot) roles.push_back({"--plot", *options.plot});
+  if (report.json) roles.push_back({"--json", *report.json});
+  if (const auto problem = SameFileInTwoRoles(roles)) {
+    err << *problem << "\n";
+    return kExitUsage;
+  }
+  if (const auto problem = CheckOutputPaths(roles)) {
+    err << *problem << "\n";
+    return kExitRuntimeError;
+  }
+  return MergeScanParts(options.results, options.tsv, report.json, options.plot, out, err);
+}
+
+}  // namespace
+
 int MergeCommand(const MergeOptions& options, std::ostream& out, std::ostream& err) {
   const ReportOptions& report = options.report;
+  if (!options.results.empty() && ScanPartsGiven(options)) return MergeParts(options, out, err);
+  if (options.tsv || options.plot) {
+    err << "--tsv and --plot are for scan parts; runs are reported with --histogram-table and "
+           "--chart\n";
+    return kExitUsage;
+  }
+  if (options.observedDelta.empty()) {
+    err << "--observed-delta is required\nRun with --help for more information.\n";
+    return kExitUsage;
+  }
   if (report.JsonToOutput() && IsStandardOutput(report.histogramTable)) {
     err << "--json - and --histogram-table - cannot both write to standard output\n";
     return kExitUsage;

@@ -12,8 +12,9 @@ namespace dw::cli {
 
 struct MergeOptions {
   std::vector<std::string> results;  // in the order given
-  std::string observedDelta;
+  std::string observedDelta;  // required for result files and run summaries
   ReportOptions report;
+  std::optional<std::string> tsv, plot;  // scan parts only: the table and the plot
 };
 
 // Said on standard error when a result file is given itself: a run killed
@@ -25,7 +26,9 @@ inline constexpr const char* kPlainResultsNote =
 
 void AddMergeOptions(CLI::App& merge, MergeOptions& options);
 
-// Returns the exit status: refused files (a header that differs from the
+// Scan parts (`scan --null … --job K --jobs J --json`) are pooled as one
+// `scan --null` would report them (cli/scanparts.h). Otherwise returns the
+// exit status: refused files (a header that differs from the
 // first file's, a malformed line) give 1 with the file and line on `err`.
 int MergeCommand(const MergeOptions& options, std::ostream& out, std::ostream& err);
 

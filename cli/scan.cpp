@@ -13,6 +13,7 @@
 #include "cli/interrupts.h"
 #include "cli/observe.h"
 #include "cli/outputs.h"
+#include "cli/scanparts.h"
 #include "engine/rundriver.h"
 #include "runtime/errors.h"
 #include "runtime/floatmode.h"
@@ -261,15 +262,77 @@ void AddScanOptions(CLI::App& scan, ScanOptions& o) {
   scan.add_option("--json", o.json,
                   "Write the scan as JSON to FILE (- for standard output, instead of the table)")
       ->type_name("FILE");
+  CLI::Option* fitOnly = scan.add_flag(
+      "--fit-only", o.fitOnly,
+      "Fit the null, write it to --json FILE (with the data file's size and SHA-256) and stop: "
+      "the first step of a scan in parts");
+  CLI::Option* null = scan.add_option(
+      "--null", o.null,
+      "Test the loci under the null that --fit-only wrote to FILE (refused for another data "
+      "file); each locus then decides alone when to stop, so parts give the same values");
+  null->type_name("FILE");
+  CLI::Option* job = scan.add_option("--job", o.job, "With --null: test part K (0 to J-1) of the loci")
+                         ->type_name("K");
+  CLI::Option* jobs = scan.add_option("--jobs", o.jobs,
+                                      "With --null: the loci in J parts; each part writes its "
+                                      "tallies to --json, and 'driftwise merge part*.json' pools them")
+                          ->type_name("J");
+  job->needs(jobs)->needs(null);
+  jobs->needs(job);
+  fitOnly->excludes(null);
+  for (const char* fixed : {"--migration", "--calibrate", "--size", "--generations", "--model",
+                            "--start", "--engine", "--sample", "--simulations", "--tail-hits",
+                            "--max-simulations"})
+    null->excludes(scan.get_option(fixed));
   for (CLI::Option* option : scan.get_options())
     if (option->get_name() != "file") option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
+namespace {
+
+// --job K --jobs J: the part, checked; 0, or the exit status after the message.
+int ReadPart(const ScanOptions& o, uint64_t& job, uint64_t& jobs, std::ostream& err) {
+  if (!o.job) return 0;
+  const auto k = ParseInteger(*o.job), j = ParseInteger(*o.jobs);
+  if (!j || *j < 1 || *j > 100000) {
+    err << "--jobs: '" << *o.jobs << "' is not a whole number from 1 to 100000\n";
+    return kExitUsage;
+  }
+  if (!k || *k < 0 || *k >= *j) {
+    err << "--job: '" << *o.job << "' is not a whole number from 0 to " << *j - 1 << "\n";
+    return kExitUsage;
+  }
+  job = static_cast<uint64_t>(*k);
+  jobs = static_cast<uint64_t>(*j);
+  return 0;
+}
+
+// What --fit-only and --job write goes to --json, and nowhere else.
+int CheckPartOutputs(const ScanOptions& o, std::ostream& err) {
+  if (!o.fitOnly && !o.job) return 0;
+  const char* what = o.fitOnly ? "--fit-only" : "--job";
+  if (!o.json) {
+    err << what << " writes its document to --json FILE: give one\n";
+    return kExitUsage;
+  }
+  if (o.tsv || o.plot || o.resultsDir) {
+    err << what << " writes no table, plot or files: 'driftwise merge' of the parts does\n";
+    return kExitUsage;
+  }
+  return 0;
+}
+
+}  // namespace
+
 int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err) {
   ScanSettings settings;
   if (const int status = ReadSettings(options, settings, err)) return status;
+  uint64_t job = 0, jobs = 0;
+  if (const int status = ReadPart(options, job, jobs, err)) return status;
+  if (const int status = CheckPartOutputs(options, err)) return status;
   std::vector<FileRole> roles{{"FILE", options.file, true}};
   if (!options.popmap.empty()) roles.push_back({"--popmap", options.popmap, true});
+  if (options.null) roles.push_back({"--null", *options.null, true});
   if (options.tsv) roles.push_back({"--tsv", *options.tsv});
   if (options.plot) roles.push_back({"--plot", *options.plot});
   if (options.json) roles.push_back({"--json", *options.json});
@@ -277,30 +340,56 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
     err << *problem << "\n";
     return kExitUsage;
   }
+  DataIdentity identity;
+  std::optional<GivenNull> given;
+  if (options.fitOnly || options.null)
+    if (const int status = IdentifyData(options.file, options.popmap, identity, err)) return status;
+  if (options.null) {
+    given.emplace();
+    if (const int status = ReadGivenNull(*options.null, identity, *given, err)) return status;
+    if (options.seed && settings.seed != given->null.seed) {
+      err << "--seed " << *options.seed << ": the null of " << *options.null << " was fitted with --seed "
+          << given->null.seed << ", which its loci run from\n";
+      return kExitUsage;
+    }
+    if (options.job && given->null.engine != "counts") {
+      err << "--job: a scan in parts runs the count engine; " << *options.null
+          << " holds a null of the individual engine\n";
+      return kExitUsage;
+    }
+    ApplyNull(given->null, settings);
+  }
   data::LociData data;
   if (const int status = LoadData(options.file, options.popmap, data, err)) return status;
-  std::vector<ScannedLocus> jobs;
-  if (const auto problem = PlanLoci(std::move(data), settings, jobs)) {
+  std::vector<ScannedLocus> jobsOfLoci;
+  if (const auto problem = PlanLoci(std::move(data), settings, jobsOfLoci)) {
     err << *problem << "\n";
     return kExitRefused;
   }
-  if (TestedCount(jobs) == 0) {
+  std::vector<ScannedLocus>& planned = jobsOfLoci;
+  if (TestedCount(planned) == 0) {
     err << "no locus of " << options.file
         << " can be tested: every one is monomorphic, haploid or typed in fewer than two "
            "samples (see the note column)\n";
   }
+  settings.fitOnly = options.fitOnly;
+  if (options.job) {
+    const Share share = ShareOf(planned.size(), job, jobs);
+    settings.share = std::make_pair(share.first, share.end);
+  }
+  std::vector<ScannedLocus> jobs_ = std::move(planned);
   TemporaryFolder temporary;
   if (!MakeDirectory(options, settings, temporary, err)) return kExitRuntimeError;
   if (options.resultsDir && settings.engine == ScanEngine::Counts) {
     std::string failed;
-    if (!WriteFrequencyFiles(jobs, settings.observedStart, settings.dir, failed)) {
+    if (!WriteFrequencyFiles(jobs_, settings.observedStart, settings.dir, failed)) {
       err << failed << ": cannot be written\n";
       return kExitRuntimeError;
     }
   }
   TerminalScanProgress progress(err);
-  ScanResult result =
-      RunScan(settings, std::move(jobs), options.file, progress, InterruptRequest());
+  ScanResult result = RunScan(settings, std::move(jobs_), given ? given->null.data.name : options.file,
+                              progress, InterruptRequest());
   temporary.Remove();
   if (result.outcome == ScanOutcome::NoFit) {
     err << result.problem << "\n";
@@ -312,7 +401,15 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
         << "\n";
     return InterruptExitStatus();
   }
-  const ScanSummary& summary = result.summary;
+  if (options.fitOnly) return WriteNullDocument(*options.json, identity, result.summary, out, err);
+  if (options.job)
+    return WritePartDocument(*options.json, *given, job, jobs, result.summary, out, err);
+  return WriteScanResults(result.summary, options.tsv, options.json, options.plot, out, err);
+}
+
+int WriteScanResults(const ScanSummary& summary, const std::optional<std::string>& tsv,
+                     const std::optional<std::string>& json, const std::optional<std::string>& plot,
+                     std::ostream& out, std::ostream& err) {
   int status = kExitDone;
   for (const ScannedLocus& job : summary.loci)
     if (Tested(job) && !job.ran) {
@@ -322,19 +419,19 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   err << NullReport(summary) << PValueReport(summary);
   try {
     const std::string table = ScanTable(summary);
-    if (options.tsv && *options.tsv != "-")
-      WriteOutputFile(*options.tsv, table, out);
-    else if (!(options.json && *options.json == "-"))
+    if (tsv && *tsv != "-")
+      WriteOutputFile(*tsv, table, out);
+    else if (!(json && *json == "-"))
       out << table;
-    if (options.json) WriteOutputFile(*options.json, ScanJson(summary), out);
+    if (json) WriteOutputFile(*json, ScanJson(summary), out);
   } catch (const RuntimeError& e) {
     err << CommandLineErrorText(e) << "\n";
     return kExitRuntimeError;
   }
   out.flush();
-  if (options.plot) {
+  if (plot) {
     std::string error;
-    if (!WriteScanPlot(*options.plot, PlotOf(summary), error)) {
+    if (!WriteScanPlot(*plot, PlotOf(summary), error)) {
       err << error << "\n";
       return kExitRuntimeError;
     }

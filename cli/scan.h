@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "scan/scan.h"
 
@@ -29,6 +30,9 @@ struct ScanOptions {
   std::string model = "infinite";
   std::string start = "pooled";  // or "observed"
   std::optional<std::string> seed, threads, tsv, resultsDir, plot, json;
+  bool fitOnly = false;             // fit the null, write it (--json) and stop
+  std::optional<std::string> null;  // a null written by --fit-only
+  std::optional<std::string> job, jobs;  // the part of the loci to test under --null
   std::string fdr = "0.1";
 };
 
@@ -38,6 +42,20 @@ void AddScanOptions(CLI::App& scan, ScanOptions& options);
 // untestable; 1 for a refused file or parameters, 2 for a runtime error (a
 // locus whose run failed is reported in its line and on `err`); 64 usage.
 int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err);
+
+// What a finished scan reports, as `scan` and `merge` of scan parts write it:
+// failed loci and the null's report on `err`, the table (standard output or
+// `tsv`), the JSON document and the plot. Returns the exit status.
+int WriteScanResults(const scan::ScanSummary& summary, const std::optional<std::string>& tsv,
+                     const std::optional<std::string>& json, const std::optional<std::string>& plot,
+                     std::ostream& out, std::ostream& err);
+
+// `merge` of the documents `scan --null … --job K --jobs J --json` wrote:
+// checks that they are every part of one array under one null and one data
+// file, reads the data file again and reports as one `scan --null` would.
+int MergeScanParts(const std::vector<std::string>& parts, const std::optional<std::string>& tsv,
+                   const std::optional<std::string>& json, const std::optional<std::string>& plot,
+                   std::ostream& out, std::ostream& err);
 
 // The scan's core, by the names the command has always used.
 using namespace dw::scan;

@@ -268,24 +268,35 @@ LocusSimulations CountCalibrationPass(const ScanSettings& s,
   return wc;
 }
 
-std::size_t RunCountTests(const ScanSettings& s, std::vector<ScannedLocus>& loci,
-                          ScanObserver& observer, const CancelRequest& cancel) {
-  std::vector<NullStream> nulls;
+std::size_t AssignNulls(const ScanSettings& s, std::vector<ScannedLocus>& loci) {
   std::unordered_map<std::string, std::size_t> byKey;
-  std::vector<ScannedLocus*> tested;
   for (ScannedLocus& l : loci) {
     if (!Tested(l)) continue;
     const std::string key = NullKey(l, FrequencyFileText(l.counts, s.observedStart));
-    auto [at, added] = byKey.try_emplace(key, nulls.size());
-    if (added) {
+    const auto [at, added] = byKey.try_emplace(key, byKey.size() + 1);
+    l.null = at->second;
+    l.seed = NullSeed(s.seed, key);
+    l.deltaTested = DeltaTested(l);
+  }
+  return byKey.size();
+}
+
+std::size_t RunCountTests(const ScanSettings& s, std::vector<ScannedLocus>& loci,
+                          ScanObserver& observer, const CancelRequest& cancel) {
+  const std::size_t distinct = AssignNulls(s, loci);
+  std::vector<NullStream> nulls;
+  std::vector<ScannedLocus*> tested;
+  std::size_t testedAll = 0;
+  for (ScannedLocus& l : loci) {
+    if (!Tested(l)) continue;
+    ++testedAll;
+    if (l.null > nulls.size()) {  // numbered in order of first appearance
       NullStream null;
       null.params = CountNullOf(s, l, s.m, s.T);
-      null.seed = NullSeed(s.seed, key);
+      null.seed = l.seed;
       nulls.push_back(std::move(null));
     }
-    l.null = at->second + 1;
-    l.seed = nulls[at->second].seed;
-    l.deltaTested = DeltaTested(l);
+    if (s.share && (l.index < s.share->first || l.index >= s.share->second)) continue;
     l.budget = s.sequential ? std::min<uint64_t>(kFirstRound, s.ceiling)
                             : static_cast<uint64_t>(s.I);
     l.stop = StopReason::Open;
@@ -298,6 +309,8 @@ std::size_t RunCountTests(const ScanSettings& s, std::vector<ScannedLocus>& loci
     if (cancel.Requested()) break;
     if (!s.sequential)
       for (ScannedLocus* l : open) l->stop = StopReason::Fixed;
+    else if (s.alone)
+      NextRoundAlone(open, testedAll, s.fdr, s.tailHits, s.ceiling);
     else
       NextRound(tested, s.fdr, s.tailHits, s.ceiling);
     std::vector<ScannedLocus*> still;
@@ -326,7 +339,7 @@ std::size_t RunCountTests(const ScanSettings& s, std::vector<ScannedLocus>& loci
       if (null.defined[j]) l->simulatedWc.push_back(null.wc[j]);
     l->ran = true;
   }
-  return nulls.size();
+  return distinct;
 }
 
 }  // namespace dw::scan

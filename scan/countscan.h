@@ -51,7 +51,11 @@ LocusSimulations CountCalibrationPass(const ScanSettings& s,
                                       const NullSetting& setting, int32_t perLocus,
                                       ScanObserver& observer, const CancelRequest& cancel);
 
-// Runs every tested locus under the settings' null (m and T as fitted):
+// Numbers each tested locus's shared null (1-based, in order of first
+// appearance) and sets its seed; returns how many distinct nulls there are.
+std::size_t AssignNulls(const ScanSettings& s, std::vector<ScannedLocus>& loci);
+
+// Runs every tested locus (of the settings' share, when given) under the settings' null (m and T as fitted):
 // groups them into nulls, simulates each null as far as its loci need and
 // tallies each locus. Returns the number of distinct nulls.
 std::size_t RunCountTests(const ScanSettings& s, std::vector<ScannedLocus>& loci,

@@ -296,6 +296,8 @@ void WritePValues(const ScanSummary& s, JsonWriter& json) {
   json.String(p.sequential ? "sequential" : "fixed");
   json.Key("tail_hits");
   if (p.sequential) json.Integer(p.tailHits); else json.Null();
+  json.Key("rule");
+  json.String(!p.sequential ? "fixed" : p.alone ? "each_locus_alone" : "false_discovery_rate");
   json.Key("ceiling");
   json.Unsigned(p.ceiling);
   json.Key("ceiling_given");
@@ -470,10 +472,9 @@ std::string ScanJson(const ScanSummary& s) {
   return json.Text();
 }
 
-namespace {
-
 std::string FitLine(const ScanSummary& s) {
   const NullModel& null = s.null;
+  if (!null.fit) return {};
   const Calibration& c = *null.fit;
   std::string line = "Null fitted to the loci: ";
   if (c.kind == CalibrationKind::Generations)
@@ -488,6 +489,8 @@ std::string FitLine(const ScanSummary& s) {
   return line + ", N·m = " + Short(null.N * null.mValue) + ", N = " + std::to_string(null.N) +
          ", T = " + std::to_string(null.T) + ", " + ModelName(null.model) + "\n";
 }
+
+namespace {
 
 std::string CheckLines(const ScanSummary& s) {
   std::string text = "  " + Fixed(100 * kTrimmedShare, 0) + " % trimmed mean WC over the " +
@@ -562,8 +565,11 @@ std::string PValueReport(const ScanSummary& s) {
     std::size_t early = 0;
     for (const ScannedLocus& l : s.loci) early += l.ran && l.stop == StopReason::Resolved;
     text += "p-values resolved sequentially: each tail of a test to " +
-            std::to_string(p.tailHits) + " simulated values, or as far as q <= " +
-            Fixed(s.fdr, 2) + " needs (at most " + std::to_string(p.ceiling) +
+            std::to_string(p.tailHits) + " simulated values, or " +
+            (p.alone ? "each locus alone until its p-value is at most " + Fixed(s.fdr, 2) + "/" +
+                           std::to_string(s.testedWc) + ", flagged whatever the other loci"
+                     : "as far as q <= " + Fixed(s.fdr, 2) + " needs") +
+            " (at most " + std::to_string(p.ceiling) +
             " simulations a locus); " + std::to_string(early) + " of " +
             std::to_string(s.testedWc) + " loci resolved that way";
     if (p.nulls) text += "; " + std::to_string(p.nulls) + " distinct nulls simulated";

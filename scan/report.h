@@ -75,6 +75,7 @@ struct PValueSetup {
   int32_t tailHits = 10;          // h: the values each tail must hold to stop
   uint64_t ceiling = 0;           // most simulations a locus may take
   bool userCeiling = false;       // the ceiling is the user's --max-simulations
+  bool alone = false;             // each locus decided alone (a scan under a given null)
   std::size_t nulls = 0;          // distinct nulls simulated (count engine)
   std::size_t fitLoci = 0;        // loci the fit's passes simulated
 };
@@ -148,6 +149,10 @@ std::string ScanJson(const ScanSummary& s);
 // The `driftwise run` options every locus of the scan reruns with, before
 // its own --seed, -P, -A, -n, -i and -o.
 std::string RerunOptions(const NullModel& null);
+
+// "Null fitted to the loci: m = …": the fitted null in one line (LF ended);
+// empty without a fit.
+std::string FitLine(const ScanSummary& s);
 
 // What standard error shows of the p-values: the ceiling's warning, how they
 // were resolved and the loci flagged by each test. Lines end in LF.

@@ -376,16 +376,18 @@ bool WriteFrequencyFiles(const std::vector<ScannedLocus>& loci, bool observedSta
   return true;
 }
 
-ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> jobs, const std::string& file,
-                   ScanObserver& observer, const CancelRequest& cancel) {
-  const Services services{observer, cancel};
-  ScanResult result;
-  ScanSummary& summary = result.summary;
-  const bool counts = s.engine == ScanEngine::Counts;
-  if (!counts) s.sequential = false;
-  const std::size_t tested = TestedCount(jobs);
+namespace {
+
+// The settings every count of the p-values follows, as the scan takes them.
+void SettleCounts(ScanSettings& s, std::size_t tested) {
+  if (s.engine != ScanEngine::Counts) s.sequential = false;
   if (s.sequential && !s.userCeiling) s.ceiling = DefaultCeiling(tested, s.fdr);
   if (!s.sequential) s.ceiling = static_cast<uint64_t>(s.I);
+}
+
+// The parts of the summary the settings make, before the fit.
+void StartSummary(const ScanSettings& s, ScanSummary& summary) {
+  const bool counts = s.engine == ScanEngine::Counts;
   summary.null.model = s.model;
   summary.null.observedStart = s.observedStart;
   summary.null.N = s.N;
@@ -397,7 +399,53 @@ ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> jobs, const std::st
   summary.pvalues.tailHits = s.tailHits;
   summary.pvalues.ceiling = s.ceiling;
   summary.pvalues.userCeiling = s.userCeiling;
-  if (s.calibrate && tested > 0) {
+  summary.pvalues.alone = s.alone && s.sequential;
+}
+
+// The rest, once the loci ran (or, with fitOnly, once the null is fitted).
+void EndSummary(const ScanSettings& s, std::vector<ScannedLocus> loci, const std::string& file,
+                ScanSummary& summary) {
+  summary.file = file;
+  summary.n = s.n;
+  summary.fdr = s.fdr;
+  summary.seed = s.seed;
+  summary.seededFromClock = s.seededFromClock;
+  summary.null.T = s.T;
+  summary.null.m = s.m;
+  summary.null.mValue = StoreF64(ParseReal(s.m, kMarks));
+  summary.loci = std::move(loci);
+  if (s.fitOnly) return;
+  summary.hasPositions = std::any_of(summary.loci.begin(), summary.loci.end(),
+                                     [](const ScannedLocus& l) { return !l.chrom.empty(); });
+  SummariseScan(summary);
+}
+
+}  // namespace
+
+ScanSummary SummaryOfParts(ScanSettings s, std::vector<ScannedLocus> loci, const std::string& file,
+                           std::size_t nulls) {
+  ScanSummary summary;
+  SettleCounts(s, TestedCount(loci));
+  StartSummary(s, summary);
+  summary.null.fit = s.givenFit;
+  summary.pvalues.fitLoci = s.givenFitLoci;
+  summary.pvalues.nulls = nulls;
+  EndSummary(s, std::move(loci), file, summary);
+  return summary;
+}
+
+ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> jobs, const std::string& file,
+                   ScanObserver& observer, const CancelRequest& cancel) {
+  const Services services{observer, cancel};
+  ScanResult result;
+  ScanSummary& summary = result.summary;
+  const std::size_t tested = TestedCount(jobs);
+  SettleCounts(s, tested);
+  StartSummary(s, summary);
+  if (s.givenFit) {
+    summary.null.fit = s.givenFit;
+    summary.pvalues.fitLoci = s.givenFitLoci;
+  } else if (s.calibrate && tested > 0) {
     auto fit = CalibrateNull(s, jobs, services, summary.pvalues.fitLoci);
     // A cancelled fit is reported as the cancel, not as a refusal.
     if (const std::string* problem = std::get_if<std::string>(&fit)) {
@@ -410,8 +458,8 @@ ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> jobs, const std::st
       summary.null.fit = std::get<Calibration>(std::move(fit));
     }
   }
-  if (!cancel.Requested()) {
-    if (counts)
+  if (!cancel.Requested() && !s.fitOnly) {
+    if (s.engine == ScanEngine::Counts)
       summary.pvalues.nulls = RunCountTests(s, jobs, observer, cancel);
     else
       RunAll(s, jobs, services);
@@ -420,18 +468,7 @@ ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> jobs, const std::st
     result.outcome = ScanOutcome::Cancelled;
     return result;
   }
-  summary.file = file;
-  summary.n = s.n;
-  summary.fdr = s.fdr;
-  summary.seed = s.seed;
-  summary.seededFromClock = s.seededFromClock;
-  summary.null.T = s.T;
-  summary.null.m = s.m;
-  summary.null.mValue = StoreF64(ParseReal(s.m, kMarks));
-  summary.loci = std::move(jobs);
-  summary.hasPositions = std::any_of(summary.loci.begin(), summary.loci.end(),
-                                     [](const ScannedLocus& l) { return !l.chrom.empty(); });
-  SummariseScan(summary);
+  EndSummary(s, std::move(jobs), file, summary);
   return result;
 }
 

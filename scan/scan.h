@@ -18,6 +18,7 @@
 
 #include "data/loci.h"
 #include "runtime/cancel.h"
+#include "scan/calibration.h"
 #include "scan/report.h"
 
 namespace dw::scan {
@@ -46,6 +47,14 @@ struct ScanSettings {
   bool seededFromClock = false;
   unsigned threads = 1;  // loci run at the same time
   double fdr = 0.1;
+  // A scan in parts (scan/nullfile.h): stop once the null is fitted; run
+  // under a null fitted before (its fit as reported); each locus deciding
+  // alone when to stop; only the loci of a share.
+  bool fitOnly = false;
+  std::optional<Calibration> givenFit;
+  std::size_t givenFitLoci = 0;
+  bool alone = false;
+  std::optional<std::pair<std::size_t, std::size_t>> share;  // [first, end) locus numbers
   // Where the loci's frequency and result files go: the individual engine's
   // runs need them; under the count engine only --results-dir keeps the
   // frequency files (empty: none written).
@@ -121,6 +130,11 @@ struct ScanResult {
 // as they are read.
 ScanResult RunScan(ScanSettings settings, std::vector<ScannedLocus> loci, const std::string& file,
                    ScanObserver& observer, const CancelRequest& cancel);
+
+// The summary of a scan whose loci ran in parts under the settings' given
+// null (their tallies filled in), as RunScan would have made it.
+ScanSummary SummaryOfParts(ScanSettings settings, std::vector<ScannedLocus> loci,
+                           const std::string& file, std::size_t nulls);
 
 // Writes each tested locus's frequency file into `dir` (FileStem-freq.txt);
 // false, with the file's name in `failed`, when one cannot be written.

@@ -138,4 +138,38 @@ std::size_t NextRound(const std::vector<ScannedLocus*>& loci, double fdr, int32_
   return open;
 }
 
+std::size_t NextRoundAlone(const std::vector<ScannedLocus*>& open, std::size_t loci, double fdr,
+                           int32_t hits, uint64_t ceiling) {
+  const double cut = fdr / static_cast<double>(std::max<std::size_t>(loci, 1));
+  std::size_t still = 0;
+  for (ScannedLocus* l : open) {
+    if (l->stop != StopReason::Open) continue;
+    bool done = true, flagged = false;
+    double need = 0.0;
+    for (const bool isDelta : {false, true}) {
+      if (isDelta && !DeltaTested(*l)) continue;
+      const double g = Tail(*l, isDelta);
+      if (g >= hits) continue;
+      if (CurrentP(*l, isDelta) <= cut) {
+        flagged = true;
+        continue;
+      }
+      done = false;
+      need = std::max(need, std::ceil(2.0 * (g + 1.0) / cut - 1.0));
+    }
+    const uint64_t taken = Consumed(*l);
+    if (Resolved(*l, hits))
+      l->stop = StopReason::Resolved;
+    else if (done)
+      l->stop = flagged ? StopReason::Flagged : StopReason::Resolved;
+    else if (taken >= ceiling)
+      l->stop = StopReason::Ceiling;
+    if (l->stop != StopReason::Open) continue;
+    const double grown = std::max(need, 1.5 * static_cast<double>(taken));
+    l->budget = std::min<uint64_t>(ceiling, static_cast<uint64_t>(std::min(grown, 1e18)));
+    ++still;
+  }
+  return still;
+}
+
 }  // namespace dw::scan

@@ -40,4 +40,11 @@ bool Resolved(const ScannedLocus& l, int32_t hits);
 std::size_t NextRound(const std::vector<ScannedLocus*>& loci, double fdr, int32_t hits,
                       uint64_t ceiling);
 
+// The same when each locus must decide alone, knowing only that it is one of
+// `loci` tested ones (a scan in parts): a locus goes on until its tails are
+// resolved, or until its p-values reach fdr/loci, where Benjamini–Hochberg
+// flags it whatever the other loci, or to the ceiling.
+std::size_t NextRoundAlone(const std::vector<ScannedLocus*>& open, std::size_t loci, double fdr,
+                           int32_t hits, uint64_t ceiling);
+
 }  // namespace dw::scan
