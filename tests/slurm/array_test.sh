@@ -6,6 +6,7 @@
 # Usage: array_test.sh DRIFTWISE SOURCE_DIR. Exit 77 (skipped) when the
 # machine cannot hold the cluster: not root, or the packages missing.
 set -uo pipefail
+export PATH=$PATH:/usr/sbin:/sbin  # the daemons, as cluster.sh finds them
 
 program=$1 source=$2
 cluster=$source/tests/slurm/cluster.sh

@@ -11,6 +11,8 @@
 # status 77 means the machine cannot hold such a cluster (no root, a package
 # missing, no namespaces).
 set -euo pipefail
+# The daemons live in sbin, which a non-login shell may leave out.
+export PATH=$PATH:/usr/sbin:/sbin
 
 usage() { echo "usage: $0 start|stop DIR, or $0 run DIR COMMAND [ARGUMENTS]" >&2; exit 64; }
 [ $# -ge 2 ] || usage
@@ -150,6 +152,7 @@ start() {
   if ! wait_for 30 node_idle; then
     say "the node did not become idle; logs in $dir/log:"
     tail -n 20 "$dir"/log/*.log >&2 || true
+    stop
     return 1
   fi
   echo "SLURM_CONF=$conf"
