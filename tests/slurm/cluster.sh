@@ -7,7 +7,8 @@
 # Runs as root without systemd, and never touches the system's own
 # configuration, keys or daemons. The daemons live in a network namespace of
 # their own (DIR/run/net) whose only interface is the loopback: slurmctld
-# listens on every address it has, and there that is 127.0.0.1 alone. Exit
+# listens on every address it has, and there those are loopback addresses
+# alone; the cluster is configured on 127.0.0.1. Exit
 # status 77 means the machine cannot hold such a cluster (no root, a package
 # missing, no namespaces).
 set -euo pipefail
@@ -77,7 +78,8 @@ SlurmdUser=root
 AuthType=auth/munge
 AuthInfo=socket=$dir/munge/munge.socket
 CredType=cred/munge
-# Bind to the configured addresses, 127.0.0.1, rather than every address.
+# slurmd binds 127.0.0.1 alone; slurmctld binds every address whatever this
+# says, hence the namespace.
 CommunicationParameters=NoInAddrAny
 StateSaveLocation=$dir/state
 SlurmdSpoolDir=$dir/spool
@@ -138,6 +140,12 @@ make_net() {
   fi
 }
 
+# The three daemons, until the node is idle; false at the first that fails.
+launch() {
+  in_net bash -c "$(declare -f say wait_for start_munge); dir='$dir'; start_munge" &&
+    in_net slurmctld -f "$conf" && in_net slurmd -f "$conf" && wait_for 30 node_idle
+}
+
 start() {
   [ "$(id -u)" -eq 0 ] || { say "must run as root"; return 77; }
   for tool in munged slurmctld slurmd sinfo ss unshare nsenter ip; do
@@ -146,11 +154,8 @@ start() {
   mkdir -p "$dir"/{etc,state,spool,log,run,munge}
   make_net || return
   write_conf
-  in_net bash -c "$(declare -f say wait_for start_munge); dir='$dir'; start_munge"
-  in_net slurmctld -f "$conf"
-  in_net slurmd -f "$conf"
-  if ! wait_for 30 node_idle; then
-    say "the node did not become idle; logs in $dir/log:"
+  if ! launch; then
+    say "the cluster did not start; logs in $dir/log:"
     tail -n 20 "$dir"/log/*.log >&2 || true
     stop
     return 1
