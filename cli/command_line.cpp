@@ -23,6 +23,7 @@
 #include "cli/scan.h"
 #include "cli/testsummary.h"
 #include "engine/rundriver.h"
+#include "engine/simulations.h"
 #include "runtime/errors.h"
 #include "runtime/inttext.h"
 #include "runtime/messages.h"
@@ -196,7 +197,8 @@ void AddRunOptions(CLI::App& run, RunOptions& o) {
                  "Number of jobs J: job K starts K*floor(2^32/J) draws after --seed (default 0)")
       ->type_name("J");
   run.add_option("--threads", o.threads,
-                 "Threads for the simulations (1 to 256; default: one per core), under "
+                 "Threads for the simulations (1 to 256; default: one per CPU this process may "
+                 "use: its affinity mask and its control group's quota), under "
                  "every model; the results are the same for any count")
       ->type_name("K");
   run.add_flag("--skip-undefined", o.skipUndefined,
@@ -291,7 +293,8 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
     err << "--json - and --histogram-table - cannot both write to standard output\n";
     return kExitUsage;
   }
-  uint32_t threads = 0;  // one per core
+  // Told here, not left to the engine, so the summary can say how many.
+  uint32_t threads = DefaultThreadCount();
   if (options.threads) {
     const auto count = ParseOptionInteger(*options.threads);
     if (!count || *count < 1 || *count > 256) {
@@ -360,7 +363,7 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
                              RelativeToSummary(options.output, report.json),
                              digest,
                              !seed,         seed ? base : recorded.state, job,
-                             recorded.state, rng.RandomSeed, options.engine};
+                             recorded.state, rng.RandomSeed, options.engine, threads};
       return SummaryJson(RunTestSummary(state, histogram, record));
     };
     if (const int status = WriteReport(report, messages.last, histogram, json, out, err))

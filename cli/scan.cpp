@@ -15,6 +15,7 @@
 #include "cli/outputs.h"
 #include "cli/scanparts.h"
 #include "engine/rundriver.h"
+#include "runtime/cpus.h"
 #include "runtime/errors.h"
 #include "runtime/floatmode.h"
 #include "runtime/inttext.h"
@@ -128,7 +129,7 @@ int ReadSettings(const ScanOptions& o, ScanSettings& s, std::ostream& err) {
     s.seed = clock.RandomSeed;
     s.seededFromClock = true;
   }
-  s.threads = std::max(1u, std::thread::hardware_concurrency());
+  s.threads = UsableCpuCount();
   if (o.threads) {
     const auto threads = ParseInteger(*o.threads);
     if (!threads || *threads < 1 || *threads > 1024) {

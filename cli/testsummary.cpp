@@ -56,6 +56,7 @@ TestSummary RunTestSummary(const EngineState& state, const RecordedHistogram& hi
   g.bounds = RunDraws(size);
   g.draws = ConsumedDraws(g.startState, g.endState, g.bounds);
   s.generator = g;
+  s.threads = record.threads;
   s.simulations = state.DeltaSeries.size() - 1;
   s.undefined = state.UndefinedCount;
   s.higher = state.DeltaAboveCount;
@@ -182,6 +183,10 @@ std::string SummaryJson(const TestSummary& s) {
   WriteSources(s, json);
   json.Key("generator");
   if (s.generator) WriteGenerator(*s.generator, json); else json.Null();
+  if (s.threads) {
+    json.Key("threads");
+    json.Unsigned(*s.threads);
+  }
   json.Key("simulations");
   json.Unsigned(s.simulations);
   json.Key("undefined");

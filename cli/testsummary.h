@@ -46,6 +46,7 @@ struct TestSummary {
   std::optional<FileDigest> outputDigest;
   std::vector<SourceFile> files;   // merge: the result files, in order
   std::optional<GeneratorSummary> generator;  // run only
+  std::optional<uint32_t> threads;            // run only: the threads it was given
   uint64_t simulations = 0;  // the simulated Delta values
   uint64_t undefined = 0;    // run --skip-undefined: simulations left out
   uint64_t higher = 0;  // strictly above the observed Delta; the others are lower
@@ -63,6 +64,7 @@ struct RunRecord {
   std::optional<JobSlot> job;
   uint32_t startState = 0, endState = 0;  // the generator's, before and after the run
   std::string engine = "individuals";
+  uint32_t threads = 1;  // --threads, or the CPUs the process may use
 };
 
 // The summary of a finished run, from the engine state and its histogram.

@@ -19,6 +19,7 @@
 #include "engine/neutral.h"
 #include "engine/reproduction.h"
 #include "engine/sampling.h"
+#include "runtime/cpus.h"
 #include "runtime/floatmode.h"
 #include "runtime/memory.h"
 #include "runtime/textfile.h"
@@ -555,7 +556,7 @@ SimulationsEnd RunCountSimulations(RunProgress* progress, uint32_t threads, uint
   return SimulationsEnd::Finished;
 }
 
-uint32_t DefaultThreadCount() { return std::max(1u, std::thread::hardware_concurrency()); }
+uint32_t DefaultThreadCount() { return UsableCpuCount(); }
 
 uint32_t ThreadsTheMemoryHolds(const SimulationParameters& params, uint64_t memoryBytes) {
   // Each thread runs in tables of its own beside the run's: with the usual

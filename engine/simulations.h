@@ -14,7 +14,8 @@
 
 namespace dw {
 
-// One thread per core of the machine (1 when it cannot be told).
+// One thread per CPU the process may use (runtime/cpus.h): its affinity
+// mask and its control group's quota, not the machine's cores.
 uint32_t DefaultThreadCount();
 
 // The most threads whose tables, one set each beside the run's own, fit into

@@ -129,6 +129,19 @@ TEST(RunJobs, TheJobStartsFromItsStateAndReportsItsDraws) {
   EXPECT_EQ(JsonCount(p.out, "start_state"), AdvanceState(0, uint64_t{1} << 31));
 }
 
+// On a cluster node a one-CPU task must not start a thread per core of the
+// machine: the default follows the CPUs the process may use.
+TEST(RunJobs, TheDefaultThreadsAreTheCpusTheProcessMayUse) {
+  test::Program p;
+  ASSERT_EQ(p.Shell("taskset -c 0 '" + std::string(DW_PROGRAM) + "' " + kFinite +
+                    "--seed 5 --json - >stdout.txt 2>stderr.txt"),
+            0)
+      << p.err;
+  EXPECT_EQ(JsonCount(p.out, "threads"), 1u);
+  ASSERT_EQ(p.Run(kFinite + "--seed 5 --threads 3 --json -"), 0) << p.err;
+  EXPECT_EQ(JsonCount(p.out, "threads"), 3u);
+}
+
 TEST(RunJobs, DrawsOfTheOtherModelsLieWithinTheirBounds) {
   for (const std::string model : {"infinite", "stepping"}) {
     test::Program p;
