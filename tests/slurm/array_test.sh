@@ -2,7 +2,8 @@
 # A job array through a real, one-node SLURM cluster (cluster.sh): four `run`
 # jobs submitted with sbatch --array=0-3 --wait and pooled by `merge` give
 # the very bytes of the same four jobs run here without SLURM; an array in
-# which one job is killed leaves `merge` refusing, the job named.
+# which one job is killed leaves `merge` refusing, the job named. Then a scan
+# in four parts under one null, merged, against the one-machine scan.
 # Usage: array_test.sh DRIFTWISE SOURCE_DIR. Exit 77 (skipped) when the
 # machine cannot hold the cluster: not root, or the packages missing.
 set -uo pipefail
@@ -105,8 +106,45 @@ grep -qx 'job 2 of 4 is missing (no summary)' "$work/killed/merge.err" ||
 [ -s "$work/killed/job2.txt" ] && [ ! -e "$work/killed/job2.json" ] ||
   fail "job 2 was not killed while it wrote its result file"
 
-# 3. The scan split into four parts goes here: fit the null once
-# (scan --fit-only), run the parts as an array (--null null.json --job K
-# --jobs 4), merge part-*.json, and compare with the same parts run here.
+# 3. A scan split into four parts: the null fitted once, the parts run as an
+# array, merged, and the table compared with the one-machine scan under that
+# null; a part that fails leaves the merge refusing.
+mkdir -p "$work/scan" && cp "$source/examples/five-samples.gen" "$work/scan/data.gen"
+(cd "$work/scan" &&
+   "$program" scan data.gen -T 50 --seed 7 --fit-only --json null.json 2>fit.err &&
+   "$program" scan data.gen --null null.json --tsv one.tsv 2>one.err) ||
+  fail "the scan here failed: $(cat "$work/scan"/*.err)"
+scan_script() {  # $1: what part 2 does instead of its share
+  cat <<SCRIPT
+#!/bin/sh
+#SBATCH --ntasks=1
+#SBATCH --cpus-per-task=1
+#SBATCH --time=1
+k=\$SLURM_ARRAY_TASK_ID
+$1
+exec '$program' scan data.gen --null null.json --job "\$k" --jobs 4 \\
+  --threads "\${SLURM_CPUS_PER_TASK:-1}" --json "part-\$k.json"
+SCRIPT
+}
+scan_script "" >"$work/scan/jobs.sh"
+(cd "$work/scan" && timeout 90 bash "$cluster" run "$work/cluster" \
+   sbatch --array=0-3 --wait --output=slurm-%a.out jobs.sh) ||
+  fail "the scan's array failed: $(cat "$work/scan"/slurm-*.out)"
+(cd "$work/scan" && "$program" merge part-*.json --tsv merged.tsv 2>merge.err) ||
+  fail "merge of the scan's parts failed: $(cat "$work/scan/merge.err")"
+cmp "$work/scan/one.tsv" "$work/scan/merged.tsv" ||
+  fail "the merged scan differs from the one-machine scan under its null"
+mkdir -p "$work/scan-failed" &&
+  cp "$work/scan/data.gen" "$work/scan/null.json" "$work/scan-failed/"
+scan_script "[ \"\$k\" = 2 ] && exit 3" >"$work/scan-failed/jobs.sh"
+if (cd "$work/scan-failed" && timeout 90 bash "$cluster" run "$work/cluster" \
+      sbatch --array=0-3 --wait --output=slurm-%a.out jobs.sh); then
+  fail "sbatch reported success for a scan array with a failed part"
+fi
+(cd "$work/scan-failed" && "$program" merge part-*.json --tsv merged.tsv 2>merge.err)
+status=$?
+[ $status -eq 1 ] || fail "merge of a scan with a failed part gave status $status, not 1"
+grep -qx 'part 2 of 4 is missing' "$work/scan-failed/merge.err" ||
+  fail "merge did not name the failed part: $(cat "$work/scan-failed/merge.err")"
 
-echo "PASSED: a 4-job array through SLURM matches the same jobs run here; a killed job is refused"
+echo "PASSED: a 4-job run array and a 4-part scan through SLURM match the same work done here; a killed job and a failed part are refused"
