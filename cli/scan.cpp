@@ -21,6 +21,7 @@
 #include "runtime/inttext.h"
 #include "runtime/messages.h"
 #include "runtime/numtext.h"
+#include "runtime/osfiles.h"
 #include "scan/qt/plotfile.h"
 
 namespace dw::cli {
@@ -185,6 +186,48 @@ bool MakeDirectory(const ScanOptions& o, ScanSettings& s, TemporaryFolder& tempo
   return true;
 }
 
+// Holds the lock of a results folder for as long as the scan writes into it,
+// so that two scans never mix their files in one folder.
+class FolderLock {
+ public:
+  ~FolderLock() {
+    if (handle_ < 0) return;
+    CurrentOsFiles().Close(handle_);
+    std::error_code ignored;
+    std::filesystem::remove(name_, ignored);
+  }
+  // False, with the message on `err`, when another scan holds the folder.
+  bool Take(const std::filesystem::path& folder, std::ostream& err) {
+    name_ = (folder / ".driftwise-scan.lock").string();
+    const int code = CurrentOsFiles().OpenForWriting(name_, handle_);
+    if (code == 0) return true;
+    handle_ = -1;
+    if (code == 32)
+      err << "--results-dir " << folder.string() << ": another scan is writing into it\n";
+    else
+      err << CommandLineErrorText(EInOutError(code, LastSystemError(), name_)) << "\n";
+    return false;
+  }
+
+ private:
+  std::string name_;
+  int handle_ = -1;
+};
+
+// The files the scan will write into --results-dir, for the check that none
+// of them is one of its inputs.
+void AddKeptFiles(const ScanOptions& o, const ScanSettings& s,
+                  const std::vector<ScannedLocus>& loci, std::vector<FileRole>& roles) {
+  if (!o.resultsDir) return;
+  const std::filesystem::path dir(*o.resultsDir);
+  for (const ScannedLocus& l : loci) {
+    if (!Tested(l)) continue;
+    roles.push_back({"--results-dir", (dir / (FileStem(l) + "-freq.txt")).string()});
+    if (s.engine == ScanEngine::Individuals)
+      roles.push_back({"--results-dir", (dir / (FileStem(l) + "-fst.txt")).string()});
+  }
+}
+
 }  // namespace
 
 void AddScanOptions(CLI::App& scan, ScanOptions& o) {
@@ -341,6 +384,11 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
     err << *problem << "\n";
     return kExitUsage;
   }
+  // Before any locus runs, not after all of them.
+  if (const auto problem = CheckOutputPaths(roles)) {
+    err << *problem << "\n";
+    return kExitRuntimeError;
+  }
   DataIdentity identity;
   std::optional<GivenNull> given;
   if (options.fitOnly || options.null)
@@ -373,6 +421,11 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
         << " can be tested: every one is monomorphic, haploid or typed in fewer than two "
            "samples (see the note column)\n";
   }
+  AddKeptFiles(options, settings, planned, roles);
+  if (const auto problem = SameFileInTwoRoles(roles)) {
+    err << *problem << "\n";
+    return kExitUsage;
+  }
   settings.fitOnly = options.fitOnly;
   if (options.job) {
     const Share share = ShareOf(planned.size(), job, jobs);
@@ -381,10 +434,12 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   std::vector<ScannedLocus> jobs_ = std::move(planned);
   TemporaryFolder temporary;
   if (!MakeDirectory(options, settings, temporary, err)) return kExitRuntimeError;
+  FolderLock lock;
+  if (options.resultsDir && !lock.Take(settings.dir, err)) return kExitRuntimeError;
   if (options.resultsDir && settings.engine == ScanEngine::Counts) {
     std::string failed;
     if (!WriteFrequencyFiles(jobs_, settings.observedStart, settings.dir, failed)) {
-      err << failed << ": cannot be written\n";
+      err << failed << ": cannot be written (" << SystemErrorText(LastSystemError()) << ")\n";
       return kExitRuntimeError;
     }
   }
@@ -392,6 +447,10 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   ScanResult result = RunScan(settings, std::move(jobs_), given ? given->null.data.name : options.file,
                               progress, InterruptRequest());
   temporary.Remove();
+  if (result.outcome == ScanOutcome::Failed) {
+    err << result.problem << "\n";
+    return kExitRuntimeError;
+  }
   if (result.outcome == ScanOutcome::NoFit) {
     err << result.problem << "\n";
     return kExitRefused;

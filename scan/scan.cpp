@@ -14,6 +14,7 @@
 #include "engine/rundriver.h"
 #include "runtime/errors.h"
 #include "runtime/floatmode.h"
+#include "runtime/memory.h"
 #include "runtime/messages.h"
 #include "runtime/numtext.h"
 #include "runtime/textfile.h"
@@ -93,6 +94,11 @@ bool WriteWholeFile(const std::string& name, const std::string& text) {
   CloseFile(file);
   return PendingIOResult() == 0;
 }
+
+// Every run of a pass of the fit ended in a runtime error, the first one's.
+struct PassFailed {
+  std::string message;
+};
 
 // Why a locus's run did not finish; empty when it did.
 struct LocusFailure {
@@ -185,8 +191,15 @@ void ForEachTested(const ScanSettings& s, std::vector<ScannedLocus>& jobs,
       services.observer.LocusDone();
     }
   };
-  const std::size_t count =
-      std::max<std::size_t>(1, std::min<std::size_t>(s.threads, tested.size()));
+  // One set of engine tables per thread: no more threads than memory holds
+  // for the largest locus, as a run takes.
+  uint64_t largest = 1;
+  for (const ScannedLocus* job : tested)
+    largest = std::max(largest, TableBytes(static_cast<uint32_t>(job->P), static_cast<uint32_t>(s.N),
+                                           static_cast<uint32_t>(job->A)));
+  const uint64_t held = std::max<uint64_t>(1, UsableMemoryBytes() / largest);
+  const std::size_t count = std::max<std::size_t>(
+      1, std::min<std::size_t>({s.threads, tested.size(), static_cast<std::size_t>(held)}));
   std::vector<std::thread> threads;
   for (std::size_t t = 0; t < count; ++t) threads.emplace_back(worker);
   for (std::thread& t : threads) t.join();
@@ -221,13 +234,21 @@ LocusSimulations CalibrationPass(const ScanSettings& s, std::vector<ScannedLocus
   services.observer.StageStarted(pass, TestedCount(jobs), kCalibrationSimulations);
   const NullRun null{FormatFixed(setting.m, 18, 12, kMarks), setting.T, kCalibrationSimulations};
   LocusSimulations wc(TestedCount(jobs));
+  std::vector<LocusFailure> failures(wc.size());
   ForEachTested(s, jobs, services, [&](std::size_t k, ScannedLocus& job, EngineState& state) {
     const std::string output = FileStem(job) + "-calibration-fst.txt";
-    if (RunLocus(s, null, job, CalibrationSeed(s, job), output, state, services).status == 0)
-      wc[k].assign(state.WCSeries.begin() + 1, state.WCSeries.end());
+    failures[k] = RunLocus(s, null, job, CalibrationSeed(s, job), output, state, services);
+    if (failures[k].status == 0) wc[k].assign(state.WCSeries.begin() + 1, state.WCSeries.end());
     std::error_code ignored;
     std::filesystem::remove(s.dir / output, ignored);
   });
+  // When no locus could run at all (a full disk, a folder that cannot be
+  // written), that is the scan's failure, not a finding about the data.
+  const bool noneRan = std::none_of(failures.begin(), failures.end(),
+                                    [](const LocusFailure& f) { return f.status == 0; });
+  if (noneRan && !failures.empty() && failures.front().status == kLocusRuntimeError &&
+      !services.cancel.Requested())
+    throw PassFailed{failures.front().message};
   return wc;
 }
 
@@ -446,7 +467,14 @@ ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> jobs, const std::st
     summary.null.fit = s.givenFit;
     summary.pvalues.fitLoci = s.givenFitLoci;
   } else if (s.calibrate && tested > 0) {
-    auto fit = CalibrateNull(s, jobs, services, summary.pvalues.fitLoci);
+    std::variant<Calibration, std::string> fit;
+    try {
+      fit = CalibrateNull(s, jobs, services, summary.pvalues.fitLoci);
+    } catch (const PassFailed& failed) {
+      result.outcome = ScanOutcome::Failed;
+      result.problem = failed.message;
+      return result;
+    }
     // A cancelled fit is reported as the cancel, not as a refusal.
     if (const std::string* problem = std::get_if<std::string>(&fit)) {
       if (!cancel.Requested()) {

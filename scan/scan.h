@@ -116,6 +116,8 @@ enum class ScanOutcome {
   Finished,   // every tested locus ran or failed with its reason (its `failure`)
   NoFit,      // no null fits the loci: `problem` says why and names the nearest
   Cancelled,  // stopped on request after the loci in progress
+  Failed,     // the fit's runs could not run at all (files that cannot be written):
+              // `problem` names the file and the system's reason
 };
 
 struct ScanResult {

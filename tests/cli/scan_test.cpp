@@ -7,6 +7,8 @@
 #include "cli/scan.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -134,6 +136,56 @@ TEST(Scan, KeptFilesRerunWithRunToTheSameBytes) {
   // Every simulated Delta of the planted locus lies below the observed one.
   EXPECT_EQ(lap.field.at("higher"), "0");
   EXPECT_EQ(lap.field.at("p_two_sided"), "0.009950");
+}
+
+TEST(Scan, OutputsAndKeptFilesAreCheckedBeforeTheWork) {
+  test::Program p;
+  CopyExample(p);
+  p.Write("locus001-Est2-freq.txt", p.File("example.gen"));
+  std::filesystem::create_directories(p.dir.File("kept"));
+  struct Case {
+    std::string options;
+    int status;
+    std::string message;
+  };
+  const Case cases[] = {
+      // Refused before the fit: its report never shows.
+      {"example.gen --tsv missing/t.tsv", 2, "missing/t.tsv: Fichier introuvable."},
+      {"example.gen --json kept", 2, "kept"},
+      // The scan would write its first locus's frequency file over its input.
+      {"locus001-Est2-freq.txt --results-dir .", 64,
+       "FILE 'locus001-Est2-freq.txt' and --results-dir './locus001-Est2-freq.txt' are the same "
+       "file"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(p.Run("scan " + c.options + " --seed 1 -T 20"), c.status) << c.options << p.err;
+    EXPECT_NE(p.err.find(c.message), std::string::npos) << c.options << "\n" << p.err;
+    EXPECT_EQ(p.err.find("Null fitted"), std::string::npos) << c.options;
+  }
+  // A results folder whose every frequency file is blocked (a folder in its
+  // place): the scan's failure to write, named, not "No null fits the loci".
+  for (const char* stem : {"locus001-Est2", "locus002-Mdh1", "locus003-Pgm", "locus004-Got1",
+                           "locus005-Lap", "locus006-Idh", "locus008-Ck", "locus009-Adh"})
+    std::filesystem::create_directories(p.dir.File(std::string("blocked/") + stem + "-freq.txt"));
+  EXPECT_EQ(p.Run("scan example.gen --engine individuals -I 20 -T 20 --seed 1 --results-dir blocked"),
+            2);
+  EXPECT_NE(p.err.find("-freq.txt: "), std::string::npos) << p.err;
+  EXPECT_EQ(p.err.find("No null fits"), std::string::npos) << p.err;
+}
+
+TEST(Scan, AResultsFolderIsOneScansAtATime) {
+  test::Program first, second;
+  CopyExample(first);
+  first.Start("scan example.gen --engine individuals -N 2000 -I 65535 --seed 1 --results-dir "
+              "kept --tsv first.tsv");
+  const std::string lock = first.dir.File("kept/.driftwise-scan.lock");
+  for (int i = 0; i < 200 && !std::filesystem::exists(lock); ++i) usleep(50000);
+  ASSERT_TRUE(std::filesystem::exists(lock));
+  second.Write("example.gen", first.File("example.gen"));
+  EXPECT_EQ(second.Run("scan example.gen --seed 2 --results-dir " + first.dir.File("kept")), 2);
+  EXPECT_NE(second.err.find("another scan is writing into it"), std::string::npos) << second.err;
+  first.Signal(SIGTERM);
+  first.Wait();
 }
 
 TEST(Scan, AFileWithNoTestableLocusIsSaidSo) {
