@@ -146,18 +146,6 @@ EngineKind EngineOf(const RunOptions& options) {
   return options.engine == "counts" ? EngineKind::Counts : EngineKind::Individuals;
 }
 
-std::optional<uint32_t> ReadSeed(const std::string& text) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  if (value > 0xFFFFFFFFull) return std::nullopt;
-  return static_cast<uint32_t>(value);
-}
-
-
 void AddRunOptions(CLI::App& run, RunOptions& o) {
   run.add_option("-P,--populations", o.P, "Number of populations (P)")->capture_default_str()
       ->type_name("INT");
@@ -275,20 +263,20 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   const auto counts = ReadCounts(options, err);
   if (!counts) return kExitUsage;
   const ReportOptions& report = options.report;
-  if (report.chart && !IsChartFileName(*report.chart)) {
-    err << "--chart: '" << *report.chart << "' must end in .png, .svg or .pdf\n";
+  if (const auto problem = report.ChartNameProblem()) {
+    err << *problem << "\n";
     return kExitUsage;
   }
   std::optional<uint32_t> seed;
   if (options.seed) {
-    seed = ReadSeed(*options.seed);
+    seed = ParseSeed(*options.seed);
     if (!seed) {
       err << "--seed: '" << *options.seed << "' is not a whole number from 0 to 4294967295\n";
       return kExitUsage;
     }
   }
-  if (report.JsonToOutput() && report.histogramTable && *report.histogramTable == "-") {
-    err << "--json - and --histogram-table - cannot both write to standard output\n";
+  if (const auto problem = report.StandardOutputProblem()) {
+    err << *problem << "\n";
     return kExitUsage;
   }
   uint32_t threads = 0;  // one per core
@@ -404,6 +392,16 @@ void AddReportRoles(const ReportOptions& report, std::vector<FileRole>& roles) {
     roles.push_back({"--histogram-table", *report.histogramTable, false, true});
   if (report.chart) roles.push_back({"--chart", *report.chart, false, true});
   if (report.json) roles.push_back({"--json", *report.json, false, true});
+}
+
+std::optional<std::string> ReportOptions::ChartNameProblem() const {
+  if (!chart || IsChartFileName(*chart)) return std::nullopt;
+  return "--chart: '" + *chart + "' must end in .png, .svg or .pdf";
+}
+
+std::optional<std::string> ReportOptions::StandardOutputProblem() const {
+  if (!JsonToOutput() || !histogramTable || *histogramTable != "-") return std::nullopt;
+  return std::string("--json - and --histogram-table - cannot both write to standard output");
 }
 
 bool IsChartFileName(const std::string& name) {

@@ -53,6 +53,10 @@ bool IsChartFileName(const std::string& name);
 struct ReportOptions {
   std::optional<std::string> histogramTable, chart, json;
   bool JsonToOutput() const { return json && *json == "-"; }
+  // The usage problems of these options, each checked where the command
+  // checks it; the message to print, or empty.
+  std::optional<std::string> ChartNameProblem() const;
+  std::optional<std::string> StandardOutputProblem() const;
 };
 void AddReportOptions(CLI::App& command, ReportOptions& options);
 struct FileRole;

@@ -4,6 +4,7 @@
 #include <limits>
 #include <ostream>
 
+#include "engine/model.h"
 #include "runtime/errors.h"
 #include "runtime/floatmode.h"
 #include "runtime/numtext.h"
@@ -113,9 +114,7 @@ std::optional<RunSize> RunSizeOf(const std::string& model, const std::string& mi
     return std::nullopt;
   }
   if (!(run.m >= 0.0 && run.m <= 1.0)) return std::nullopt;
-  run.model = model == "stepping" ? MigrationModel::SteppingStone
-              : model == "finite" ? MigrationModel::FiniteIsland
-                                  : MigrationModel::InfiniteIsland;
+  run.model = ModelOfWord(model).value_or(MigrationModel::InfiniteIsland);
   run.P = static_cast<uint32_t>(P);
   run.N = static_cast<uint32_t>(N);
   run.n = static_cast<uint32_t>(n);

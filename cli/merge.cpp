@@ -525,8 +525,6 @@ TestSummary MergeSummary(const PooledResults& pooled, const PooledHistogramInput
   return s;
 }
 
-bool IsStandardOutput(const std::optional<std::string>& name) { return name && *name == "-"; }
-
 }  // namespace
 
 void AddMergeOptions(CLI::App& merge, MergeOptions& o) {
@@ -548,14 +546,12 @@ void AddMergeOptions(CLI::App& merge, MergeOptions& o) {
 
 int MergeCommand(const MergeOptions& options, std::ostream& out, std::ostream& err) {
   const ReportOptions& report = options.report;
-  if (report.JsonToOutput() && IsStandardOutput(report.histogramTable)) {
-    err << "--json - and --histogram-table - cannot both write to standard output\n";
-    return kExitUsage;
-  }
-  if (report.chart && !IsChartFileName(*report.chart)) {
-    err << "--chart: '" << *report.chart << "' must end in .png, .svg or .pdf\n";
-    return kExitUsage;
-  }
+  // Each command keeps its own order, so a line with both problems names the same one.
+  for (const auto& problem : {report.StandardOutputProblem(), report.ChartNameProblem()})
+    if (problem) {
+      err << *problem << "\n";
+      return kExitUsage;
+    }
   // Before anything is read; the result files that summaries name are
   // checked once they are known, before anything is written.
   std::vector<FileRole> roles;
