@@ -290,16 +290,9 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   }
   std::optional<JobSlot> job;
   if (!ReadJobSlot(options.job, options.jobs, job, err)) return kExitUsage;
-  const std::vector<FileRole> roles = RolesOf(options.input, options.output, report);
-  if (const auto problem = SameFileInTwoRoles(roles)) {
-    err << *problem << "\n";
-    return kExitUsage;
-  }
   // Before the first simulation, not after the last.
-  if (const auto problem = CheckOutputPaths(roles)) {
-    err << *problem << "\n";
-    return kExitRuntimeError;
-  }
+  if (const int status = CheckFileRoles(RolesOf(options.input, options.output, report), err))
+    return status;
   if (counts->A == 2) err << kTwoAllelesNote << "\n";
   const uint32_t base = seed.value_or(0);
   if (job) {
@@ -402,6 +395,18 @@ std::optional<std::string> ReportOptions::ChartNameProblem() const {
 std::optional<std::string> ReportOptions::StandardOutputProblem() const {
   if (!JsonToOutput() || !histogramTable || *histogramTable != "-") return std::nullopt;
   return std::string("--json - and --histogram-table - cannot both write to standard output");
+}
+
+int CheckFileRoles(const std::vector<FileRole>& roles, std::ostream& err) {
+  if (const auto problem = SameFileInTwoRoles(roles)) {
+    err << *problem << "\n";
+    return kExitUsage;
+  }
+  if (const auto problem = CheckOutputPaths(roles)) {
+    err << *problem << "\n";
+    return kExitRuntimeError;
+  }
+  return kExitDone;
 }
 
 bool IsChartFileName(const std::string& name) {

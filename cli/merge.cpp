@@ -557,15 +557,8 @@ int MergeCommand(const MergeOptions& options, std::ostream& out, std::ostream& e
   std::vector<FileRole> roles;
   for (const std::string& name : options.results) roles.push_back({"RESULT", name, true});
   AddReportRoles(report, roles);
-  if (const auto problem = SameFileInTwoRoles(roles)) {
-    err << *problem << "\n";
-    return kExitUsage;
-  }
   // Before anything is read, not after all of it.
-  if (const auto problem = CheckOutputPaths(roles)) {
-    err << *problem << "\n";
-    return kExitRuntimeError;
-  }
+  if (const int status = CheckFileRoles(roles, err)) return status;
   const NumberMarks marks{'.', ','};
   try {
     const double observed = StoreF64(ParseReal(options.observedDelta, marks));
