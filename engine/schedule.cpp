@@ -73,7 +73,8 @@ ScheduleStep ParallelSchedule::TakeWalk() {
 }
 
 void ParallelSchedule::Placed(uint32_t s) {
-  assert(placing_ && s == known_ && s <= limit_);
+  // s may lie past the limit by now: a failure can lower it while s is placed.
+  assert(placing_ && s == known_);
   known_ = s + 1;
   if (s % group_ == 0 || s == I_) {  // the group is used up
     const uint32_t slot = SlotOf((s - 1) / group_);

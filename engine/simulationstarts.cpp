@@ -1,6 +1,7 @@
 #include "engine/simulationstarts.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 
@@ -216,6 +217,9 @@ uint32_t StartFinder::AfterCopies(uint32_t state, uint64_t copies) const {
 void StartFinder::Walk(uint32_t slotIndex, uint32_t first, uint32_t count,
                        uint32_t referenceSimulation, uint32_t reference,
                        const std::atomic<bool>* stop) {
+  // The guesses are made forward from a known start, a group at most.
+  assert(slotIndex < slots_.size() && count >= 1 && count <= kLanes &&
+         referenceSimulation <= first);
   Slot& slot = slots_[slotIndex];
   slot.first = first;
   // The checkpoints as far as the slot holds them; past them a walk goes on.
@@ -261,7 +265,9 @@ void StartFinder::Walk(uint32_t slotIndex, uint32_t first, uint32_t count,
 }
 
 uint32_t StartFinder::StateAfter(uint32_t slotIndex, uint32_t s, uint32_t start) const {
+  assert(slotIndex < slots_.size());
   const Slot& slot = slots_[slotIndex];
+  assert(s >= slot.first && s - slot.first < kLanes);  // a simulation of the group walked
   const uint32_t lane = s - slot.first;
   const auto state = [&](const std::vector<uint32_t>& table, uint32_t k) {
     return table[k * kLanes + lane];
