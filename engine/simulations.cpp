@@ -23,7 +23,6 @@
 #include "engine/reproduction.h"
 #include "engine/sampling.h"
 #include "engine/schedule.h"
-#include "runtime/floatmode.h"
 #include "runtime/memory.h"
 #include "runtime/textfile.h"
 #include "runtime/threadstart.h"
