@@ -174,6 +174,39 @@ SimulationsEnd RunSerially(RunForm& form, RunProgress* progress, EngineState& st
   return SimulationsEnd::Finished;
 }
 
+// The threads that help a parallel run's calling thread.
+class HelperThreads {
+ public:
+  // Up to `count` threads running `body`; fewer if the system has no more to
+  // give (the caller then does more itself).
+  template <typename Body>
+  void Start(uint32_t count, const Body& body) {
+    for (uint32_t t = 0; t < count; ++t) {
+      try {
+        threads_.push_back(StartThread(body));
+      } catch (const std::system_error&) {
+        break;
+      }
+    }
+  }
+
+  // Sets the run's `stop` under its lock, wakes every waiter, and joins.
+  template <typename Flag>
+  void StopAndJoin(std::mutex& mutex, Flag& stop, std::condition_variable& changed) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stop = true;
+    }
+    changed.notify_all();
+    for (std::thread& t : threads_)
+      if (t.joinable()) t.join();
+    threads_.clear();
+  }
+
+ private:
+  std::vector<std::thread> threads_;
+};
+
 // What one simulation hands from the thread that ran it to the writer.
 struct SimulationResult {
   FstSums sums;
@@ -242,17 +275,8 @@ class ParallelRun {
   ParallelRun& operator=(const ParallelRun&) = delete;
   ~ParallelRun() { StopAndJoin(); }
 
-  // Starts up to `threads` threads besides the caller; fewer if the system
-  // has no more to give (the caller then does more itself).
-  void StartThreads(uint32_t threads) {
-    for (uint32_t t = 0; t < threads; ++t) {
-      try {
-        threads_.push_back(StartThread([this] { Help(); }));
-      } catch (const std::system_error&) {
-        break;
-      }
-    }
-  }
+  // Starts up to `threads` threads besides the caller.
+  void StartThreads(uint32_t threads) { helpers_.Start(threads, [this] { Help(); }); }
 
   // Simulation s done (by any thread), the caller working meanwhile; then its
   // result. The caller's tables are `own`.
@@ -267,16 +291,7 @@ class ParallelRun {
     return starts_[s + 1];
   }
 
-  void StopAndJoin() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    changed_.notify_all();
-    for (std::thread& t : threads_)
-      if (t.joinable()) t.join();
-    threads_.clear();
-  }
+  void StopAndJoin() { helpers_.StopAndJoin(mutex_, stop_, changed_); }
 
  private:
   static constexpr uint32_t kGroup = StartFinder::kLanes;
@@ -303,7 +318,7 @@ class ParallelRun {
   std::atomic<bool> stop_{false};  // read by walks without the lock
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<std::thread> threads_;
+  HelperThreads helpers_;
 
   // Until `ready()`, under the lock: takes whatever step the schedule gives,
   // else waits for a change. `worker` null: no simulations.
@@ -426,15 +441,7 @@ class ParallelCountRun {
   ParallelCountRun& operator=(const ParallelCountRun&) = delete;
   ~ParallelCountRun() { StopAndJoin(); }
 
-  void StartThreads(uint32_t threads) {
-    for (uint32_t t = 0; t < threads; ++t) {
-      try {
-        threads_.push_back(StartThread([this] { Help(); }));
-      } catch (const std::system_error&) {
-        break;  // the caller does more itself
-      }
-    }
-  }
+  void StartThreads(uint32_t threads) { helpers_.Start(threads, [this] { Help(); }); }
 
   const SimulationResult& Await(uint32_t s, CountSimulator& own) {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -444,16 +451,7 @@ class ParallelCountRun {
     return results_[s];
   }
 
-  void StopAndJoin() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    changed_.notify_all();
-    for (std::thread& t : threads_)
-      if (t.joinable()) t.join();
-    threads_.clear();
-  }
+  void StopAndJoin() { helpers_.StopAndJoin(mutex_, stop_, changed_); }
 
  private:
   const CountNull& null_;
@@ -467,7 +465,7 @@ class ParallelCountRun {
   bool stop_ = false;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<std::thread> threads_;
+  HelperThreads helpers_;
 
   bool TryRun(std::unique_lock<std::mutex>& lock, CountSimulator& simulator) {
     if (stop_ || next_ > limit_) return false;
