@@ -147,18 +147,6 @@ EngineKind EngineOf(const RunOptions& options) {
   return options.engine == "counts" ? EngineKind::Counts : EngineKind::Individuals;
 }
 
-std::optional<uint32_t> ReadSeed(const std::string& text) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
-  uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  if (value > 0xFFFFFFFFull) return std::nullopt;
-  return static_cast<uint32_t>(value);
-}
-
-
 void AddRunOptions(CLI::App& run, RunOptions& o) {
   run.add_option("-P,--populations", o.P, "Number of populations (P)")->capture_default_str()
       ->type_name("INT");
@@ -277,20 +265,20 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   const auto counts = ReadCounts(options, err);
   if (!counts) return kExitUsage;
   const ReportOptions& report = options.report;
-  if (report.chart && !IsChartFileName(*report.chart)) {
-    err << "--chart: '" << *report.chart << "' must end in .png, .svg or .pdf\n";
+  if (const auto problem = report.ChartNameProblem()) {
+    err << *problem << "\n";
     return kExitUsage;
   }
   std::optional<uint32_t> seed;
   if (options.seed) {
-    seed = ReadSeed(*options.seed);
+    seed = ParseSeed(*options.seed);
     if (!seed) {
       err << "--seed: '" << *options.seed << "' is not a whole number from 0 to 4294967295\n";
       return kExitUsage;
     }
   }
-  if (report.JsonToOutput() && report.histogramTable && *report.histogramTable == "-") {
-    err << "--json - and --histogram-table - cannot both write to standard output\n";
+  if (const auto problem = report.StandardOutputProblem()) {
+    err << *problem << "\n";
     return kExitUsage;
   }
   // Told here, not left to the engine, so the summary can say how many.
@@ -305,16 +293,9 @@ int RunCommand(const RunOptions& options, std::ostream& out, std::ostream& err) 
   }
   std::optional<JobSlot> job;
   if (!ReadJobSlot(options.job, options.jobs, job, err)) return kExitUsage;
-  const std::vector<FileRole> roles = RolesOf(options.input, options.output, report);
-  if (const auto problem = SameFileInTwoRoles(roles)) {
-    err << *problem << "\n";
-    return kExitUsage;
-  }
   // Before the first simulation, not after the last.
-  if (const auto problem = CheckOutputPaths(roles)) {
-    err << *problem << "\n";
-    return kExitRuntimeError;
-  }
+  if (const int status = CheckFileRoles(RolesOf(options.input, options.output, report), err))
+    return status;
   if (counts->A == 2) err << kTwoAllelesNote << "\n";
   const uint32_t base = seed.value_or(0);
   if (job) {
@@ -407,6 +388,28 @@ void AddReportRoles(const ReportOptions& report, std::vector<FileRole>& roles) {
     roles.push_back({"--histogram-table", *report.histogramTable, false, true});
   if (report.chart) roles.push_back({"--chart", *report.chart, false, true});
   if (report.json) roles.push_back({"--json", *report.json, false, true});
+}
+
+std::optional<std::string> ReportOptions::ChartNameProblem() const {
+  if (!chart || IsChartFileName(*chart)) return std::nullopt;
+  return "--chart: '" + *chart + "' must end in .png, .svg or .pdf";
+}
+
+std::optional<std::string> ReportOptions::StandardOutputProblem() const {
+  if (!JsonToOutput() || !histogramTable || *histogramTable != "-") return std::nullopt;
+  return std::string("--json - and --histogram-table - cannot both write to standard output");
+}
+
+int CheckFileRoles(const std::vector<FileRole>& roles, std::ostream& err) {
+  if (const auto problem = SameFileInTwoRoles(roles)) {
+    err << *problem << "\n";
+    return kExitUsage;
+  }
+  if (const auto problem = CheckOutputPaths(roles)) {
+    err << *problem << "\n";
+    return kExitRuntimeError;
+  }
+  return kExitDone;
 }
 
 bool IsChartFileName(const std::string& name) {

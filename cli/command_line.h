@@ -53,11 +53,19 @@ bool IsChartFileName(const std::string& name);
 struct ReportOptions {
   std::optional<std::string> histogramTable, chart, json;
   bool JsonToOutput() const { return json && *json == "-"; }
+  // The usage problems of these options, each checked where the command
+  // checks it; the message to print, or empty.
+  std::optional<std::string> ChartNameProblem() const;
+  std::optional<std::string> StandardOutputProblem() const;
 };
 void AddReportOptions(CLI::App& command, ReportOptions& options);
 struct FileRole;
 // The report files, for the check that no file has two roles.
 void AddReportRoles(const ReportOptions& report, std::vector<FileRole>& roles);
+// A command's files checked before anything is read: no file in two roles
+// (a usage error), every output writable (a runtime error). 0, or the exit
+// status, its message on `err`.
+int CheckFileRoles(const std::vector<FileRole>& roles, std::ostream& err);
 // The summary (unless the JSON takes standard output), the histogram table,
 // the JSON document (`json` is asked only when it is written), then the
 // chart, each file written whole. File errors raise EInOutError; a chart

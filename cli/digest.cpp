@@ -41,7 +41,7 @@ int ReadFileBounded(const std::string& name, uint64_t limit, std::string& bytes)
     }
   }
   const int error = LastSystemError();
-  os.Close(handle);
+  (void)os.Close(handle);  // read only: the read's code is the one that counts
   SetLastSystemError(error);
   return code;
 }

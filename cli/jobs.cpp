@@ -4,6 +4,8 @@
 #include <limits>
 #include <ostream>
 
+#include "engine/drawplan.h"
+#include "engine/model.h"
 #include "runtime/errors.h"
 #include "runtime/floatmode.h"
 #include "runtime/numtext.h"
@@ -25,19 +27,14 @@ uint64_t Plus(uint64_t a, uint64_t b) {
   return __builtin_add_overflow(a, b, &sum) ? kSaturated : sum;
 }
 
-// The individual engine's draw plan. The counts engine has none: its
-// simulations draw a varying number of 64-bit numbers from streams of their
-// own (engine/countsim.h), and nothing from the 32-bit stream.
-// Draws per gene copy of the offspring: the migration test, then 2 draws
-// (parent, then which of its genes) from the own population, 1 (the allele)
-// from the migrant pool, 3 (side, parent, gene) from a stepping-stone
-// neighbour, 2 (parent across the other islands, gene) from a finite island.
-// A draw is never 1 or more, so m = 1 always migrates and m = 0 never does.
+// Draws per gene copy of the offspring, from the individual engine's draw
+// plan (engine/drawplan.h; the counts engine has none and takes nothing from
+// the 32-bit stream). A draw is never 1 or more, so m = 1 always migrates and
+// m = 0 never does; in between a run lies between the two counts.
 DrawBounds DrawsPerGeneCopy(MigrationModel model, double m) {
-  constexpr uint64_t own = 3;
-  uint64_t migrant = 3;
-  if (model == MigrationModel::InfiniteIsland) migrant = 2;
-  if (model == MigrationModel::SteppingStone) migrant = 4;
+  constexpr uint64_t own = kStayingDraws;
+  const uint64_t migrant = MigratingDraws(model == MigrationModel::InfiniteIsland,
+                                          model == MigrationModel::SteppingStone);
   if (m <= 0.0) return {own, own};
   if (m >= 1.0) return {migrant, migrant};
   return {std::min(own, migrant), std::max(own, migrant)};
@@ -91,8 +88,9 @@ DrawBounds RunDraws(const RunSize& run) {
   // Founding draws both genes of every individual; the sample draws k per
   // population, k = n, or N − n when n is more than half of N.
   const uint64_t copies = Times(2, Times(run.P, run.N));
-  uint64_t k = static_cast<long double>(run.N) / 2.0L >= run.n ? run.n : run.N - run.n;
-  if (run.n > run.N) k = 0;  // refused before it draws
+  static_assert(kFoundingDrawsPerIndividual == 2, "founding draws one per gene copy");
+  const uint64_t k = run.n > run.N ? 0  // refused before it draws
+                                   : SampleDrawsPerPopulation(run.n, run.N);
   const uint64_t fixed = Plus(copies, Times(run.P, k));
   const DrawBounds perCopy = DrawsPerGeneCopy(run.model, run.m);
   auto total = [&](uint64_t perGeneCopy) {
@@ -113,9 +111,7 @@ std::optional<RunSize> RunSizeOf(const std::string& model, const std::string& mi
     return std::nullopt;
   }
   if (!(run.m >= 0.0 && run.m <= 1.0)) return std::nullopt;
-  run.model = model == "stepping" ? MigrationModel::SteppingStone
-              : model == "finite" ? MigrationModel::FiniteIsland
-                                  : MigrationModel::InfiniteIsland;
+  run.model = ModelOfWord(model).value_or(MigrationModel::InfiniteIsland);
   run.P = static_cast<uint32_t>(P);
   run.N = static_cast<uint32_t>(N);
   run.n = static_cast<uint32_t>(n);

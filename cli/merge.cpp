@@ -528,8 +528,6 @@ TestSummary MergeSummary(const PooledResults& pooled, const PooledHistogramInput
   return s;
 }
 
-bool IsStandardOutput(const std::optional<std::string>& name) { return name && *name == "-"; }
-
 }  // namespace
 
 void AddMergeOptions(CLI::App& merge, MergeOptions& o) {
@@ -573,7 +571,7 @@ int MergeParts(const MergeOptions& options, std::ostream& out, std::ostream& err
     err << "--plot: '" << *options.plot << "' must end in .png, .svg or .pdf\n";
     return kExitUsage;
   }
-  if (report.JsonToOutput() && options.tsv && IsStandardOutput(options.tsv)) {
+  if (report.JsonToOutput() && options.tsv && *options.tsv == "-") {
     err << "--json - and --tsv - cannot both write to standard output\n";
     return kExitUsage;
   }
@@ -607,28 +605,19 @@ int MergeCommand(const MergeOptions& options, std::ostream& out, std::ostream& e
     err << "--observed-delta is required\nRun with --help for more information.\n";
     return kExitUsage;
   }
-  if (report.JsonToOutput() && IsStandardOutput(report.histogramTable)) {
-    err << "--json - and --histogram-table - cannot both write to standard output\n";
-    return kExitUsage;
-  }
-  if (report.chart && !IsChartFileName(*report.chart)) {
-    err << "--chart: '" << *report.chart << "' must end in .png, .svg or .pdf\n";
-    return kExitUsage;
-  }
+  // Each command keeps its own order, so a line with both problems names the same one.
+  for (const auto& problem : {report.StandardOutputProblem(), report.ChartNameProblem()})
+    if (problem) {
+      err << *problem << "\n";
+      return kExitUsage;
+    }
   // Before anything is read; the result files that summaries name are
   // checked once they are known, before anything is written.
   std::vector<FileRole> roles;
   for (const std::string& name : options.results) roles.push_back({"RESULT", name, true});
   AddReportRoles(report, roles);
-  if (const auto problem = SameFileInTwoRoles(roles)) {
-    err << *problem << "\n";
-    return kExitUsage;
-  }
   // Before anything is read, not after all of it.
-  if (const auto problem = CheckOutputPaths(roles)) {
-    err << *problem << "\n";
-    return kExitRuntimeError;
-  }
+  if (const int status = CheckFileRoles(roles, err)) return status;
   const NumberMarks marks{'.', ','};
   try {
     const double observed = StoreF64(ParseReal(options.observedDelta, marks));

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "engine/model.h"
 
 namespace dw::cli {
 
@@ -9,8 +10,6 @@ namespace {
 
 constexpr std::string_view kFirstLine =
     "Output file : values of Fst : Weir&Cockerham, Robertson&Hill, and Delta=WC-RH";
-constexpr std::string_view kModels[] = {"Infinite island model", "Stepping-stone",
-                                        "Finite island model"};
 
 // A cursor over the text's lines; a line ends at LF, a CR just before it
 // belongs to the line end.
@@ -106,11 +105,10 @@ std::optional<std::string> ParseHeaderLine(std::size_t k, std::string_view line,
       if (line == kFirstLine) return std::nullopt;
       return "not a result file: the first line should read \"" + std::string(kFirstLine) + "\"";
     case 2:
-      for (std::string_view model : kModels)
-        if (line == model) {
-          header.model = std::string(model);
-          return std::nullopt;
-        }
+      if (ModelOfHeaderLine(line)) {
+        header.model = std::string(line);
+        return std::nullopt;
+      }
       return std::string(
           "the model line should read \"Infinite island model\", \"Stepping-stone\" or "
           "\"Finite island model\"");

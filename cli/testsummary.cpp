@@ -1,5 +1,6 @@
 #include "cli/testsummary.h"
 
+#include "engine/model.h"
 #include "runtime/json.h"
 
 namespace dw::cli {
@@ -43,9 +44,8 @@ TestSummary RunTestSummary(const EngineState& state, const RecordedHistogram& hi
   g.startState = record.startState;
   g.endState = record.endState;
   RunSize size;
-  size.model = params.InfiniteIslandFlag ? MigrationModel::InfiniteIsland
-               : record.model == "stepping" ? MigrationModel::SteppingStone
-                                            : MigrationModel::FiniteIsland;
+  size.model = ModelOfRun(params.InfiniteIslandFlag != 0,
+                          ModelOfWord(record.model) == MigrationModel::SteppingStone);
   size.m = params.m;
   size.P = params.P;
   size.N = params.N;
@@ -65,9 +65,8 @@ TestSummary RunTestSummary(const EngineState& state, const RecordedHistogram& hi
 }
 
 std::string ModelWord(const std::string& modelLine) {
-  if (modelLine == "Infinite island model") return "infinite";
-  if (modelLine == "Stepping-stone") return "stepping";
-  return "finite";
+  return std::string(
+      NamesOf(ModelOfHeaderLine(modelLine).value_or(MigrationModel::FiniteIsland)).word);
 }
 
 namespace {

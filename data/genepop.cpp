@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "runtime/lines.h"
+
 namespace dw::data {
 
 namespace {
@@ -280,15 +282,8 @@ std::optional<GenepopError> GenepopReader::Finish() {
 
 std::optional<GenepopError> ParseGenepop(std::string_view text, GenepopData& data) {
   GenepopReader reader(data);
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    if (auto error = reader.Line(text.substr(start, i - start))) return error;
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size())
-    if (auto error = reader.Line(text.substr(start))) return error;
+  if (auto error = ForEachLine(text, [&](std::string_view line) { return reader.Line(line); }))
+    return error;
   return reader.Finish();
 }
 

@@ -8,6 +8,7 @@
 
 #include "runtime/errors.h"
 #include "runtime/linereader.h"
+#include "runtime/lines.h"
 #include "runtime/messages.h"
 #include "runtime/osfiles.h"
 
@@ -48,13 +49,8 @@ namespace {
 // Hands the pieces of a decompressed line to the reader: a CR inside it
 // ends a line too (old Mac files), as LineReader::Ends::Any does.
 std::optional<GenepopError> GiveLine(std::string_view text, GenepopReader& genepop) {
-  for (;;) {
-    const std::size_t cr = text.find('\r');
-    if (cr == std::string_view::npos) return genepop.Line(text);
-    if (auto error = genepop.Line(text.substr(0, cr))) return error;
-    text.remove_prefix(cr + 1);
-    if (text.empty()) return std::nullopt;  // the CR closed the line
-  }
+  if (text.empty()) return genepop.Line(text);  // an empty line is a line here
+  return ForEachLine(text, [&](std::string_view line) { return genepop.Line(line); });
 }
 
 }  // namespace

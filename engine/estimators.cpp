@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/model.h"
 #include "engine/sampling.h"
 #include "runtime/floatmode.h"
 
@@ -11,12 +12,7 @@ void WriteResultHeader(const SimulationParameters& params, bool steppingStone, T
   WriteText(result, "Output file : values of Fst : Weir&Cockerham, Robertson&Hill, and Delta=WC-RH");
   EndLine(result);
   CheckIO();
-  if (params.InfiniteIslandFlag)
-    WriteText(result, "Infinite island model");
-  else if (steppingStone)
-    WriteText(result, "Stepping-stone");
-  else
-    WriteText(result, "Finite island model");
+  WriteText(result, NamesOf(ModelOfRun(params.InfiniteIslandFlag != 0, steppingStone)).headerLine);
   EndLine(result);
   CheckIO();
   WriteInteger(result, params.P);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "engine/drawplan.h"
 #include "engine/founding.h"
 
 namespace dw {
@@ -84,11 +85,6 @@ inline T Pick(bool condition, T a, T b) {
   return static_cast<T>(b ^ ((a ^ b) & mask));
 }
 
-// The general test u ≥ m for u = state·2^-32: state ≥ m·2^32 (exact, a
-// scaling by a power of two), and a whole state passes exactly when it is at
-// least ⌈m·2^32⌉. m = 1 gives 2^32, which no state reaches.
-uint64_t StayThreshold(double m) { return static_cast<uint64_t>(std::ceil(m * 0x1p32)); }
-
 // The general allele choice takes the second allele when RoundToInt(v) = 1,
 // that is v > 1/2: state > 2^31, exactly when state + 2^31 − 1 carries into
 // bit 32. The allele is read as the byte at the record's first allele plus
@@ -145,12 +141,20 @@ struct NeutralPopulation {
 // by jump-ahead, so the only chain from copy to copy is the next copy's
 // first state: one multiply-add, picked by a branch that goes the usual way
 // (staying) as often as 1 − m and is cheaper than the conditional move.
+// The draws within a copy are laid out as the draw plan says: the migration
+// draw, then kStayingDraws − 1 more to stay, or the model's migrating draws.
+static_assert(kStayingDraws == 3 && kMigrantPoolDraws == 2 && kSteppingStoneDraws == 4 &&
+                  kFiniteIslandDraws == 3,
+              "the kernels below read each draw of a copy by its place in the plan");
 constexpr StateJump kAhead1 = JumpOfSteps(1);
 constexpr StateJump kAhead2 = JumpOfSteps(2);
 constexpr StateJump kAhead3 = JumpOfSteps(3);
-constexpr StateJump kAhead4 = JumpOfSteps(4);
-constexpr StateJump kAhead5 = JumpOfSteps(5);
-constexpr StateJump kAhead6 = JumpOfSteps(6);
+constexpr StateJump kStayed = JumpOfSteps(kStayingDraws);
+constexpr StateJump kBothStayed = JumpOfSteps(2 * kStayingDraws);
+constexpr StateJump kPoolMigrated = JumpOfSteps(kMigrantPoolDraws);
+constexpr StateJump kSteppingMigrated = JumpOfSteps(kSteppingStoneDraws);
+constexpr StateJump kFiniteMoved = JumpOfSteps(kFiniteIslandDraws);
+constexpr StateJump kFiniteBothMoved = JumpOfSteps(2 * kFiniteIslandDraws);
 constexpr StateJump kBack1 = JumpOfSteps((uint64_t{1} << 32) - 1);
 
 // Infinite island: the migration draw, then a position and an allele choice
@@ -164,10 +168,10 @@ inline uint8_t InfiniteIslandGene(const NeutralPopulation& pop, const AlleleLook
   const uint32_t second = kAhead1.From(draw);
   if (__builtin_expect(draw >= pop.stayThreshold, 1)) {
     const uint32_t third = kAhead2.From(draw);
-    draw = kAhead3.From(draw);
+    draw = kStayed.From(draw);
     return PassedAllele(pop.OwnParent(second), third);
   }
-  draw = kAhead2.From(draw);
+  draw = kPoolMigrated.From(draw);
   return pool.AlleleOf(second);
 }
 
@@ -181,7 +185,7 @@ inline uint8_t SteppingStoneGene(const NeutralPopulation& pop, uint32_t up, uint
     draw = fourth;
     return PassedAllele(pop.OwnParent(second), third);
   }
-  draw = kAhead4.From(draw);
+  draw = kSteppingMigrated.From(draw);
   const uint32_t neighbour = Pick(second >= kHalf, up, down);
   return PassedAllele(pop.parents[pop.IndexAt(neighbour, third)], fourth);
 }
@@ -191,7 +195,7 @@ inline uint8_t SteppingStoneGene(const NeutralPopulation& pop, uint32_t up, uint
 inline uint8_t FiniteIslandGene(const NeutralPopulation& pop, uint32_t& draw) {
   const uint32_t second = kAhead1.From(draw), third = kAhead2.From(draw);
   const bool stays = draw >= pop.stayThreshold;
-  draw = kAhead3.From(draw);
+  draw = kFiniteMoved.From(draw);
   const uint32_t index = stays ? pop.IndexAt(pop.p, second) : pop.OtherIslandIndex(second);
   return PassedAllele(pop.parents[index], third);
 }
@@ -217,8 +221,8 @@ void FillByIndividual(const NeutralPopulation& pop, Gene gene, Random& rng,
   const uint32_t population = static_cast<uint16_t>(p);
   for (uint32_t j = FirstOf(p, N); j <= LastOf(p, N); ++j) {
     const uint32_t start = draw;
-    const uint32_t secondStart = kAhead3.From(start);  // when the first copy stays
-    const uint32_t bothStay = kAhead6.From(start);
+    const uint32_t secondStart = kStayed.From(start);  // when the first copy stays
+    const uint32_t bothStay = kBothStayed.From(start);
     uint32_t first, second;
     if (__builtin_expect(start >= pop.stayThreshold, 1)) {
       first = StayingGene(pop, start);
@@ -247,10 +251,10 @@ void FillFiniteIsland(const NeutralPopulation& pop, Random& rng, GenotypeRecord*
   uint32_t draw = kAhead1.From(rng.RandomSeed);
   const uint32_t population = static_cast<uint16_t>(p);
   for (uint32_t j = FirstOf(p, N); j <= LastOf(p, N); ++j) {
-    uint32_t firstDraw = draw, secondDraw = kAhead3.From(draw);
+    uint32_t firstDraw = draw, secondDraw = kFiniteMoved.From(draw);
     const uint32_t first = FiniteIslandGene(pop, firstDraw);
     const uint32_t second = FiniteIslandGene(pop, secondDraw);
-    draw = kAhead6.From(draw);
+    draw = kFiniteBothMoved.From(draw);
     offspring[j] = std::bit_cast<GenotypeRecord>(population | first << 16 | second << 24);
   }
   std::fill_n(individualFitness + FirstOf(p, N), N, 1.0f);

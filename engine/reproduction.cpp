@@ -1,5 +1,8 @@
 #include "engine/reproduction.h"
 
+#include <cassert>
+
+#include "engine/drawplan.h"
 #include "engine/fitness.h"
 #include "engine/founding.h"
 #include "runtime/floatmode.h"
@@ -90,12 +93,26 @@ void ReproducePopulation(const SimulationParameters& params, uint32_t p, double 
   const uint32_t N = params.N, P = params.P;
   const long double m = params.m;
   const double ownTotal = in.cumulative[LastOf(p, N)];
-  auto drawGene = [&]() -> uint8_t {
+  auto drawCopy = [&]() -> uint8_t {
     if (rng.NextUniform() >= m) return DrawOwnGene(p, ownTotal, N, in, rng);
     if (params.InfiniteIslandFlag) return DrawMigrantPoolGene(params.A, in, rng);
     if (steppingStone) return DrawSteppingStoneGene(p, P, N, in, rng);
     return DrawFiniteIslandGene(p, P, N, totalFitness, ownTotal, in, rng);
   };
+#ifndef NDEBUG
+  // The neutral kernels and the start finder skip draws by the plan instead
+  // of drawing them: a copy drawing otherwise would change every later result.
+  const DrawPlan plan = DrawPlanOf(params, steppingStone);
+  auto drawGene = [&]() -> uint8_t {
+    const uint32_t first = JumpOfSteps(1).From(rng.RandomSeed);  // the copy's first state
+    const uint32_t before = rng.RandomSeed;
+    const uint8_t gene = drawCopy();
+    assert(rng.RandomSeed == AdvanceState(before, plan.DrawsOfCopy(first)));
+    return gene;
+  };
+#else
+  auto& drawGene = drawCopy;
+#endif
   for (uint32_t j = FirstOf(p, N); j <= LastOf(p, N); ++j) {
     GenotypeRecord& child = offspring[j];
     child.population = static_cast<uint16_t>(p);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <cmath>
 #include <condition_variable>
 #include <exception>
@@ -13,16 +14,20 @@
 #include <vector>
 
 #include "engine/countsim.h"
+#include "engine/drawplan.h"
 #include "engine/estimators.h"
 #include "engine/fitness.h"
+#include "engine/model.h"
 #include "engine/founding.h"
 #include "engine/neutral.h"
 #include "engine/reproduction.h"
 #include "engine/sampling.h"
+#include "engine/schedule.h"
 #include "runtime/cpus.h"
 #include "runtime/floatmode.h"
 #include "runtime/memory.h"
 #include "runtime/textfile.h"
+#include "runtime/threadstart.h"
 
 namespace dw {
 
@@ -109,7 +114,14 @@ void RunSimulation(SteppingChoice& stepping, EngineState& state, NeutralLookups&
                    Random& rng, AtSample atSample) {
   const SimulationParameters& params = state.params;
   RestoreFrequencies(state.InitialFrequencies, params.P + 1u, params.A, state.WorkingFrequencies);
+#ifndef NDEBUG
+  // Founding and the sample take what the draw plan says, whichever path runs
+  // (the start finder jumps over them by the plan).
+  const DrawPlan plan = DrawPlanOf(params, false);  // founding and sample: any model
+  const uint32_t beforeFounding = rng.RandomSeed;
+#endif
   FoundGeneration(state, lookups, rng);
+  assert(rng.RandomSeed == AdvanceState(beforeFounding, plan.foundingDraws));
   if (lookups.neutral && params.InfiniteIslandFlag)
     lookups.pool.Describe(state.MigrantPool.data(), params.A);
   for (uint32_t g = 1; g <= params.T; ++g) {
@@ -119,7 +131,11 @@ void RunSimulation(SteppingChoice& stepping, EngineState& state, NeutralLookups&
     else
       ReproduceGeneration(stepping, state, rng);
     if (g == params.T) {
+#ifndef NDEBUG
+      const uint32_t beforeSample = rng.RandomSeed;
+#endif
       DrawSample(params.P, params.n, params.N, rng, state.SampleMask, state.SampleIsComplement);
+      assert(rng.RandomSeed == AdvanceState(beforeSample, plan.sampleDraws));
       atSample();
     }
     if (lookups.neutral)
@@ -159,6 +175,39 @@ SimulationsEnd RunSerially(RunForm& form, RunProgress* progress, EngineState& st
   }
   return SimulationsEnd::Finished;
 }
+
+// The threads that help a parallel run's calling thread.
+class HelperThreads {
+ public:
+  // Up to `count` threads running `body`; fewer if the system has no more to
+  // give (the caller then does more itself).
+  template <typename Body>
+  void Start(uint32_t count, const Body& body) {
+    for (uint32_t t = 0; t < count; ++t) {
+      try {
+        threads_.push_back(StartThread(body));
+      } catch (const std::system_error&) {
+        break;
+      }
+    }
+  }
+
+  // Sets the run's `stop` under its lock, wakes every waiter, and joins.
+  template <typename Flag>
+  void StopAndJoin(std::mutex& mutex, Flag& stop, std::condition_variable& changed) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stop = true;
+    }
+    changed.notify_all();
+    for (std::thread& t : threads_)
+      if (t.joinable()) t.join();
+    threads_.clear();
+  }
+
+ private:
+  std::vector<std::thread> threads_;
+};
 
 // What one simulation hands from the thread that ran it to the writer.
 struct SimulationResult {
@@ -202,54 +251,34 @@ class SimulationWorker {
   NeutralLookups lookups_;
 };
 
-// The simulations of one run shared among threads. A thread takes the next
-// simulation whose start is known, runs it in tables of its own and leaves
-// the sums; the calling thread writes them in order, and works like the
-// others while the one it waits for is not done. The starts are known at once
-// when every simulation takes the same number of draws. Otherwise they are
-// found a group of simulations at a time, ahead of the simulations: any
-// thread walks a group's guesses (a slot of the StartFinder), and one thread
-// at a time places the simulations whose groups are walked, each from the
-// true start of the one before.
+// The simulations of one run shared among threads: the mechanism around a
+// ParallelSchedule (engine/schedule.h), which decides what each thread does.
+// A thread asks it under the lock, does the work unlocked and reports it; the
+// calling thread writes the sums in order, and works like the others while
+// the one it waits for is not done.
 class ParallelRun {
  public:
   // `draws`: the fixed draws per simulation, or empty to find the starts.
   ParallelRun(const EngineState& state, bool steppingStone, uint32_t start,
               std::optional<uint64_t> draws, uint32_t threads)
       : source_(state), steppingStone_(steppingStone), I_(state.params.I),
-        starts_(I_ + 2u), results_(I_ + 1u), done_(I_ + 1u, 0), limit_(I_) {
+        schedule_(draws ? ParallelSchedule(I_) : FindingSchedule(I_, threads)),
+        starts_(I_ + 2u), results_(I_ + 1u), done_(I_ + 1u, 0) {
     // starts_[s]: the state before simulation s; starts_[I + 1], after the last.
     starts_[1] = start;
     if (draws) {
       const StateJump perSimulation = JumpOfSteps(*draws);
       for (uint32_t s = 1; s <= I_; ++s) starts_[s + 1] = perSimulation.From(starts_[s]);
-      known_ = I_ + 1;
       return;
     }
-    // Enough slots for every thread to walk one while the groups before are
-    // placed; a group is walked once the simulations are within a few groups
-    // of it, so its guesses lie at most `slots` groups past a known start.
-    const uint32_t slots = std::min<uint32_t>(threads + 1, kMaxSlots);
-    finder_.emplace(state.params, steppingStone, slots, slots * kGroup);
-    slotGroup_.assign(slots, kFree);
-    slotWalked_.assign(slots, 0);
-    lookahead_ = threads * kGroup;
+    finder_.emplace(state.params, steppingStone, SlotsFor(threads), SlotsFor(threads) * kGroup);
   }
   ParallelRun(const ParallelRun&) = delete;
   ParallelRun& operator=(const ParallelRun&) = delete;
   ~ParallelRun() { StopAndJoin(); }
 
-  // Starts up to `threads` threads besides the caller; fewer if the system
-  // has no more to give (the caller then does more itself).
-  void StartThreads(uint32_t threads) {
-    for (uint32_t t = 0; t < threads; ++t) {
-      try {
-        threads_.emplace_back([this] { Help(); });
-      } catch (const std::system_error&) {
-        break;
-      }
-    }
-  }
+  // Starts up to `threads` threads besides the caller.
+  void StartThreads(uint32_t threads) { helpers_.Start(threads, [this] { Help(); }); }
 
   // Simulation s done (by any thread), the caller working meanwhile; then its
   // result. The caller's tables are `own`.
@@ -260,134 +289,98 @@ class ParallelRun {
 
   // The state past simulation s.
   uint32_t StateAfter(uint32_t s, SimulationWorker& own) {
-    WorkUntil(&own, [&] { return known_ > s; });
+    WorkUntil(&own, [&] { return schedule_.KnowsStateAfter(s); });
     return starts_[s + 1];
   }
 
-  void StopAndJoin() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    changed_.notify_all();
-    for (std::thread& t : threads_)
-      if (t.joinable()) t.join();
-    threads_.clear();
-  }
+  void StopAndJoin() { helpers_.StopAndJoin(mutex_, stop_, changed_); }
 
  private:
   static constexpr uint32_t kGroup = StartFinder::kLanes;
   static constexpr uint32_t kMaxSlots = 8;
-  static constexpr uint32_t kFree = UINT32_MAX;
+
+  // Enough slots for every thread to walk one while the groups before are
+  // placed; a group is walked once the simulations are within a few groups
+  // of it, so its guesses lie at most `slots` groups past a known start.
+  static uint32_t SlotsFor(uint32_t threads) { return std::min<uint32_t>(threads + 1, kMaxSlots); }
+  static ParallelSchedule FindingSchedule(uint32_t I, uint32_t threads) {
+    return ParallelSchedule(I, kGroup, SlotsFor(threads), threads * kGroup);
+  }
 
   const EngineState& source_;
   const bool steppingStone_;
   const uint32_t I_;
-  // Guarded by mutex_ from here on.
-  std::vector<uint32_t> starts_;  // [1..known_] are known
+  // Guarded by mutex_ from here on, but for the finder's slots, each used by
+  // the one thread the schedule gave it to.
+  ParallelSchedule schedule_;
+  std::vector<uint32_t> starts_;  // those the schedule knows
   std::vector<SimulationResult> results_;
   std::vector<uint8_t> done_;
-  uint32_t known_ = 1;
-  uint32_t next_ = 1;   // the next simulation to run
-  uint32_t limit_;      // no simulation above it is needed
   std::optional<StartFinder> finder_;
-  uint32_t lookahead_ = 0;
-  uint32_t nextGroup_ = 0;            // group g: simulations g·kGroup + 1 …
-  std::vector<uint32_t> slotGroup_;   // the group a slot is given to, or kFree
-  std::vector<uint8_t> slotWalked_;   // its walk is done
-  bool placing_ = false;              // a thread places simulations
-  std::atomic<bool> stop_{false};     // read by walks without the lock
+  std::atomic<bool> stop_{false};  // read by walks without the lock
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<std::thread> threads_;
+  HelperThreads helpers_;
 
-  // Until `ready()`, under the lock: places, walks and runs whatever is
-  // there to do, else waits for a change. `worker` null: no simulations.
+  // Until `ready()`, under the lock: takes whatever step the schedule gives,
+  // else waits for a change. `worker` null: no simulations.
   template <typename Ready>
   void WorkUntil(SimulationWorker* worker, Ready ready) {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!ready() && !stop_) {
-      if (TryPlace(lock) || TryWalk(lock, false) || (worker != nullptr && TryRun(lock, *worker)) ||
-          TryWalk(lock, true))
-        continue;
-      changed_.wait(lock);
+      const ScheduleStep step = schedule_.Next(worker != nullptr);
+      if (step.kind == ScheduleStep::Kind::Wait)
+        changed_.wait(lock);
+      else
+        Take(step, lock, worker);
     }
   }
 
-  uint32_t SlotOf(uint32_t group) const { return group % static_cast<uint32_t>(slotGroup_.size()); }
-
-  // The first simulation not yet placed can be: its group is walked.
-  bool Placeable() const {
-    if (!finder_ || known_ > limit_) return false;
-    const uint32_t group = (known_ - 1) / kGroup, slot = SlotOf(group);
-    return slotGroup_[slot] == group && slotWalked_[slot] != 0;
-  }
-
-  // Places the simulations whose groups are walked, one after another.
-  bool TryPlace(std::unique_lock<std::mutex>& lock) {
-    if (placing_ || !Placeable()) return false;
-    placing_ = true;
-    do {
-      const uint32_t s = known_, slot = SlotOf((s - 1) / kGroup), start = starts_[s];
-      lock.unlock();
-      const uint32_t after = finder_->StateAfter(slot, s, start);
-      lock.lock();
-      starts_[s + 1] = after;
-      known_ = s + 1;
-      if (s % kGroup == 0 || s == I_) {  // the group is used up
-        slotGroup_[slot] = kFree;
-        slotWalked_[slot] = 0;
+  void Take(const ScheduleStep& step, std::unique_lock<std::mutex>& lock,
+            SimulationWorker* worker) {
+    const uint32_t s = step.simulation;
+    switch (step.kind) {
+      case ScheduleStep::Kind::Place: {
+        const uint32_t start = starts_[s];
+        lock.unlock();
+        const uint32_t after = finder_->StateAfter(step.slot, s, start);
+        lock.lock();
+        starts_[s + 1] = after;
+        schedule_.Placed(s);
+        break;
       }
-      changed_.notify_all();
-    } while (!stop_ && Placeable());
-    placing_ = false;
-    return true;
-  }
-
-  // Walks the next group when its slot is free and the simulations are near
-  // it (or, `anyway`, when nothing else is to be done).
-  bool TryWalk(std::unique_lock<std::mutex>& lock, bool anyway) {
-    if (!finder_) return false;
-    const uint32_t group = nextGroup_, first = group * kGroup + 1, slot = SlotOf(group);
-    if (first > limit_ || slotGroup_[slot] != kFree) return false;
-    if (!anyway && first > next_ + lookahead_) return false;
-    slotGroup_[slot] = group;
-    ++nextGroup_;
-    const uint32_t count = std::min(kGroup, I_ - first + 1), reference = known_,
-                   referenceState = starts_[reference];
-    lock.unlock();
-    finder_->Walk(slot, first, count, reference, referenceState, &stop_);
-    lock.lock();
-    slotWalked_[slot] = 1;
+      case ScheduleStep::Kind::Walk: {
+        const uint32_t referenceState = starts_[step.reference];
+        lock.unlock();
+        finder_->Walk(step.slot, s, step.count, step.reference, referenceState, &stop_);
+        lock.lock();
+        schedule_.Walked(step.slot);
+        break;
+      }
+      case ScheduleStep::Kind::Run: {
+        const uint32_t start = starts_[s];
+        lock.unlock();
+        SimulationResult result = worker->Run(start, steppingStone_);
+        lock.lock();
+        schedule_.Ran(s, result.fault != nullptr);
+        results_[s] = std::move(result);
+        done_[s] = 1;
+        break;
+      }
+      case ScheduleStep::Kind::Wait:
+        return;
+    }
     changed_.notify_all();
-    return true;
-  }
-
-  // Runs the next simulation when its start is known.
-  bool TryRun(std::unique_lock<std::mutex>& lock, SimulationWorker& worker) {
-    if (next_ > limit_ || next_ > known_) return false;
-    const uint32_t s = next_++, start = starts_[s];
-    lock.unlock();
-    SimulationResult result = worker.Run(start, steppingStone_);
-    lock.lock();
-    // The simulations after a failed one are not needed: the run ends there.
-    if (result.fault) limit_ = std::min(limit_, s);
-    results_[s] = std::move(result);
-    done_[s] = 1;
-    changed_.notify_all();
-    return true;
   }
 
   void Help() {
-    // Each thread has its own float mode (the x87 control word is per thread).
-    EstablishFloatErrorMode();
     std::optional<SimulationWorker> worker;
     try {
       worker.emplace(source_);
     } catch (const std::bad_alloc&) {
       // No tables for simulations: it still finds starts.
     }
-    WorkUntil(worker ? &*worker : nullptr, [this] { return next_ > limit_ && known_ > limit_; });
+    WorkUntil(worker ? &*worker : nullptr, [this] { return schedule_.Finished(); });
   }
 };
 
@@ -412,9 +405,7 @@ SimulationsEnd RunInParallel(RunProgress* progress, uint32_t threads, bool stepp
 CountNull CountNullOf(const EngineState& state, bool steppingStone) {
   const SimulationParameters& params = state.params;
   CountNull null;
-  null.model = params.InfiniteIslandFlag ? MigrationModel::InfiniteIsland
-               : steppingStone           ? MigrationModel::SteppingStone
-                                         : MigrationModel::FiniteIsland;
+  null.model = ModelOfRun(params.InfiniteIslandFlag != 0, steppingStone);
   null.P = params.P;
   null.N = params.N;
   null.T = params.T;
@@ -452,15 +443,7 @@ class ParallelCountRun {
   ParallelCountRun& operator=(const ParallelCountRun&) = delete;
   ~ParallelCountRun() { StopAndJoin(); }
 
-  void StartThreads(uint32_t threads) {
-    for (uint32_t t = 0; t < threads; ++t) {
-      try {
-        threads_.emplace_back([this] { Help(); });
-      } catch (const std::system_error&) {
-        break;  // the caller does more itself
-      }
-    }
-  }
+  void StartThreads(uint32_t threads) { helpers_.Start(threads, [this] { Help(); }); }
 
   const SimulationResult& Await(uint32_t s, CountSimulator& own) {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -470,16 +453,7 @@ class ParallelCountRun {
     return results_[s];
   }
 
-  void StopAndJoin() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    changed_.notify_all();
-    for (std::thread& t : threads_)
-      if (t.joinable()) t.join();
-    threads_.clear();
-  }
+  void StopAndJoin() { helpers_.StopAndJoin(mutex_, stop_, changed_); }
 
  private:
   const CountNull& null_;
@@ -493,7 +467,7 @@ class ParallelCountRun {
   bool stop_ = false;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<std::thread> threads_;
+  HelperThreads helpers_;
 
   bool TryRun(std::unique_lock<std::mutex>& lock, CountSimulator& simulator) {
     if (stop_ || next_ > limit_) return false;
@@ -510,8 +484,6 @@ class ParallelCountRun {
   }
 
   void Help() {
-    // Each thread has its own float mode (the x87 control word is per thread).
-    EstablishFloatErrorMode();
     std::optional<CountSimulator> simulator;
     try {
       simulator.emplace(null_);

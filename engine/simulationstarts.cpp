@@ -1,28 +1,16 @@
 #include "engine/simulationstarts.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 
+#include "engine/drawplan.h"
 #include "runtime/random.h"
 
 namespace dw {
 
 namespace {
-
-// The kernel's test u ≥ m for staying, on whole states: state ≥ ⌈m·2^32⌉
-// (exact, a scaling by a power of two). 0: every copy stays; 2^32: none.
-uint64_t StayThreshold(double m) { return static_cast<uint64_t>(std::ceil(m * 0x1p32)); }
-
-uint64_t MigrantDraws(const SimulationParameters& params, bool steppingStone) {
-  return params.InfiniteIslandFlag ? 2 : steppingStone ? 4 : 3;
-}
-
-// The k of the sample: n individuals per population, or the N − n left out
-// when that is fewer (the sample is then drawn as its complement).
-uint64_t SampleDrawsPerPopulation(const SimulationParameters& params) {
-  return static_cast<long double>(params.N) / 2.0L >= params.n ? params.n : params.N - params.n;
-}
 
 // a when state ≥ threshold, b otherwise, by a conditional move on the
 // comparison's flags: the comparison is a coin weighted by m, which a branch
@@ -44,8 +32,9 @@ inline uint32_t SelectAtLeast(uint32_t state, uint64_t threshold, uint32_t a, ui
 // the next pair's formed at once from the first's, so the chain from pair to
 // pair is one multiply-add and three conditional moves.
 uint32_t WalkCopies(uint32_t draw, uint64_t copies, uint32_t stay, uint32_t migrantDraws) {
-  const StateJump stays = JumpOfSteps(3), migrates = JumpOfSteps(migrantDraws);
-  const StateJump bothStay = JumpOfSteps(6), oneStays = JumpOfSteps(3 + migrantDraws),
+  const StateJump stays = JumpOfSteps(kStayingDraws), migrates = JumpOfSteps(migrantDraws);
+  const StateJump bothStay = JumpOfSteps(2 * kStayingDraws),
+                  oneStays = JumpOfSteps(kStayingDraws + migrantDraws),
                   noneStays = JumpOfSteps(2 * migrantDraws);
   for (uint64_t pairs = copies / 2; pairs != 0; --pairs) {
     const uint32_t second = SelectAtLeast(draw, stay, stays.From(draw), migrates.From(draw));
@@ -78,7 +67,7 @@ void StepLanesPortable(const LaneRule& rule, uint32_t* states, uint32_t* draws, 
         const bool stays = x[k] >= rule.stay;
         const StateJump& jump = stays ? rule.stays : rule.migrates;
         x[k] = jump.From(x[k]);
-        if constexpr (kCountDraws) d[k] += stays ? 3 : rule.migrantDraws;
+        if constexpr (kCountDraws) d[k] += stays ? kStayingDraws : rule.migrantDraws;
       }
     }
     std::copy_n(x, kAtOnce, states + base);
@@ -102,7 +91,7 @@ template <typename V, bool kCountDraws>
   const V moveMultiplier = V{} + rule.migrates.multiplier,
           moveIncrement = V{} + rule.migrates.increment;
   const V migrantDraws = V{} + rule.migrantDraws;
-  const V stayExtra = V{} + (3u - rule.migrantDraws);  // 1 or −1 (mod 2^32)
+  const V stayExtra = V{} + (kStayingDraws - rule.migrantDraws);  // 1 or −1 (mod 2^32)
   for (uint64_t step = 0; step < steps; ++step) {
     for (uint32_t k = 0; k < kVectors; ++k) {
       const V stays = (V)(x[k] >= stay);  // all ones where the copy stays
@@ -161,31 +150,19 @@ bool CanStepLanes(LaneStepping way) { return KernelsFor(way).plain != nullptr; }
 
 std::optional<uint64_t> FixedDrawsPerSimulation(const SimulationParameters& params,
                                                 bool steppingStone) {
-  const uint64_t stay = StayThreshold(params.m);
-  uint64_t perCopy;
-  if (stay == 0)
-    perCopy = 3;  // no state is below the threshold: every copy stays
-  else if (stay == uint64_t{1} << 32)
-    perCopy = MigrantDraws(params, steppingStone);  // none reaches it: every copy migrates
-  else if (!params.InfiniteIslandFlag && !steppingStone)
-    perCopy = 3;
-  else
-    return std::nullopt;
-  const uint64_t P = params.P, N = params.N, copies = 2 * P * N;
-  return copies + params.T * copies * perCopy + P * SampleDrawsPerPopulation(params);
+  return DrawPlanOf(params, steppingStone).FixedDrawsPerSimulation();
 }
 
 uint32_t StateAfterSimulation(uint32_t start, const SimulationParameters& params,
                               bool steppingStone) {
-  if (const auto draws = FixedDrawsPerSimulation(params, steppingStone))
-    return AdvanceState(start, *draws);
-  const uint64_t P = params.P, N = params.N, copies = 2 * P * N;
-  const uint32_t first = JumpOfSteps(copies + 1).From(start);  // past founding
-  const uint32_t after = WalkCopies(first, copies * params.T,
-                                    static_cast<uint32_t>(StayThreshold(params.m)),
-                                    static_cast<uint32_t>(MigrantDraws(params, steppingStone)));
+  const DrawPlan plan = DrawPlanOf(params, steppingStone);
+  if (const auto draws = plan.FixedDrawsPerSimulation()) return AdvanceState(start, *draws);
+  const uint32_t first = JumpOfSteps(plan.foundingDraws + 1).From(start);  // past founding
+  const uint32_t after =
+      WalkCopies(first, plan.copiesPerGeneration * plan.generations,
+                 static_cast<uint32_t>(plan.stayThreshold), plan.migratingDraws);
   // One draw back (the copies end one draw before `after`), then the sample.
-  return JumpOfSteps(P * SampleDrawsPerPopulation(params) + (uint64_t{1} << 32) - 1).From(after);
+  return JumpOfSteps(plan.sampleDraws + (uint64_t{1} << 32) - 1).From(after);
 }
 
 StartFinder::StartFinder(const SimulationParameters& params, bool steppingStone, uint32_t slots,
@@ -193,20 +170,22 @@ StartFinder::StartFinder(const SimulationParameters& params, bool steppingStone,
   const LaneKernels kernels = KernelsFor(CanStepLanes(way) ? way : LaneStepping::Plain);
   stepPlain_ = kernels.plain;
   stepCounting_ = kernels.counting;
-  const uint64_t P = params.P, N = params.N;
-  rule_.stay = static_cast<uint32_t>(StayThreshold(params.m));
-  rule_.migrantDraws = static_cast<uint32_t>(MigrantDraws(params, steppingStone));
-  rule_.stays = JumpOfSteps(3);
+  // Used only where the draws vary, so the threshold lies strictly inside 32 bits.
+  const DrawPlan plan = DrawPlanOf(params, steppingStone);
+  rule_.stay = static_cast<uint32_t>(plan.stayThreshold);
+  rule_.migrantDraws = plan.migratingDraws;
+  rule_.stays = JumpOfSteps(plan.stayingDraws);
   rule_.migrates = JumpOfSteps(rule_.migrantDraws);
-  copies_ = 2 * P * N * params.T;
-  foundingDraws_ = 2 * P * N;
-  sampleDraws_ = P * SampleDrawsPerPopulation(params);
+  copies_ = plan.copiesPerGeneration * plan.generations;
+  foundingDraws_ = plan.foundingDraws;
+  sampleDraws_ = plan.sampleDraws;
   founding_ = JumpOfSteps(foundingDraws_ + 1);
   sample_ = JumpOfSteps(sampleDraws_ + (uint64_t{1} << 32) - 1);
   // A copy migrates with probability p = stay / 2^32 and then takes one draw
   // more (stepping-stone) or fewer (infinite island) than the three of a stay.
   const long double p = static_cast<long double>(rule_.stay) * 0x1p-32L;
-  const long double perCopy = 3.0L + (static_cast<long double>(rule_.migrantDraws) - 3.0L) * p;
+  const long double perCopy =
+      kStayingDraws + (static_cast<long double>(rule_.migrantDraws) - kStayingDraws) * p;
   expectedDraws_ = static_cast<long double>(foundingDraws_ + sampleDraws_) +
                    static_cast<long double>(copies_) * perCopy;
   spread_ = std::sqrt(static_cast<long double>(copies_) * p * (1.0L - p));
@@ -227,7 +206,7 @@ uint64_t StartFinder::Reach(uint32_t distance) const {
   // the draws from guess to truth but for about one in 30000, which is then
   // found by walking on, exactly, only slower.
   const long double margin = 4.0L * spread_ * std::sqrt(static_cast<long double>(distance)) + 64;
-  const uint32_t fewest = std::min(3u, rule_.migrantDraws);
+  const uint32_t fewest = std::min(kStayingDraws, rule_.migrantDraws);
   return static_cast<uint64_t>(margin / fewest) + kSpacing;
 }
 
@@ -238,6 +217,9 @@ uint32_t StartFinder::AfterCopies(uint32_t state, uint64_t copies) const {
 void StartFinder::Walk(uint32_t slotIndex, uint32_t first, uint32_t count,
                        uint32_t referenceSimulation, uint32_t reference,
                        const std::atomic<bool>* stop) {
+  // The guesses are made forward from a known start, a group at most.
+  assert(slotIndex < slots_.size() && count >= 1 && count <= kLanes &&
+         referenceSimulation <= first);
   Slot& slot = slots_[slotIndex];
   slot.first = first;
   // The checkpoints as far as the slot holds them; past them a walk goes on.
@@ -283,7 +265,9 @@ void StartFinder::Walk(uint32_t slotIndex, uint32_t first, uint32_t count,
 }
 
 uint32_t StartFinder::StateAfter(uint32_t slotIndex, uint32_t s, uint32_t start) const {
+  assert(slotIndex < slots_.size());
   const Slot& slot = slots_[slotIndex];
+  assert(s >= slot.first && s - slot.first < kLanes);  // a simulation of the group walked
   const uint32_t lane = s - slot.first;
   const auto state = [&](const std::vector<uint32_t>& table, uint32_t k) {
     return table[k * kLanes + lane];
@@ -291,7 +275,9 @@ uint32_t StartFinder::StateAfter(uint32_t slotIndex, uint32_t s, uint32_t start)
   const auto next = [this](uint32_t x) {
     return x >= rule_.stay ? rule_.stays.From(x) : rule_.migrates.From(x);
   };
-  const auto drawsOf = [this](uint32_t x) { return x >= rule_.stay ? 3 : rule_.migrantDraws; };
+  const auto drawsOf = [this](uint32_t x) {
+    return x >= rule_.stay ? kStayingDraws : rule_.migrantDraws;
+  };
 
   // The true walk (w, its j-th copy) and the guessed one (u, its i-th), and
   // how many draws the true walk is ahead: whichever is behind steps, until

@@ -2,9 +2,8 @@
 // Where each simulation of a run begins in the generator's stream, so that
 // simulations can run on several threads and give the run one thread makes.
 //
-// A gene copy takes three draws when it stays and two (infinite island),
-// four (stepping-stone) or three (finite island) when it migrates, told by
-// its first draw alone. The copy after a copy is thus a function of the
+// A gene copy takes the draws engine/drawplan.h gives it, told by its first
+// draw alone. The copy after a copy is thus a function of the
 // state: the walk "first state of a copy → first state of the next" depends
 // on nothing else. Walks of that function started at different states of the
 // stream meet within a few steps once they interleave, and from a common
@@ -23,15 +22,10 @@
 
 namespace dw {
 
-// The individual engine's draw plan (the counts engine has none: it draws
-// from 64-bit streams of its own, keyed by simulation, engine/countsim.h).
 // The draws every simulation of the run takes when that number does not
-// depend on the draws: under the finite island model (three per gene copy,
-// whether it stays or migrates), and under any model where no copy migrates
-// (m = 0: three) or every copy does (m = 1, or a rate so close to 1 that no
-// draw falls below it: two from the migrant pool, four from a stepping-stone
-// neighbour). Founding takes 2·P·N and the sample P·k. Empty when the count
-// varies.
+// depend on the draws (DrawPlan::FixedDrawsPerSimulation, engine/drawplan.h):
+// under the finite island model, or where no copy migrates or every one does.
+// Empty when the count varies.
 std::optional<uint64_t> FixedDrawsPerSimulation(const SimulationParameters& params,
                                                 bool steppingStone);
 

@@ -1,9 +1,11 @@
 #pragma once
 // The state of a run: parameters, frequency tables, two generations of
 // genotypes, fitness values and their running sums, allele weights, migrant
-// pool, sample mask, the Delta series and its tallies. One instance lives for
-// the process; a run sizes its tables from P, N and A (growing only), so every
-// count that fits its field can run. All numbering is 1-based: element 0 of
+// pool, sample mask, the Delta series and its tallies. A run's own instance
+// belongs to its caller (the window's, `run`'s, one per scan thread); each
+// engine worker thread has one more for its simulations. A run sizes the
+// tables from P, N and A (growing only), so every count that fits its field
+// can run. All numbering is 1-based: element 0 of
 // every per-individual and per-allele array is unused.
 #include <array>
 #include <cstdint>

@@ -65,4 +65,16 @@ std::optional<int32_t> ParseOptionInteger(std::string_view text) {
   return ParseInteger(text);
 }
 
+std::optional<uint32_t> ParseSeed(std::string_view text) {
+  // Ten digits hold every 32-bit value; more would be leading zeros or too large.
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  if (value > 0xFFFFFFFFull) return std::nullopt;
+  return static_cast<uint32_t>(value);
+}
+
 }  // namespace dw

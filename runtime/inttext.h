@@ -16,4 +16,8 @@ std::optional<int32_t> ParseInteger(std::string_view text);
 // no space before it either, as none is allowed after it.
 std::optional<int32_t> ParseOptionInteger(std::string_view text);
 
+// A generator seed as every front end takes it: one to ten decimal digits,
+// nothing before or after them, at most 4294967295. Empty otherwise.
+std::optional<uint32_t> ParseSeed(std::string_view text);
+
 }  // namespace dw

@@ -22,11 +22,11 @@ class LineReader {
   LineReader& operator=(const LineReader&) = delete;
 
   // 0, or the code of the failure (its errno in LastSystemError).
-  int Open(const std::string& name);
+  [[nodiscard]] int Open(const std::string& name);
   // The next line without its end, and whether a line end closed it; a
   // final line end opens no line. TooLong: the line goes on past the bound
   // (nothing more is read); Failed: a read failed (Code, SystemError).
-  Result Next(std::string& line, bool& ended);
+  [[nodiscard]] Result Next(std::string& line, bool& ended);
   // The 1-based number of the line last given, or of the one that failed.
   uint64_t LineNumber() const { return number_; }
   int Code() const { return code_; }

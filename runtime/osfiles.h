@@ -15,33 +15,34 @@ class OsFiles {
   enum class Kind { Disk, CharDevice, Pipe, Unknown };
   virtual ~OsFiles() = default;
   // Opens an existing file for reading (a directory is refused with 5).
-  virtual int OpenForReading(const std::string& name, int& handle) = 0;
+  [[nodiscard]] virtual int OpenForReading(const std::string& name, int& handle) = 0;
   // Creates the file, or empties an existing one, for writing. A regular
   // file is locked against other writers for as long as the handle is open:
   // one that another writer holds is refused with 32 and left untouched.
-  virtual int OpenForWriting(const std::string& name, int& handle) = 0;
+  [[nodiscard]] virtual int OpenForWriting(const std::string& name, int& handle) = 0;
   // Up to `size` bytes; got = 0 at the end of the data.
-  virtual int Read(int handle, unsigned char* data, std::size_t size, std::size_t& got) = 0;
+  [[nodiscard]] virtual int Read(int handle, unsigned char* data, std::size_t size,
+                                 std::size_t& got) = 0;
   // All `size` bytes, or an error.
-  virtual int Write(int handle, const unsigned char* data, std::size_t size) = 0;
-  virtual int Close(int handle) = 0;
+  [[nodiscard]] virtual int Write(int handle, const unsigned char* data, std::size_t size) = 0;
+  [[nodiscard]] virtual int Close(int handle) = 0;
   virtual Kind KindOf(int handle) = 0;
   // Cuts a file open for writing back to its first `size` bytes; later
   // writes continue from there. Used only on an error path, so an interface
   // without it just says so (50, unsupported).
-  virtual int Truncate(int /*handle*/, std::uint64_t /*size*/) { return 50; }
+  [[nodiscard]] virtual int Truncate(int /*handle*/, std::uint64_t /*size*/) { return 50; }
 
   // For files written whole (reports): a new, empty file open for writing
   // in the folder of `name` (of the file a symbolic link `name` points to),
   // its name in `temporary`; `Sync` puts its bytes on the disk; `Replace`
   // renames it over `name` in one step.
-  virtual int CreateBeside(const std::string& /*name*/, int& /*handle*/,
+  [[nodiscard]] virtual int CreateBeside(const std::string& /*name*/, int& /*handle*/,
                            std::string& /*temporary*/) {
     return 50;
   }
-  virtual int Sync(int /*handle*/) { return 0; }
-  virtual int Replace(const std::string& /*temporary*/, const std::string& /*name*/) { return 50; }
-  virtual int Remove(const std::string& /*name*/) { return 50; }
+  [[nodiscard]] virtual int Sync(int /*handle*/) { return 0; }
+  [[nodiscard]] virtual int Replace(const std::string& /*temporary*/, const std::string& /*name*/) { return 50; }
+  [[nodiscard]] virtual int Remove(const std::string& /*name*/) { return 50; }
   // What the name is, following links: Disk for a regular file only;
   // empty when nothing has that name.
   virtual std::optional<Kind> KindOfName(const std::string& /*name*/) { return std::nullopt; }

@@ -221,7 +221,8 @@ void KeepCompleteRecords(TextFile& file, std::string_view marker) {
   if (file.os->Write(file.handle, bytes, marker.size()) == 0) {
     file.written += marker.size();
   } else if (cuttable) {
-    file.os->Truncate(file.handle, keep);  // no part of a marker either
+    // No part of a marker either; a refused cut leaves the file as the marker left it.
+    (void)file.os->Truncate(file.handle, keep);
   }
 }
 
@@ -619,7 +620,8 @@ void ReleaseFile(TextFile& file, std::string_view marker) noexcept {
     KeepCompleteRecords(file, marker);
   CloseFile(file);
   if (file.mode != TextFile::Mode::Closed) {
-    if (!file.standardHandle) file.os->Close(file.handle);
+    // The handle is released whatever it says: the pending code stays the one saved.
+    if (!file.standardHandle) (void)file.os->Close(file.handle);
     file.mode = TextFile::Mode::Closed;
     file.handle = -1;
     file.standardHandle = false;

@@ -61,10 +61,10 @@ bool ReadReal(TextFile& file, long double& value);
 // Skips past the next line end: CR, CR LF or LF.
 void SkipLine(TextFile& file);
 // True at the physical end of the data or at a Ctrl-Z byte.
-bool AtEnd(TextFile& file);
+[[nodiscard]] bool AtEnd(TextFile& file);
 // AtEnd once the blanks (spaces, tabs, line ends) before it are skipped:
 // trailing blank lines end the data too.
-bool AtEndAfterBlanks(TextFile& file);
+[[nodiscard]] bool AtEndAfterBlanks(TextFile& file);
 // Before anything is read: steps over a UTF-8 byte-order mark (EF BB BF),
 // which spreadsheets and some editors put at the start; true when there was one.
 bool SkipByteOrderMark(TextFile& file);
@@ -81,7 +81,7 @@ void EndStatement(TextFile& file);
 
 // Raises EInOutError for the pending code and resets it; returns when none.
 void CheckIO();
-int PendingIOResult();
+[[nodiscard]] int PendingIOResult();
 void SetPendingIOResult(int code);
 
 // Everything written to a file open for output so far forms complete records

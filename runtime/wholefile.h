@@ -14,7 +14,7 @@ namespace dw {
 
 // 0, or the code of the failure (the system's error number in
 // LastSystemError), through the current OsFiles.
-int WriteFileWhole(const std::string& name, std::string_view bytes);
+[[nodiscard]] int WriteFileWhole(const std::string& name, std::string_view bytes);
 
 // Removes the regular file `name` (the file a link leads to, never the link)
 // if there is one: a stale report; 0, or the code of the failure (32 while

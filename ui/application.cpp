@@ -21,7 +21,15 @@ int THintStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWid
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
+// Every handler starts in the process float mode, and every event leaves it
+// so. A dialog's or plugin's code runs inside the events of its nested loop,
+// so the code after exec() returns finds the mode restored too, without a
+// call of its own at each dialog.
 bool TApplication::notify(QObject* receiver, QEvent* event) {
+  EstablishFloatErrorMode();
+  struct RestoreAfter {
+    ~RestoreAfter() { EstablishFloatErrorMode(); }
+  } restoreAfter;
   try {
     return QApplication::notify(receiver, event);
   } catch (const RuntimeError& error) {

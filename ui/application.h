@@ -19,7 +19,8 @@ class THintStyle : public QProxyStyle {
 };
 
 // The application object: an error that escapes any event handler is shown
-// in the error box, and the program goes on.
+// in the error box, and the program goes on. The one place the window
+// restores the float mode: before and after every event it delivers.
 class TApplication : public QApplication {
  public:
   TApplication(int& argc, char** argv);

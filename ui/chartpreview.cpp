@@ -45,7 +45,6 @@ QString AskPdfFile(QWidget* parent) {
   dialog.setDefaultSuffix("pdf");
   dialog.selectFile("Chart1.pdf");
   const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  EstablishFloatErrorMode();
   return accepted ? dialog.selectedFiles().first() : QString();
 }
 
@@ -88,7 +87,6 @@ bool SetUpPrinter(QPrinter& printer, QWidget* parent) {
     dialog.setObjectName("PrinterSetupDialog1");
     accepted = dialog.exec() == QDialog::Accepted;
   }
-  EstablishFloatErrorMode();
   return accepted;
 }
 

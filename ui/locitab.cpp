@@ -288,7 +288,6 @@ void TLociTab::GenepopButtonClick() {
   dialog.setDefaultSuffix("");
   if (!openChoice_.isEmpty()) dialog.selectFile(openChoice_);
   const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  EstablishFloatErrorMode();
   if (!accepted) return;
   openChoice_ = dialog.selectedFiles().first();
   QString popmap;
@@ -325,7 +324,6 @@ QString TLociTab::AskPopulationMap(const QString& data) {
   const QString proposed = ProposedPopulationMap(data);
   if (!proposed.isEmpty()) dialog.selectFile(proposed);
   const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  EstablishFloatErrorMode();
   return accepted ? dialog.selectedFiles().first() : QString();
 }
 
@@ -394,7 +392,6 @@ QString TLociTab::AskSaveFile(const char* name, const QString& caption, const QS
   });
   dialog.selectFile(proposed);
   const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  EstablishFloatErrorMode();
   return accepted ? dialog.selectedFiles().first() : QString();
 }
 
@@ -601,7 +598,6 @@ bool TLociTab::HandleCloseDuringScan(QCloseEvent* event) {
   question.setObjectName("CloseDuringScan");
   question.setDefaultButton(QMessageBox::No);
   const bool yes = question.exec() == QMessageBox::Yes;
-  EstablishFloatErrorMode();
   if (yes && scanJob_) {
     closeAfterScan_ = true;
     scanJob_->RequestCancel();
@@ -676,13 +672,11 @@ void TLociTab::PrintTableButtonClick() {
   if (!data_) return;
   tablePrint_.SetTable(TableAsShown());
   ShowPrintPreview(&w_, tablePrint_);
-  EstablishFloatErrorMode();
 }
 
 void TLociTab::PrintPlotButtonClick() {
   if (!scan_) return;
   ShowPrintPreview(&w_, plotPrint_);
-  EstablishFloatErrorMode();
 }
 
 }  // namespace dw::ui

@@ -461,7 +461,6 @@ void TTestneutre::closeEvent(QCloseEvent* event) {
   question.setObjectName("CloseDuringRun");
   question.setDefaultButton(QMessageBox::No);
   const bool yes = question.exec() == QMessageBox::Yes;
-  EstablishFloatErrorMode();
   if (yes && runProgress_) {
     closeAfterRun_ = true;
     runProgress_->RequestCancel();
@@ -529,7 +528,6 @@ void TTestneutre::SpeedButton1Click() {
   PrepareFileDialog(dialog);
   if (!openChoice_.isEmpty()) dialog.selectFile(openChoice_);
   const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  EstablishFloatErrorMode();
   if (!accepted) return;
   openChoice_ = dialog.selectedFiles().first();
   FichFreq->setText(QDir::toNativeSeparators(openChoice_));
@@ -544,7 +542,6 @@ void TTestneutre::SpeedButton2Click() {
   PrepareFileDialog(dialog);
   if (!saveChoice_.isEmpty()) dialog.selectFile(saveChoice_);
   const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  EstablishFloatErrorMode();
   if (!accepted) return;
   saveChoice_ = dialog.selectedFiles().first();
   FichFst->setText(QDir::toNativeSeparators(saveChoice_));
@@ -552,7 +549,6 @@ void TTestneutre::SpeedButton2Click() {
 
 void TTestneutre::Button2Click() {
   ShowChartPreview(this, Chart1);
-  EstablishFloatErrorMode();
 }
 
 void TTestneutre::BitBtn2Click() { ShowHelpContents(); }

@@ -86,7 +86,6 @@ scan::ScanResult TScanJob::Run(const scan::ScanSettings& settings,
   // Gone at once: a message shown next must not take the dialog as its owner.
   delete dialog_;
   if (owner_) owner_->activateWindow();
-  EstablishFloatErrorMode();
   if (failure) std::rethrow_exception(failure);
   return result;
 }

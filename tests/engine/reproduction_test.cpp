@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/drawplan.h"
 #include "engine/fitness.h"
 #include "engine/founding.h"
 #include "runtime/errors.h"
@@ -226,6 +227,30 @@ TEST(PromoteOffspring, CopiesAndRebuildsCumulativeFitnessPerPopulation) {
     EXPECT_EQ(g.state.CumulativeFitness[j], expected[j - 1]);
     EXPECT_EQ(g.state.ParentGeneration[j].first, 2);
     EXPECT_EQ(g.state.ParentGeneration[j].second, 1);
+  }
+}
+
+// The neutral kernels and the start finder skip draws by the plan: the
+// general path must take, copy by copy, exactly what the plan says, under
+// every model and at rates where copies stay, migrate, or both.
+TEST(ReproducePopulation, TakesTheDrawsOfThePlan) {
+  struct Case {
+    bool infinite, stepping;
+    double m;
+  };
+  for (Case c : {Case{true, false, 0.3}, {false, true, 0.3}, {false, false, 0.3},
+                 {true, false, 1.0}, {false, true, 1.0}, {true, false, 0.0}}) {
+    Generation g(3, 40, 3, c.m);
+    g.params.InfiniteIslandFlag = c.infinite;
+    for (uint32_t k = 1; k <= 3; ++k) g.state.MigrantPool[k] = 1.0f / 3.0f;
+    const DrawPlan plan = DrawPlanOf(g.params, c.stepping);
+    Random rng;
+    rng.RandomSeed = 12345;
+    uint32_t expected = rng.RandomSeed;
+    for (uint32_t copy = 0; copy < 2u * g.params.N; ++copy)
+      expected = AdvanceState(expected, plan.DrawsOfCopy(JumpOfSteps(1).From(expected)));
+    g.Reproduce(2, rng, c.stepping);
+    EXPECT_EQ(rng.RandomSeed, expected) << c.infinite << c.stepping << c.m;
   }
 }
 

@@ -2,10 +2,12 @@
 // and the help layer.
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "dialogs.h"
@@ -209,6 +211,39 @@ class MessagesTest : public QObject {
     QVERIFY(!dw::ui::HelpWindow());
     dw::ui::SetHelpSearchPath({});
   }
+
+#if defined(__x86_64__) || defined(__i386__)
+  // A handler that leaves the x87 unit in double precision, as a dialog's
+  // code may: the code after a nested loop (a dialog's exec()) and the next
+  // handler find the float mode restored without a call of their own.
+  void FloatModeRestoredAroundEveryEvent() {
+    const auto controlWord = [] {
+      unsigned short word = 0;
+      __asm__ volatile("fnstcw %0" : "=m"(word));
+      return word;
+    };
+    QTimer changer;
+    QObject::connect(&changer, &QTimer::timeout, [] {
+      unsigned short doublePrecision = 0x027F;
+      __asm__ volatile("fldcw %0" : : "m"(doublePrecision));
+    });
+    unsigned short afterNestedLoop = 0;
+    QTimer outer;
+    outer.setSingleShot(true);
+    QObject::connect(&outer, &QTimer::timeout, [&] {
+      QEventLoop nested;
+      changer.setSingleShot(true);
+      QObject::connect(&changer, &QTimer::timeout, &nested, &QEventLoop::quit);
+      changer.start(0);
+      nested.exec();
+      afterNestedLoop = controlWord();
+    });
+    outer.start(0);
+    QTRY_VERIFY(afterNestedLoop != 0);
+    QCOMPARE(afterNestedLoop, static_cast<unsigned short>(0x037F));
+    QCOMPARE(controlWord(), static_cast<unsigned short>(0x037F));
+  }
+#endif
 };
 
 int main(int argc, char** argv) {
