@@ -379,10 +379,6 @@ bool OccupyIfClosed(int fd) {
 
 }  // namespace
 
-void WriteOutputFile(const std::string& name, const std::string& text, std::ostream& out) {
-  WriteReportFile(name, text, out);
-}
-
 void AddReportRoles(const ReportOptions& report, std::vector<FileRole>& roles) {
   if (report.histogramTable)
     roles.push_back({"--histogram-table", *report.histogramTable, false, true});

@@ -41,10 +41,6 @@ std::string HistogramTable(const RecordedHistogram& histogram);
 // The summary with its CR LF line breaks as "\n".
 std::string WithUnixLineEnds(const std::string& text);
 
-// Writes `text` to the file whole (or leaves the earlier file as it was), "-"
-// for standard output; a file error raises EInOutError naming the file.
-void WriteOutputFile(const std::string& name, const std::string& text, std::ostream& out);
-
 // Whether the name ends in an extension the chart export writes.
 bool IsChartFileName(const std::string& name);
 

@@ -26,6 +26,8 @@
 
 namespace dw::cli {
 
+using namespace dw::scan;  // the scan's core, by the names the command uses
+
 static_assert(kLocusRefused == kExitRefused && kLocusRuntimeError == kExitRuntimeError);
 
 namespace {
@@ -113,17 +115,12 @@ int ReadSettings(const ScanOptions& o, ScanSettings& s, std::ostream& err) {
   s.model = o.model;
   s.observedStart = o.start == "observed";
   if (o.seed) {
-    uint64_t value = 0;
-    bool ok = !o.seed->empty() && o.seed->size() <= 10;
-    for (char c : *o.seed) {
-      ok = ok && c >= '0' && c <= '9';
-      value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (!ok || value > 0xFFFFFFFFull) {
+    const std::optional<uint32_t> seed = ParseSeed(*o.seed);
+    if (!seed) {
       err << "--seed: '" << *o.seed << "' is not a whole number from 0 to 4294967295\n";
       return kExitUsage;
     }
-    s.seed = static_cast<uint32_t>(value);
+    s.seed = *seed;
   } else {
     Random clock;
     clock.SeedFromClock();
@@ -480,10 +477,10 @@ int WriteScanResults(const ScanSummary& summary, const std::optional<std::string
   try {
     const std::string table = ScanTable(summary);
     if (tsv && *tsv != "-")
-      WriteOutputFile(*tsv, table, out);
+      WriteReportFile(*tsv, table, out);
     else if (!(json && *json == "-"))
       out << table;
-    if (json) WriteOutputFile(*json, ScanJson(summary), out);
+    if (json) WriteReportFile(*json, ScanJson(summary), out);
   } catch (const RuntimeError& e) {
     err << CommandLineErrorText(e) << "\n";
     return kExitRuntimeError;

@@ -57,7 +57,5 @@ int MergeScanParts(const std::vector<std::string>& parts, const std::optional<st
                    const std::optional<std::string>& json, const std::optional<std::string>& plot,
                    std::ostream& out, std::ostream& err);
 
-// The scan's core, by the names the command has always used.
-using namespace dw::scan;
 
 }  // namespace dw::cli

@@ -6,6 +6,7 @@
 
 #include "cli/digest.h"
 #include "cli/command_line.h"
+#include "cli/outputs.h"
 #include "cli/observe.h"
 #include "cli/scan.h"
 #include "runtime/errors.h"
@@ -119,7 +120,7 @@ int WriteNullDocument(const std::string& json, const DataIdentity& identity,
   null.fitLoci = summary.pvalues.fitLoci;
   err << (null.fit ? scan::FitLine(summary) : "Null given: m = " + null.m + "\n");
   try {
-    WriteOutputFile(json, scan::NullFileJson(null), out);
+    WriteReportFile(json, scan::NullFileJson(null), out);
   } catch (const RuntimeError& e) {
     err << CommandLineErrorText(e) << "\n";
     return kExitRuntimeError;
@@ -140,7 +141,7 @@ int WritePartDocument(const std::string& json, const GivenNull& given, uint64_t 
     }
   }
   try {
-    WriteOutputFile(json, scan::ScanPartJson(given.null, given.sha256, job, jobs, summary.fdr,
+    WriteReportFile(json, scan::ScanPartJson(given.null, given.sha256, job, jobs, summary.fdr,
                                              summary.loci, share),
                     out);
   } catch (const RuntimeError& e) {

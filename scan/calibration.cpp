@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "runtime/numtext.h"
+#include "scan/statistics.h"
 
 namespace dw::scan {
 
@@ -36,15 +37,6 @@ double Median(std::vector<double>& values) {
   const double lower =
       *std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(half));
   return (lower + upper) / 2.0;
-}
-
-// Interpolating between the two nearest ranks of the sorted values.
-double SortedQuantile(const std::vector<double>& sorted, double q) {
-  const double position = q * static_cast<double>(sorted.size() - 1);
-  const std::size_t below = static_cast<std::size_t>(std::floor(position));
-  if (below + 1 >= sorted.size()) return sorted.back();
-  const double share = position - static_cast<double>(below);
-  return sorted[below] + share * (sorted[below + 1] - sorted[below]);
 }
 
 // The values of data set j over the chosen loci (all when `loci` is empty).
@@ -278,8 +270,8 @@ void Bootstrap(const std::vector<double>& observedWc, const CalibrationSetup& se
     fitted.push_back(value(Crossing(curve, y, generations ? -target : target)));
   }
   std::sort(fitted.begin(), fitted.end());
-  c.low = SortedQuantile(fitted, 0.025);
-  c.high = SortedQuantile(fitted, 0.975);
+  c.low = Quantile(fitted, 0.025);
+  c.high = Quantile(fitted, 0.975);
 }
 
 class Search {
@@ -290,7 +282,7 @@ class Search {
     c_.target = TrimmedMean(observedWc, setup.share);
     std::vector<double> sorted = observedWc;
     std::sort(sorted.begin(), sorted.end());
-    c_.median = sorted.empty() ? 0.0 : SortedQuantile(sorted, 0.5);
+    c_.median = sorted.empty() ? 0.0 : Quantile(sorted, 0.5);
   }
 
   // Empty when fitted, else why no null fits.

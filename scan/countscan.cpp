@@ -15,6 +15,8 @@
 #include "runtime/floatmode.h"
 #include "runtime/messages.h"
 #include "runtime/numtext.h"
+#include "runtime/threadstart.h"
+#include "engine/model.h"
 #include "scan/scan.h"
 #include "scan/sequential.h"
 
@@ -49,17 +51,16 @@ void ParallelFor(std::size_t count, unsigned threads, const CancelRequest& cance
                  const std::function<void(std::size_t, std::size_t)>& work) {
   std::atomic<std::size_t> next{0};
   const auto worker = [&](std::size_t w) {
-    EstablishFloatErrorMode();  // the x87 control word belongs to the thread
     for (std::size_t i = next++; i < count && !cancel.Requested(); i = next++) work(i, w);
   };
   const std::size_t used = Workers(count, threads);
   if (used == 1) {
     worker(0);
-    EstablishFloatErrorMode();
+    EstablishFloatErrorMode();  // after any float fault the work met
     return;
   }
   std::vector<std::thread> pool;
-  for (std::size_t t = 0; t < used; ++t) pool.emplace_back(worker, t);
+  for (std::size_t t = 0; t < used; ++t) pool.push_back(StartThread([&worker, t] { worker(t); }));
   for (std::thread& t : pool) t.join();
 }
 
@@ -184,11 +185,6 @@ void DeltaQuantiles(const NullStream& null, ScannedLocus& l) {
   l.high = Quantile(values, 0.975);
 }
 
-MigrationModel ModelOf(const std::string& model) {
-  return model == "infinite" ? MigrationModel::InfiniteIsland
-         : model == "finite" ? MigrationModel::FiniteIsland
-                             : MigrationModel::SteppingStone;
-}
 
 // splitmix64: the fit sample's own stream.
 uint64_t SplitMix(uint64_t& state) {
@@ -233,7 +229,7 @@ std::vector<std::size_t> FitSample(std::size_t tested, uint32_t seed) {
 CountNull CountNullOf(const ScanSettings& s, const ScannedLocus& l, const std::string& m,
                       int32_t T) {
   CountNull null;
-  null.model = ModelOf(s.model);
+  null.model = ModelOfWord(s.model).value_or(MigrationModel::InfiniteIsland);
   null.P = static_cast<uint32_t>(l.P);
   null.N = static_cast<uint32_t>(s.N);
   null.T = static_cast<uint32_t>(T);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/model.h"
 #include "runtime/json.h"
 #include "runtime/numtext.h"
 #include "scan/observedtable.h"
@@ -30,7 +31,7 @@ bool Estimated(const ScannedLocus& l) {
 }
 
 std::string ModelName(const std::string& model) {
-  return model == "infinite" ? "infinite island" : model == "finite" ? "finite island" : "stepping-stone";
+  return std::string(NamesOf(ModelOfWord(model).value_or(MigrationModel::InfiniteIsland)).prose);
 }
 
 std::vector<const ScannedLocus*> RanLoci(const ScanSummary& s) {

@@ -15,6 +15,7 @@
 #include "runtime/errors.h"
 #include "runtime/floatmode.h"
 #include "runtime/memory.h"
+#include "runtime/threadstart.h"
 #include "runtime/messages.h"
 #include "runtime/numtext.h"
 #include "runtime/textfile.h"
@@ -40,19 +41,19 @@ struct NullRun {
 
 class LocusForm : public RunForm {
  public:
-  LocusForm(const ScanSettings& s, const NullRun& null, const ScannedLocus& job, std::string input,
+  LocusForm(const ScanSettings& s, const NullRun& null, const ScannedLocus& locus, std::string input,
             std::string output)
-      : s_(s), null_(null), job_(job), input_(std::move(input)), output_(std::move(output)) {}
-  int32_t Populations() override { return job_.P; }
+      : s_(s), null_(null), locus_(locus), input_(std::move(input)), output_(std::move(output)) {}
+  int32_t Populations() override { return locus_.P; }
   int32_t PopulationSize() override { return s_.N; }
   int32_t Generations() override { return null_.T; }
-  int32_t Alleles() override { return job_.A; }
-  int32_t SampleSize() override { return job_.n; }
+  int32_t Alleles() override { return locus_.A; }
+  int32_t SampleSize() override { return locus_.n; }
   int32_t Simulations() override { return null_.I; }
   std::string MigrationRateText() override { return null_.m; }
   // The counts are taken from the Delta values themselves; this text only
   // places the observed class of the engine's histogram.
-  std::string ObservedDeltaText() override { return Fixed(job_.estimate.delta, 18); }
+  std::string ObservedDeltaText() override { return Fixed(locus_.estimate.delta, 18); }
   bool InfiniteIslandSelected() override { return s_.model == "infinite"; }
   bool SteppingStoneSelected() override { return s_.model == "stepping"; }
   std::string InputFileName() override { return input_; }
@@ -61,7 +62,7 @@ class LocusForm : public RunForm {
  private:
   const ScanSettings& s_;
   const NullRun& null_;
-  const ScannedLocus& job_;
+  const ScannedLocus& locus_;
   std::string input_, output_;
 };
 
@@ -115,13 +116,13 @@ struct Services {
 // One locus's run on this thread's engine state, from `seed` into the
 // result file `output` (in the scan's directory); its series are then in
 // `state`.
-LocusFailure RunLocus(const ScanSettings& s, const NullRun& null, const ScannedLocus& job,
+LocusFailure RunLocus(const ScanSettings& s, const NullRun& null, const ScannedLocus& locus,
                       uint32_t seed, const std::string& output, EngineState& state,
                       const Services& services) {
-  const std::string input = (s.dir / FileStem(job)).string() + "-freq.txt";
+  const std::string input = (s.dir / FileStem(locus)).string() + "-freq.txt";
   try {
-    if (!WriteWholeFile(input, FrequencyFileText(job.counts, s.observedStart))) CheckIO();
-    LocusForm form(s, null, job, input, (s.dir / output).string());
+    if (!WriteWholeFile(input, FrequencyFileText(locus.counts, s.observedStart))) CheckIO();
+    LocusForm form(s, null, locus, input, (s.dir / output).string());
     KeptMessage message;
     RecordedHistogram histogram;
     FixedSeed fixed(seed);
@@ -144,41 +145,39 @@ LocusFailure RunLocus(const ScanSettings& s, const NullRun& null, const ScannedL
 }
 
 // The test's counts from the run just made.
-void TakeResults(const EngineState& state, ScannedLocus& job) {
-  const double observed = static_cast<double>(job.estimate.delta);
-  const double observedWc = static_cast<double>(job.estimate.wc);
+void TakeResults(const EngineState& state, ScannedLocus& locus) {
+  const double observed = static_cast<double>(locus.estimate.delta);
+  const double observedWc = static_cast<double>(locus.estimate.wc);
   std::vector<double> values(state.DeltaSeries.begin() + 1, state.DeltaSeries.end());
-  job.simulatedWc.assign(state.WCSeries.begin() + 1, state.WCSeries.end());
-  job.simulations = values.size();
-  job.undefined = state.UndefinedCount;
-  job.higher = static_cast<uint64_t>(
+  locus.simulatedWc.assign(state.WCSeries.begin() + 1, state.WCSeries.end());
+  locus.simulations = values.size();
+  locus.undefined = state.UndefinedCount;
+  locus.higher = static_cast<uint64_t>(
       std::count_if(values.begin(), values.end(), [&](double d) { return d > observed; }));
-  job.lower = job.simulations - job.higher;  // values equal to the observed count as lower
-  job.wcHigher = static_cast<uint64_t>(std::count_if(
-      job.simulatedWc.begin(), job.simulatedWc.end(), [&](double wc) { return wc > observedWc; }));
-  job.wcLower = job.simulations - job.wcHigher;
-  job.deltaTested = DeltaTested(job);
-  job.stop = StopReason::Fixed;
+  locus.lower = locus.simulations - locus.higher;  // values equal to the observed count as lower
+  locus.wcHigher = static_cast<uint64_t>(std::count_if(
+      locus.simulatedWc.begin(), locus.simulatedWc.end(), [&](double wc) { return wc > observedWc; }));
+  locus.wcLower = locus.simulations - locus.wcHigher;
+  locus.deltaTested = DeltaTested(locus);
+  locus.stop = StopReason::Fixed;
   std::sort(values.begin(), values.end());
-  job.low = Quantile(values, 0.025);
-  job.median = Quantile(values, 0.5);
-  job.high = Quantile(values, 0.975);
-  job.ran = true;
+  locus.low = Quantile(values, 0.025);
+  locus.median = Quantile(values, 0.5);
+  locus.high = Quantile(values, 0.975);
+  locus.ran = true;
 }
 
 // Runs `work(k, locus, state)` for every tested locus k (0-based among
 // them). Each thread takes the next locus in file order; results land in the
 // locus's own slot, so the order of finishing plays no part.
 template <typename Work>
-void ForEachTested(const ScanSettings& s, std::vector<ScannedLocus>& jobs,
+void ForEachTested(const ScanSettings& s, std::vector<ScannedLocus>& loci,
                    const Services& services, Work work) {
   std::vector<ScannedLocus*> tested;
-  for (ScannedLocus& job : jobs)
-    if (Tested(job)) tested.push_back(&job);
+  for (ScannedLocus& locus : loci)
+    if (Tested(locus)) tested.push_back(&locus);
   std::atomic<std::size_t> next{0};
   const auto worker = [&] {
-    // The x87 control word belongs to the thread.
-    EstablishFloatErrorMode();
     std::unique_ptr<EngineState> state;
     for (std::size_t k = next++; k < tested.size() && !services.cancel.Requested(); k = next++) {
       try {
@@ -194,50 +193,50 @@ void ForEachTested(const ScanSettings& s, std::vector<ScannedLocus>& jobs,
   // One set of engine tables per thread: no more threads than memory holds
   // for the largest locus, as a run takes.
   uint64_t largest = 1;
-  for (const ScannedLocus* job : tested)
-    largest = std::max(largest, TableBytes(static_cast<uint32_t>(job->P), static_cast<uint32_t>(s.N),
-                                           static_cast<uint32_t>(job->A)));
+  for (const ScannedLocus* locus : tested)
+    largest = std::max(largest, TableBytes(static_cast<uint32_t>(locus->P), static_cast<uint32_t>(s.N),
+                                           static_cast<uint32_t>(locus->A)));
   const uint64_t held = std::max<uint64_t>(1, UsableMemoryBytes() / largest);
   const std::size_t count = std::max<std::size_t>(
       1, std::min<std::size_t>({s.threads, tested.size(), static_cast<std::size_t>(held)}));
   std::vector<std::thread> threads;
-  for (std::size_t t = 0; t < count; ++t) threads.emplace_back(worker);
+  for (std::size_t t = 0; t < count; ++t) threads.push_back(StartThread(worker));
   for (std::thread& t : threads) t.join();
 }
 
-void RunAll(const ScanSettings& s, std::vector<ScannedLocus>& jobs, const Services& services) {
-  services.observer.StageStarted(0, TestedCount(jobs), s.I);
+void RunAll(const ScanSettings& s, std::vector<ScannedLocus>& loci, const Services& services) {
+  services.observer.StageStarted(0, TestedCount(loci), s.I);
   const NullRun null{s.m, s.T, s.I};
-  ForEachTested(s, jobs, services, [&](std::size_t, ScannedLocus& job, EngineState& state) {
+  ForEachTested(s, loci, services, [&](std::size_t, ScannedLocus& locus, EngineState& state) {
     const LocusFailure failure =
-        RunLocus(s, null, job, job.seed, FileStem(job) + "-fst.txt", state, services);
+        RunLocus(s, null, locus, locus.seed, FileStem(locus) + "-fst.txt", state, services);
     if (failure.status != 0) {
-      job.failure = failure.message;
-      job.failureStatus = failure.status;
+      locus.failure = failure.message;
+      locus.failureStatus = failure.status;
       return;
     }
-    TakeResults(state, job);
+    TakeResults(state, locus);
   });
 }
 
 // The calibration's seeds: its own stream per locus, the same at every pass
 // (common random numbers) and apart from the test's.
-uint32_t CalibrationSeed(const ScanSettings& s, const ScannedLocus& job) {
-  return LocusSeed(LocusSeed(s.seed, 0), static_cast<uint32_t>(job.index + 1));
+uint32_t CalibrationSeed(const ScanSettings& s, const ScannedLocus& locus) {
+  return LocusSeed(LocusSeed(s.seed, 0), static_cast<uint32_t>(locus.index + 1));
 }
 
 // One pass of the calibration: WC of kCalibrationSimulations simulations of
 // every tested locus under `setting`. A locus whose run fails gives none
 // (the test's own run reports it).
-LocusSimulations CalibrationPass(const ScanSettings& s, std::vector<ScannedLocus>& jobs,
+LocusSimulations CalibrationPass(const ScanSettings& s, std::vector<ScannedLocus>& loci,
                                  const NullSetting& setting, int pass, const Services& services) {
-  services.observer.StageStarted(pass, TestedCount(jobs), kCalibrationSimulations);
+  services.observer.StageStarted(pass, TestedCount(loci), kCalibrationSimulations);
   const NullRun null{FormatFixed(setting.m, 18, 12, kMarks), setting.T, kCalibrationSimulations};
-  LocusSimulations wc(TestedCount(jobs));
+  LocusSimulations wc(TestedCount(loci));
   std::vector<LocusFailure> failures(wc.size());
-  ForEachTested(s, jobs, services, [&](std::size_t k, ScannedLocus& job, EngineState& state) {
-    const std::string output = FileStem(job) + "-calibration-fst.txt";
-    failures[k] = RunLocus(s, null, job, CalibrationSeed(s, job), output, state, services);
+  ForEachTested(s, loci, services, [&](std::size_t k, ScannedLocus& locus, EngineState& state) {
+    const std::string output = FileStem(locus) + "-calibration-fst.txt";
+    failures[k] = RunLocus(s, null, locus, CalibrationSeed(s, locus), output, state, services);
     if (failures[k].status == 0) wc[k].assign(state.WCSeries.begin() + 1, state.WCSeries.end());
     std::error_code ignored;
     std::filesystem::remove(s.dir / output, ignored);
@@ -255,12 +254,12 @@ LocusSimulations CalibrationPass(const ScanSettings& s, std::vector<ScannedLocus
 // Fits m (or T at m = 0) and sets the runs' null from it; the reason when
 // no null fits.
 std::variant<Calibration, std::string> CalibrateNull(ScanSettings& s,
-                                                     std::vector<ScannedLocus>& jobs,
+                                                     std::vector<ScannedLocus>& loci,
                                                      const Services& services,
                                                      std::size_t& fitLoci) {
   std::vector<ScannedLocus*> tested;
-  for (ScannedLocus& job : jobs)
-    if (Tested(job)) tested.push_back(&job);
+  for (ScannedLocus& locus : loci)
+    if (Tested(locus)) tested.push_back(&locus);
   // The count engine fits on a seeded sample, so the fit's cost does not grow
   // with the loci; the individual engine keeps fitting on every locus.
   std::vector<ScannedLocus*> sample;
@@ -270,7 +269,7 @@ std::variant<Calibration, std::string> CalibrateNull(ScanSettings& s,
     sample = tested;
   fitLoci = sample.size();
   std::vector<double> observed;
-  for (const ScannedLocus* job : sample) observed.push_back(static_cast<double>(job->estimate.wc));
+  for (const ScannedLocus* locus : sample) observed.push_back(static_cast<double>(locus->estimate.wc));
   CalibrationSetup setup;
   setup.N = s.N;
   setup.T = s.T;
@@ -279,7 +278,7 @@ std::variant<Calibration, std::string> CalibrateNull(ScanSettings& s,
   auto result = Calibrate(observed, setup, [&](const NullSetting& setting) {
     ++pass;
     if (s.engine == ScanEngine::Individuals)
-      return CalibrationPass(s, jobs, setting, pass, services);
+      return CalibrationPass(s, loci, setting, pass, services);
     services.observer.StageStarted(pass, sample.size(), kCalibrationSimulations);
     return CountCalibrationPass(s, sample, setting, kCalibrationSimulations, services.observer,
                                 services.cancel);
@@ -298,32 +297,32 @@ std::optional<std::string> SharedCountProblem(const ScanSettings& s) {
 }
 
 std::optional<std::string> PlanLoci(data::LociData data, const ScanSettings& s,
-                                    std::vector<ScannedLocus>& jobs) {
-  jobs.reserve(jobs.size() + data.loci.size());
-  for (std::size_t locus = 0; locus < data.loci.size(); ++locus) {
-    ScannedLocus job;
-    job.index = locus;
-    job.name = std::move(data.loci[locus].name);
-    job.chrom = std::move(data.loci[locus].chrom);
-    job.pos = data.loci[locus].pos;
-    job.counts = std::move(data.loci[locus].counts);
-    job.estimate = data::EstimateLocus(job.counts);
-    job.P = static_cast<int32_t>(job.counts.typed.size());
-    job.A = static_cast<int32_t>(job.counts.alleles.size());
+                                    std::vector<ScannedLocus>& loci) {
+  loci.reserve(loci.size() + data.loci.size());
+  for (std::size_t i = 0; i < data.loci.size(); ++i) {
+    ScannedLocus locus;
+    locus.index = i;
+    locus.name = std::move(data.loci[i].name);
+    locus.chrom = std::move(data.loci[i].chrom);
+    locus.pos = data.loci[i].pos;
+    locus.counts = std::move(data.loci[i].counts);
+    locus.estimate = data::EstimateLocus(locus.counts);
+    locus.P = static_cast<int32_t>(locus.counts.typed.size());
+    locus.A = static_cast<int32_t>(locus.counts.alleles.size());
     long double sum = 0;
-    for (uint32_t typed : job.counts.typed) sum += typed;
-    job.n = s.n ? *s.n : (job.P ? static_cast<int32_t>(RoundToInt(sum / job.P)) : 0);
-    job.seed = LocusSeed(s.seed, static_cast<uint32_t>(locus + 1));
-    if (Tested(job) && job.n > s.N)
-      return "locus " + job.name + ": " + kSampleSizeMessage + " (n = " + std::to_string(job.n) +
+    for (uint32_t typed : locus.counts.typed) sum += typed;
+    locus.n = s.n ? *s.n : (locus.P ? static_cast<int32_t>(RoundToInt(sum / locus.P)) : 0);
+    locus.seed = LocusSeed(s.seed, static_cast<uint32_t>(i + 1));
+    if (Tested(locus) && locus.n > s.N)
+      return "locus " + locus.name + ": " + kSampleSizeMessage + " (n = " + std::to_string(locus.n) +
              ", N = " + std::to_string(s.N) + ")";
-    jobs.push_back(std::move(job));
+    loci.push_back(std::move(locus));
   }
   return std::nullopt;
 }
 
-std::size_t TestedCount(const std::vector<ScannedLocus>& jobs) {
-  return static_cast<std::size_t>(std::count_if(jobs.begin(), jobs.end(), Tested));
+std::size_t TestedCount(const std::vector<ScannedLocus>& loci) {
+  return static_cast<std::size_t>(std::count_if(loci.begin(), loci.end(), Tested));
 }
 
 // Nine decimals keep each row's sum within 10^-5 of 1.
@@ -352,15 +351,15 @@ std::string FrequencyFileText(const data::LocusCounts& counts, bool observedStar
   return text + row(pooled, copies);
 }
 
-std::string FileStem(const ScannedLocus& job) {
+std::string FileStem(const ScannedLocus& locus) {
   // The number keeps the names apart; the name part only helps the eye, so a
   // long locus name is shortened rather than make a name the system refuses.
   constexpr std::size_t kNamePart = 40;
   std::string safe;
-  for (char c : job.name.substr(0, kNamePart))
+  for (char c : locus.name.substr(0, kNamePart))
     safe += (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.') ? c : '_';
   char number[16];
-  std::snprintf(number, sizeof number, "locus%03zu-", job.index + 1);
+  std::snprintf(number, sizeof number, "locus%03zu-", locus.index + 1);
   return number + safe;
 }
 
@@ -455,12 +454,12 @@ ScanSummary SummaryOfParts(ScanSettings s, std::vector<ScannedLocus> loci, const
   return summary;
 }
 
-ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> jobs, const std::string& file,
+ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> loci, const std::string& file,
                    ScanObserver& observer, const CancelRequest& cancel) {
   const Services services{observer, cancel};
   ScanResult result;
   ScanSummary& summary = result.summary;
-  const std::size_t tested = TestedCount(jobs);
+  const std::size_t tested = TestedCount(loci);
   SettleCounts(s, tested);
   StartSummary(s, summary);
   if (s.givenFit) {
@@ -469,7 +468,7 @@ ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> jobs, const std::st
   } else if (s.calibrate && tested > 0) {
     std::variant<Calibration, std::string> fit;
     try {
-      fit = CalibrateNull(s, jobs, services, summary.pvalues.fitLoci);
+      fit = CalibrateNull(s, loci, services, summary.pvalues.fitLoci);
     } catch (const PassFailed& failed) {
       result.outcome = ScanOutcome::Failed;
       result.problem = failed.message;
@@ -488,15 +487,15 @@ ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> jobs, const std::st
   }
   if (!cancel.Requested() && !s.fitOnly) {
     if (s.engine == ScanEngine::Counts)
-      summary.pvalues.nulls = RunCountTests(s, jobs, observer, cancel);
+      summary.pvalues.nulls = RunCountTests(s, loci, observer, cancel);
     else
-      RunAll(s, jobs, services);
+      RunAll(s, loci, services);
   }
   if (cancel.Requested()) {
     result.outcome = ScanOutcome::Cancelled;
     return result;
   }
-  EndSummary(s, std::move(jobs), file, summary);
+  EndSummary(s, std::move(loci), file, summary);
   return result;
 }
 

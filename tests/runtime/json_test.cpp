@@ -9,7 +9,7 @@
 
 #include "tests/support/files.h"
 
-namespace dw::cli {
+namespace dw {
 namespace {
 
 TEST(JsonString, EscapesQuotesBackslashesAndControls) {
@@ -119,4 +119,4 @@ TEST(ParseJson, RefusesWhatIsNotJsonWithTheReasonAndPlace) {
 }
 
 }  // namespace
-}  // namespace dw::cli
+}  // namespace dw

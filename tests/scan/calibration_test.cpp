@@ -1,13 +1,13 @@
 // Fitting the scan's null: the statistics against hand-worked values, and the
 // search against a made-up world whose loci follow the island model's
 // expected Fst exactly, so the m (or T) it must find is known.
-#include "cli/scan.h"
+#include "scan/calibration.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-namespace dw::cli {
+namespace dw::scan {
 namespace {
 
 TEST(CalibrationStatistics, HandWorkedValues) {
@@ -168,4 +168,4 @@ TEST(Calibrate, SaysWhereNoNullFits) {
 }
 
 }  // namespace
-}  // namespace dw::cli
+}  // namespace dw::scan
