@@ -129,9 +129,10 @@ std::size_t NextRound(const std::vector<ScannedLocus*>& loci, double fdr, int32_
     else if (taken >= ceiling)
       l->stop = StopReason::Ceiling;
     if (l->stop != StopReason::Open) continue;
-    // At least half as far again, so that rounds stay few; straight to what the
-    // optimistic cut-off needs, which no locus can do with less.
-    const double grown = std::max(need, 1.5 * static_cast<double>(taken));
+    // Straight to what the optimistic cut-off needs, which no locus can do
+    // with less, and at least a quarter further: a locus that creeps up on
+    // its cut-off as the other loci settle overshoots it by little.
+    const double grown = std::max(need, 1.25 * static_cast<double>(taken));
     l->budget = std::min<uint64_t>(ceiling, static_cast<uint64_t>(std::min(grown, 1e18)));
     ++open;
   }
@@ -165,7 +166,7 @@ std::size_t NextRoundAlone(const std::vector<ScannedLocus*>& open, std::size_t l
     else if (taken >= ceiling)
       l->stop = StopReason::Ceiling;
     if (l->stop != StopReason::Open) continue;
-    const double grown = std::max(need, 1.5 * static_cast<double>(taken));
+    const double grown = std::max(need, 1.25 * static_cast<double>(taken));
     l->budget = std::min<uint64_t>(ceiling, static_cast<uint64_t>(std::min(grown, 1e18)));
     ++still;
   }
