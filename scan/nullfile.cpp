@@ -45,34 +45,16 @@ void WriteFit(const Calibration& c, JsonWriter& json) {
   json.Key("interval_high");
   json.Real(c.high);
   json.Key("passes");
-  json.BeginArray();
-  for (const CalibrationPoint& point : c.points) {
-    json.BeginObject();
-    json.Key("migration");
-    json.Real(point.setting.m);
-    json.Key("generations");
-    json.Integer(point.setting.T);
-    json.Key("null_trimmed_mean_wc");
-    json.Real(point.nullMean);
-    json.EndObject();
-  }
-  json.EndArray();
+  WriteFitPasses(c, json);
   json.EndObject();
 }
 
 void WriteNullMembers(const NullFile& null, JsonWriter& json) {
   WriteIdentity("data", null.data, json);
-  json.Key("popmap");
   if (null.popmap) {
-    json.BeginObject();
-    json.Key("name");
-    json.String(null.popmap->name);
-    json.Key("size");
-    json.Unsigned(null.popmap->size);
-    json.Key("sha256");
-    json.String(null.popmap->sha256);
-    json.EndObject();
+    WriteIdentity("popmap", *null.popmap, json);
   } else {
+    json.Key("popmap");
     json.Null();
   }
   json.Key("seed");

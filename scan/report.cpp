@@ -246,6 +246,13 @@ void WriteFit(const NullModel& null, JsonWriter& json) {
   json.Key("simulations_per_pass");
   json.Integer(null.perPass);
   json.Key("passes");
+  WriteFitPasses(c, json);
+  json.EndObject();
+}
+
+}  // namespace
+
+void WriteFitPasses(const Calibration& c, JsonWriter& json) {
   json.BeginArray();
   for (const CalibrationPoint& point : c.points) {
     json.BeginObject();
@@ -258,8 +265,9 @@ void WriteFit(const NullModel& null, JsonWriter& json) {
     json.EndObject();
   }
   json.EndArray();
-  json.EndObject();
 }
+
+namespace {
 
 void WriteNull(const ScanSummary& s, JsonWriter& json) {
   const NullModel& null = s.null;

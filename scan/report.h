@@ -13,6 +13,10 @@
 #include "data/observed.h"
 #include "scan/statistics.h"
 
+namespace dw {
+class JsonWriter;
+}
+
 namespace dw::scan {
 
 // Why a locus's run did not finish, numbered as the command line's exit
@@ -157,6 +161,10 @@ std::string FitLine(const ScanSummary& s);
 // What standard error shows of the p-values: the ceiling's warning, how they
 // were resolved and the loci flagged by each test. Lines end in LF.
 std::string PValueReport(const ScanSummary& s);
+
+// The fit's passes as a JSON array: one {migration, generations,
+// null_trimmed_mean_wc} per pass, in order.
+void WriteFitPasses(const Calibration& c, JsonWriter& json);
 
 // What standard error shows of the null: the fit and its checks when
 // calibrated, warnings where the null and the data part. Lines end in LF.
