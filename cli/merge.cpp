@@ -580,14 +580,7 @@ int MergeParts(const MergeOptions& options, std::ostream& out, std::ostream& err
   if (options.tsv) roles.push_back({"--tsv", *options.tsv});
   if (options.plot) roles.push_back({"--plot", *options.plot});
   if (report.json) roles.push_back({"--json", *report.json});
-  if (const auto problem = SameFileInTwoRoles(roles)) {
-    err << *problem << "\n";
-    return kExitUsage;
-  }
-  if (const auto problem = CheckOutputPaths(roles)) {
-    err << *problem << "\n";
-    return kExitRuntimeError;
-  }
+  if (const int status = CheckFileRoles(roles, err)) return status;
   return MergeScanParts(options.results, options.tsv, report.json, options.plot, out, err);
 }
 

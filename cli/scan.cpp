@@ -377,15 +377,8 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   if (options.tsv) roles.push_back({"--tsv", *options.tsv});
   if (options.plot) roles.push_back({"--plot", *options.plot});
   if (options.json) roles.push_back({"--json", *options.json});
-  if (const auto problem = SameFileInTwoRoles(roles)) {
-    err << *problem << "\n";
-    return kExitUsage;
-  }
   // Before any locus runs, not after all of them.
-  if (const auto problem = CheckOutputPaths(roles)) {
-    err << *problem << "\n";
-    return kExitRuntimeError;
-  }
+  if (const int status = CheckFileRoles(roles, err)) return status;
   DataIdentity identity;
   std::optional<GivenNull> given;
   if (options.fitOnly || options.null)
