@@ -122,7 +122,8 @@ QVariant TLociModel::data(const QModelIndex& index, int role) const {
 
 QVariant TLociModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
-  if (orientation == Qt::Vertical) return section + 1;
+  // Rows are headed by their locus, which stays in view as the table scrolls.
+  if (orientation == Qt::Vertical) return data(index(section, 0), Qt::DisplayRole);
   return QString::fromStdString(columns_[static_cast<std::size_t>(section)]);
 }
 
