@@ -631,7 +631,7 @@ class MainWindowTest : public QObject {
     // The chart lays itself out over the whole widget.
     w_->Chart1->grab();
     QVERIFY(w_->Chart1->Chart().PlotRect.right > 900);
-    QVERIFY(w_->Chart1->Chart().PlotRect.bottom > 500);
+    QVERIFY(w_->Chart1->Chart().PlotRect.bottom > 450);
     w_->PageControl1->setCurrentIndex(0);
     QTRY_COMPARE(w_->varP->geometry(), form);
 
