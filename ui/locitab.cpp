@@ -230,7 +230,8 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
 
   for (QWidget* child : tab->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     unsigned anchors = kAnchorTopLeft;
-    if (child == FileLabel || child == ScanLabel) anchors = akLeft | akTop | akRight;
+    if (child == FileLabel || child == ScanLabel || child == SimulationsLabel)
+      anchors = akLeft | akTop | akRight;
     if (child == Splitter) anchors = kAnchorAll;
     layout.AddWidget(child, child->geometry(), anchors);
   }

@@ -1,6 +1,7 @@
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QFontMetrics>
 #include <QMessageBox>
 #include <QPainter>
@@ -51,7 +52,12 @@ int MulDivRounded(int a, int b, int c) {
 
 QWidget* ActiveOwner() {
   if (QWidget* modal = QApplication::activeModalWidget()) return modal;
-  return QApplication::activeWindow();
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  // Between a closed progress dialog and the next activation no window is
+  // active: the program's main window still owns the message.
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->isVisible() && qobject_cast<QMainWindow*>(top)) return top;
+  return nullptr;
 }
 
 }  // namespace
