@@ -324,6 +324,19 @@ class MainWindowTest : public QObject {
     QCOMPARE(QString::fromStdString(foot[1]), line);
   }
 
+  // Closing the window closes the help it opened, so the program ends.
+  void ClosingTheWindowClosesItsHelp() {
+    dw::ui::SetHelpSearchPath({QStringLiteral(DW_HELP_DIR)});
+    Open();
+    DialogWatcher watcher;  // a page that cannot be found is reported, not waited on
+    QTest::mouseClick(w_->BitBtn2, Qt::LeftButton);
+    QTRY_VERIFY(dw::ui::HelpWindow() && dw::ui::HelpWindow()->isVisible());
+    w_->close();
+    QTRY_VERIFY(!dw::ui::HelpWindow());
+    dw::ui::SetHelpSearchPath({});
+    QCOMPARE(watcher.seen.size(), size_t{0});
+  }
+
   // A count clamped when its box is left says so in the status bar.
   void AClampedCountSaysSo() {
     Open();
