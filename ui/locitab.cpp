@@ -570,6 +570,7 @@ void TLociTab::UseLocusButtonClick() {
   w_.vara->SetValue(locus.A);
   w_.varechant->SetValue(locus.n);
   w_.vdelta->setText(QString::fromStdString(DeltaText(locus.estimate.delta, CurrentNumberMarks())));
+  w_.vdelta->setCursorPosition(0);  // every digit is kept; the box shows the first
   w_.FichFreq->setText(QDir::toNativeSeparators(name));
   if (null) UseScanNull(*null);
   w_.SetComparedScan(null ? ScanResultLine(scan_->loci[static_cast<std::size_t>(row)]) : QString());

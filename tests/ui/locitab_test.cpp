@@ -303,6 +303,7 @@ class LociTabTest : public QObject {
     const QString delta = w_->vdelta->text();
     QVERIFY2(delta.startsWith("0.0700649"), qPrintable(delta));
     QVERIFY(delta.size() > 12);
+    QCOMPARE(w_->vdelta->cursorPosition(), 0);  // the box shows its first digits
 
     // A cancelled dialog writes nothing and changes nothing.
     w_->PageControl1->setCurrentIndex(2);
@@ -620,6 +621,10 @@ class LociTabTest : public QObject {
       Scan("9");
     }
     QVERIFY(tab->Scan());
+    // Every header says what its command-line name means.
+    for (int c = 0; c < tab->Model().columnCount(); ++c)
+      QVERIFY2(!tab->Model().headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty(),
+               qPrintable(tab->Model().headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()));
     struct Reopen {
       QMessageBox::StandardButton answer;
       bool scanKept;
