@@ -114,7 +114,9 @@ TChartPreview::TChartPreview(QWidget* owner, chart::TPrintable& printable, QPrin
 
 void TChartPreview::Build() {
   setObjectName("ChartPreview");
-  setWindowTitle("Chart Print Preview");
+  // Titled for what it shows: the chart, the loci's table or the scan plot.
+  setWindowTitle(ownedChart_ ? QString("Chart Print Preview")
+                             : printable_->DocumentTitle() + " Print Preview");
   setFont(PreviewFont());
   resize(kWindowWidth, kWindowHeight);
   ChoosePdfFile = AskPdfFile;

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFont>
 #include <charconv>
+#include <map>
 #include <cmath>
 #include <optional>
 
@@ -120,9 +121,58 @@ QVariant TLociModel::data(const QModelIndex& index, int role) const {
   }
 }
 
+namespace {
+
+// What a column's command-line name means, for its header's tooltip.
+QString ColumnMeaning(const std::string& column) {
+  static const std::map<std::string, const char*> meanings = {
+      {"locus", "The locus's name"},
+      {"chrom", "Chromosome (VCF)"},
+      {"pos", "Position on the chromosome (VCF)"},
+      {"samples", "Samples (populations) with the locus typed"},
+      {"alleles", "Alleles seen"},
+      {"n_min", "Fewest individuals typed in a sample"},
+      {"n_mean", "Mean individuals typed per sample"},
+      {"n_max", "Most individuals typed in a sample"},
+      {"Ho", "Observed heterozygosity"},
+      {"He", "Expected heterozygosity"},
+      {"WC", "Fst estimated after Weir & Cockerham"},
+      {"RH", "Fst estimated after Robertson & Hill"},
+      {"Delta", "WC - RH, the statistic the Delta test uses"},
+      {"note", "Why a locus is not tested, or how it is tested"},
+      {"n", "Sample size of the locus's simulations"},
+      {"simulations", "Simulations of the locus (defined ones)"},
+      {"lower", "Simulated Delta not above the observed"},
+      {"higher", "Simulated Delta above the observed"},
+      {"p_higher", "Delta test: (higher + 1)/(simulations + 1)"},
+      {"p_lower", "Delta test: (lower + 1)/(simulations + 1)"},
+      {"p_two_sided", "Delta test: twice the smaller tail, at most 1"},
+      {"q_value", "Delta test's q-value over the loci (false discovery rate)"},
+      {"flag", "Flagged by the Delta test (q within the false discovery rate)"},
+      {"seed", "Seed of the locus's simulations"},
+      {"undefined", "Simulations left out: every sampled gene copy the same allele"},
+      {"p_wc_higher", "WC test: share of simulated WC above the observed"},
+      {"p_wc_lower", "WC test: share of simulated WC not above the observed"},
+      {"q_wc", "WC test's q-value over the loci"},
+      {"flag_wc", "Flagged by the WC test"},
+      {"wc_lower", "Simulated WC not above the observed"},
+      {"wc_higher", "Simulated WC above the observed"},
+      {"stop", "Why the locus's simulations stopped"},
+      {"null", "The shared null the locus was simulated under"},
+  };
+  const auto found = meanings.find(column);
+  return found == meanings.end() ? QString() : QString(found->second);
+}
+
+}  // namespace
+
 QVariant TLociModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role == Qt::ToolTipRole && orientation == Qt::Horizontal && section >= 0 &&
+      static_cast<std::size_t>(section) < columns_.size())
+    return ColumnMeaning(columns_[static_cast<std::size_t>(section)]);
   if (role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
-  if (orientation == Qt::Vertical) return section + 1;
+  // Rows are headed by their locus, which stays in view as the table scrolls.
+  if (orientation == Qt::Vertical) return data(index(section, 0), Qt::DisplayRole);
   return QString::fromStdString(columns_[static_cast<std::size_t>(section)]);
 }
 

@@ -22,6 +22,30 @@ chart::FontSpec TableFont(bool bold) {
   return font;
 }
 
+// The words of `line` in lines no wider than `width` (a word wider than
+// that alone on its line): a long flagged list must not set the page's
+// scale, and so the type size.
+std::vector<std::string> Wrapped(const std::string& line, int width, chart::Canvas& canvas) {
+  std::vector<std::string> lines;
+  std::string current;
+  std::size_t at = 0;
+  while (at <= line.size()) {
+    std::size_t end = line.find(' ', at);
+    if (end == std::string::npos) end = line.size();
+    const std::string word = line.substr(at, end - at);
+    const std::string longer = current.empty() ? word : current + " " + word;
+    if (!current.empty() && canvas.TextWidth(longer) > width) {
+      lines.push_back(current);
+      current = word;
+    } else {
+      current = longer;
+    }
+    at = end + 1;
+  }
+  lines.push_back(current);
+  return lines;
+}
+
 int RowsOnPage(const PrintedTable& t) {
   return std::max(1, std::min(TLociTablePrintable::kRowsPerPage, static_cast<int>(t.rows.size())));
 }
@@ -43,6 +67,10 @@ void TLociTablePrintable::SetTable(PrintedTable table) {
   for (const auto& row : table_.rows)
     for (std::size_t c = 0; c < row.size() && c < widths_.size(); ++c)
       widths_[c] = std::max(widths_[c], canvas.TextWidth(row[c]));
+  std::vector<std::string> title;
+  for (const std::string& line : table_.title)
+    for (std::string& part : Wrapped(line, kPageWidth, canvas)) title.push_back(std::move(part));
+  table_.title = std::move(title);
   titleWidth_ = 0;
   for (const std::string& line : table_.title)
     titleWidth_ = std::max(titleWidth_, canvas.TextWidth(line));

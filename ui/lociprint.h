@@ -24,12 +24,14 @@ struct PrintedTable {
 // The table on paper: pages of kRowsPerPage rows under the column names;
 // a table wider than kPageWidth is cut into groups of columns that each
 // fit, every group led by the locus column, the groups of a block of rows
-// on consecutive pages. So the text prints at about the size the results
-// chart's does.
+// on consecutive pages. Title lines wider than a page are wrapped.
 class TLociTablePrintable : public chart::TPrintSettings {
  public:
-  static constexpr int kRowsPerPage = 30;
-  static constexpr int kPageWidth = 800;  // pixels of the print font
+  // A landscape Letter or A4 page within the preview's default margins holds
+  // this many rows and this width at 8 pt or more; a longer table takes more
+  // pages rather than smaller type.
+  static constexpr int kRowsPerPage = 24;
+  static constexpr int kPageWidth = 700;  // pixels of the print font
 
   void SetTable(PrintedTable table);
   const PrintedTable& Table() const { return table_; }

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QMessageBox>
 #include <QScreen>
@@ -28,6 +29,7 @@
 #include "scan/qt/plotfile.h"
 #include "ui/anchorlayout.h"
 #include "ui/chartpreview.h"
+#include "ui/explain.h"
 #include "ui/help.h"
 #include "ui/locale.h"
 #include "ui/mainwindow.h"
@@ -53,10 +55,8 @@ std::vector<std::string> Pick(const std::vector<std::string>& cells,
   return picked;
 }
 
-std::string ModelWordOf(const TTestneutre& w) {
-  if (w.infinite->isChecked()) return "infinite";
-  return w.stepping->isChecked() ? "stepping" : "finite";
-}
+// The scan's models, in the order of the tab's list.
+constexpr const char* kModelWords[] = {"infinite", "finite", "stepping"};
 
 QString ModelName(const std::string& model) {
   return model == "infinite" ? "infinite island" : model == "finite" ? "finite island" : "stepping-stone";
@@ -148,17 +148,17 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
                           "Put the selected locus's P, A, n and Delta on the Parameters tab and "
                           "write its initial frequencies");
   ScanButton = button("ScanButton", "&Scan all loci", 240, 110, &TLociTab::ScanButtonClick,
-                      "Test every locus against a null fitted to the loci (N, T, I and model "
-                      "of the Parameters tab)");
+                      "Test every locus against a null fitted to the loci (N, T and model "
+                      "as set on this tab)");
   ExportTableButton = button("ExportTableButton", "Export &table...", 372, 100,
                              &TLociTab::ExportTableButtonClick,
                              "Write the table as tab-separated text (and the scan as JSON beside it)");
-  PrintTableButton = button("PrintTableButton", "Print table", 478, 90,
+  PrintTableButton = button("PrintTableButton", "P&rint table", 478, 90,
                             &TLociTab::PrintTableButtonClick, "Print the table as it is sorted");
   ExportPlotButton = button("ExportPlotButton", "Export &plot...", 590, 100,
                             &TLociTab::ExportPlotButtonClick,
                             "Write the scan plot as a PNG, SVG or PDF file");
-  PrintPlotButton = button("PrintPlotButton", "Print plot", 696, 90,
+  PrintPlotButton = button("PrintPlotButton", "Print p&lot", 696, 90,
                            &TLociTab::PrintPlotButtonClick, "Print the scan plot");
 
   auto* startLabel = new QLabel("Initial frequencies :", tab);
@@ -182,14 +182,20 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
   w_.SetHint(ScanSeed, "The scan's seed, 0 to 4294967295; empty: from the clock");
   seedLabel->setBuddy(ScanSeed);
 
+  BuildScanSettings(tab);
+
   FileLabel = new QLabel("No data file open (Ctrl+O)", tab);
   FileLabel->setObjectName("FileLabel");
-  w_.Place(FileLabel, 8, 74, 780, 16);
+  w_.Place(FileLabel, 8, 104, 780, 16);
+  // Three lines that never wrap: the headline, the fitted null, the flagged
+  // loci elided (all of them in the tooltip), so the null always shows.
   ScanLabel = new QLabel(tab);
   ScanLabel->setObjectName("ScanLabel");
-  ScanLabel->setWordWrap(true);
+  ScanLabel->setWordWrap(false);
+  ScanLabel->setTextFormat(Qt::PlainText);
   ScanLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  w_.Place(ScanLabel, 8, 92, 780, 32);
+  w_.Place(ScanLabel, 8, 120, 780, 48);
+  ScanLabel->installEventFilter(this);
 
   Splitter = new QSplitter(Qt::Vertical, tab);
   Splitter->setObjectName("Splitter");
@@ -204,12 +210,16 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
   LociTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   LociTable->setAlternatingRowColors(true);
   LociTable->verticalHeader()->setDefaultSectionSize(w_.Scaled(20));
+  // The locus names head the rows, so they stay in view when the table
+  // scrolls right; the locus column itself is hidden (see ShowLocusNames).
+  LociTable->verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  LociTable->installEventFilter(this);
   w_.SetHint(LociTable, "The loci of the file; click a column's name to sort by it");
   ScanPlot = new TScanPlotView(Splitter);
   ScanPlot->setObjectName("ScanPlot");
   ScanPlot->setMinimumHeight(w_.Scaled(120));
   ScanPlot->hide();
-  w_.Place(Splitter, 8, 128, 780, 348);
+  w_.Place(Splitter, 8, 172, 780, 304);
   connect(LociTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &TLociTab::UpdateButtons);
   connect(LociTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -220,16 +230,125 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
 
   for (QWidget* child : tab->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     unsigned anchors = kAnchorTopLeft;
-    if (child == FileLabel || child == ScanLabel) anchors = akLeft | akTop | akRight;
+    if (child == FileLabel || child == ScanLabel || child == SimulationsLabel)
+      anchors = akLeft | akTop | akRight;
     if (child == Splitter) anchors = kAnchorAll;
     layout.AddWidget(child, child->geometry(), anchors);
   }
 }
 
+void TLociTab::BuildScanSettings(QWidget* tab) {
+  const auto caption = [&](const char* name, const char* text, int l, int t, int w) {
+    auto* label = new QLabel(text, tab);
+    label->setObjectName(name);
+    w_.PlaceCaption(label, l, t, w, 16);
+    return label;
+  };
+  const auto count = [&](const char* name, int32_t min, int32_t max, int32_t step, int32_t value,
+                         int l, const char* hint) {
+    auto* box = new TSpinEdit(tab);
+    box->setObjectName(name);
+    box->SetMinValue(min);
+    box->SetMaxValue(max);
+    box->SetIncrement(step);
+    box->SetValue(value);
+    w_.Place(box, l, 72, 64, 26);
+    w_.FitCountBox(box);
+    w_.SetHint(box, hint);
+    return box;
+  };
+  // The scan's own defaults, not the Parameters tab's: a single test's N or
+  // I must not silently become the scan's.
+  const scan::ScanSettings defaults;
+  caption("ScanSizeLabel", "N :", 8, 77, 24)->setBuddy(
+      ScanN = count("ScanN", 1, 65535, 10, defaults.N, 36,
+                    "The scan's effective population size (N) of every simulated population"));
+  caption("ScanTLabel", "T :", 110, 77, 24)->setBuddy(
+      ScanT = count("ScanT", 1, 65535, 10, defaults.T, 138,
+                    "The scan's generations before sampling (T)"));
+  auto* modelLabel = caption("ScanModelLabel", "Model :", 212, 77, 48);
+  ScanModel = new QComboBox(tab);
+  ScanModel->setObjectName("ScanModel");
+  ScanModel->addItems({"Infinite island", "Finite island", "Stepping-stone"});
+  w_.Place(ScanModel, 262, 72, 126, 24);
+  w_.SetHint(ScanModel, "The scan's migration model");
+  modelLabel->setBuddy(ScanModel);
+  SimulationsLabel = new QLabel(
+      "Simulations: counts engine, as many per locus as its p-values need (sequential, " +
+          QString::number(defaults.tailHits) + " tail hits), m fitted to the loci",
+      tab);
+  SimulationsLabel->setObjectName("SimulationsLabel");
+  SimulationsLabel->setToolTip(
+      "Each locus is simulated until each tail its tests use holds enough values, or until more "
+      "simulations could not change whether it is flagged at q <= " +
+      QString::number(defaults.fdr));
+  w_.Place(SimulationsLabel, 396, 77, 392, 16);
+}
+
+QString TLociTab::ScanCommand(const scan::ScanSettings& s) const {
+  return "driftwise scan " + Quoted(fileName_) +
+         (popmapName_.isEmpty() ? QString() : " --popmap " + Quoted(popmapName_)) + " -N " +
+         QString::number(s.N) + " -T " + QString::number(s.T) + " --model " +
+         QString::fromStdString(s.model) + " --start " + (s.observedStart ? "observed" : "pooled") +
+         " --seed " + QString::number(s.seed);
+}
+
+bool TLociTab::eventFilter(QObject* watched, QEvent* event) {
+  // Enter on a row does what a double click does.
+  if (watched == ScanLabel && event->type() == QEvent::Resize && !scanTitle_.isEmpty())
+    ShowScanTitle();
+  if (watched == LociTable && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (UseLocusButton->isEnabled()) UseLocusButton->click();
+      return true;
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void TLociTab::ShowLocusNames() {
+  LociTable->setColumnHidden(0, true);
+  LociTable->resizeColumnsToContents();
+  LociTable->verticalHeader()->resizeSections(QHeaderView::ResizeToContents);
+}
+
+void TLociTab::GrowToShowTable() {
+  // The observed columns (a VCF's chrom and pos included) are the main ones.
+  const int mainColumns = std::min(model_.columnCount(), data_->hasPositions ? 14 : 12);
+  int wanted = LociTable->verticalHeader()->width() + 2 * LociTable->frameWidth() +
+               LociTable->verticalScrollBar()->sizeHint().width();
+  for (int c = 1; c < mainColumns; ++c) wanted += LociTable->columnWidth(c);
+  const int missing = wanted - LociTable->width();
+  if (missing <= 0 || w_.isMaximized() || w_.isFullScreen()) return;
+  int width = w_.width() + missing;
+  if (const QScreen* display = w_.screen()) {
+    const QRect free = display->availableGeometry();
+    const int frame = w_.frameGeometry().width() - w_.width();
+    width = std::min(width, free.width() - frame);
+    if (w_.frameGeometry().left() + width + frame > free.right() + 1)
+      w_.move(std::max(free.left(), free.right() + 1 - width - frame), w_.y());
+  }
+  if (width > w_.width()) w_.resize(width, w_.height());
+}
+
+bool TLociTab::ScanWouldBeLost() {
+  if (!scan_ || scanExported_) return false;
+  QMessageBox question(QMessageBox::Question, CurrentApplicationTitle(),
+                       "The scan of " + QFileInfo(fileName_).fileName() +
+                           " has not been exported.\nOpen another file and drop the scan?",
+                       QMessageBox::Yes | QMessageBox::No, &w_);
+  question.setObjectName("DropScan");
+  question.setDefaultButton(QMessageBox::No);
+  const bool yes = question.exec() == QMessageBox::Yes;
+  EstablishFloatErrorMode();
+  return !yes;
+}
+
 QList<QWidget*> TLociTab::Controls() const {
-  return {GenepopButton,   UseLocusButton,   ScanButton,  ExportTableButton,
-          PrintTableButton, ExportPlotButton, PrintPlotButton, StartChoice,
-          ScanSeed,        LociTable};
+  return {GenepopButton, UseLocusButton, ScanButton, ExportTableButton, PrintTableButton,
+          ExportPlotButton, PrintPlotButton, StartChoice, ScanSeed, ScanN, ScanT, ScanModel,
+          LociTable};
 }
 
 void TLociTab::SetHelpTopics() {
@@ -243,6 +362,8 @@ void TLociTab::SetHelpTopics() {
       {PrintTableButton, "loci.html#print"},      {ExportPlotButton, "loci.html#export"},
       {PrintPlotButton, "loci.html#print"},       {StartChoice, "loci.html#start"},
       {ScanSeed, "loci.html#seed"},               {LociTable, "loci.html#table"},
+      {ScanN, "loci.html#scan"},                  {ScanT, "loci.html#scan"},
+      {ScanModel, "loci.html#scan"},
       {ScanPlot, "loci.html#plot"},
   };
   for (const Topic& t : topics) SetHelpTopic(t.control, t.topic);
@@ -276,6 +397,7 @@ QString TLociTab::DataFolder() const { return QFileInfo(fileName_).absolutePath(
 QString TLociTab::DataStem() const { return QFileInfo(fileName_).completeBaseName(); }
 
 void TLociTab::GenepopButtonClick() {
+  if (ScanWouldBeLost()) return;
   QFileDialog dialog(&w_);
   dialog.setObjectName("GenepopDialog");
   dialog.setWindowTitle("Open a data file");
@@ -345,7 +467,8 @@ bool TLociTab::OpenDataFile(const QString& name, const QString& popmap) {
   LociTable->sortByColumn(-1, Qt::AscendingOrder);
   model_.SetNumberMarks(CurrentNumberMarks());
   model_.SetObserved(scan::ObservedColumns(data_->hasPositions), scan::ObservedRows(*data_));
-  LociTable->resizeColumnsToContents();
+  ShowLocusNames();
+  GrowToShowTable();
   const std::size_t individuals = data_->individuals;
   std::size_t tested = 0;
   for (const data::LocusData& locus : data_->loci)
@@ -418,8 +541,20 @@ void TLociTab::UseLocusButtonClick() {
   const bool observed = StartChoice->currentIndex() == 1;
   const QString proposed =
       QDir(DataFolder()).filePath(QString::fromStdString(scan::FileStem(locus)) + "-freq.txt");
-  const QString name = AskSaveFile("FrequencyFileDialog", "Initial frequencies of " +
-                                       QString::fromStdString(locus.name),
+  // After a scan the single test runs under the scan's null; its boxes must take it.
+  const scan::NullModel* null = scan_ ? &scan_->null : nullptr;
+  if (null)
+    for (const Fit& f : {Fit{w_.varN, null->N, "N"}, Fit{w_.varG, null->T, "T"}})
+      if (f.value > f.box->MaxValue()) {
+        ShowInfoMessage("The scan's null has " + std::string(f.what) + " = " +
+                        std::to_string(f.value) + ", more than the Parameters tab takes (" +
+                        std::to_string(f.box->MaxValue()) + "): rerun the locus with driftwise run " +
+                        scan::RerunOptions(*null));
+        return;
+      }
+  const QString name = AskSaveFile("FrequencyFileDialog",
+                                   "Initial frequencies of " + QString::fromStdString(locus.name) +
+                                       ": the single test starts its populations from this file",
                                    {"Text files (*.txt)"}, proposed);
   if (name.isEmpty()) return;
   bool written = false;
@@ -432,9 +567,37 @@ void TLociTab::UseLocusButtonClick() {
   w_.vara->SetValue(locus.A);
   w_.varechant->SetValue(locus.n);
   w_.vdelta->setText(QString::fromStdString(DeltaText(locus.estimate.delta, CurrentNumberMarks())));
+  w_.vdelta->setCursorPosition(0);  // every digit is kept; the box shows the first
   w_.FichFreq->setText(QDir::toNativeSeparators(name));
+  if (null) UseScanNull(*null);
+  w_.SetComparedScan(null ? ScanResultLine(scan_->loci[static_cast<std::size_t>(row)]) : QString());
+  w_.StatusPanel1->setText(
+      QString::fromStdString(locus.name) + ": P, A, n and Delta set" +
+      (null ? ", with the scan's null (N = " + w_.varN->text() + ", m = " + w_.varm->text() +
+                  ", T = " + w_.varG->text() + ", " + ModelName(null->model) + ")"
+            : QString("; N, m, T and the model stay as they were (no scan has fitted them)")));
   w_.PageControl1->setCurrentIndex(0);
   w_.Button1->setFocus(Qt::OtherFocusReason);
+}
+
+void TLociTab::UseScanNull(const scan::NullModel& null) {
+  w_.varN->SetValue(null.N);
+  w_.varG->SetValue(null.T);
+  w_.varm->setText(QString::fromStdString(null.m).replace('.', QChar::fromLatin1(CurrentNumberMarks().decimal)));
+  w_.infinite->setChecked(null.model == "infinite");
+  w_.Fini->setChecked(null.model == "finite");
+  w_.stepping->setChecked(null.model == "stepping");
+}
+
+QString TLociTab::ScanResultLine(const scan::ScannedLocus& l) const {
+  if (!l.ran) return "The scan could not test " + QString::fromStdString(l.name) + ".";
+  const auto text = [](double p) { return QString::fromStdString(PValueText(p)); };
+  QString line = "Scan of " + QString::fromStdString(l.name) + ": ";
+  if (l.deltaTested)
+    line += "Delta p_higher = " + text(l.p.higher) + ", p_lower = " + text(l.p.lower) +
+            ", q = " + text(l.q) + "; ";
+  return line + "WC p_higher = " + text(l.pWc.higher) + ", q = " + text(l.qWc) + " (" +
+         QString::number(l.simulations) + " simulations)";
 }
 
 void TLociTab::ScanButtonClick() {
@@ -444,15 +607,12 @@ void TLociTab::ScanButtonClick() {
 }
 
 void TLociTab::RunScan() {
+  // The scan's defaults (counts engine, sequential p-values) with the N, T
+  // and model shown on this tab.
   scan::ScanSettings s;
-  s.N = w_.varN->Value();
-  s.T = w_.varG->Value();
-  s.I = w_.repetitions->Value();
-  // The window's scan keeps the fixed count of its Simulations box and the
-  // individual engine until the tab shows the scan's own settings.
-  s.engine = scan::ScanEngine::Individuals;
-  s.sequential = false;
-  s.model = ModelWordOf(w_);
+  s.N = ScanN->Value();
+  s.T = ScanT->Value();
+  s.model = kModelWords[std::clamp(ScanModel->currentIndex(), 0, 2)];
   s.observedStart = StartChoice->currentIndex() == 1;
   s.calibrate = true;
   bool fromClock = false;
@@ -478,19 +638,8 @@ void TLociTab::RunScan() {
                     " can be tested: see the note of each locus");
     return;
   }
-  scan::TemporaryFolder folder;
-  if (!folder.Make()) {
-    ShowErrorBox("Cannot create a temporary folder for the loci's files");
-    return;
-  }
-  s.dir = folder.Path();
-  const QString command = "driftwise scan " + Quoted(fileName_) +
-                          (popmapName_.isEmpty() ? QString() : " --popmap " + Quoted(popmapName_)) +
-                          " --engine individuals -N " + QString::number(s.N) +
-                          " -T " + QString::number(s.T) + " -I " + QString::number(s.I) +
-                          " --model " + QString::fromStdString(s.model) + " --start " +
-                          (s.observedStart ? "observed" : "pooled") + " --seed " +
-                          QString::number(s.seed);
+  // The counts engine writes no loci's files: no folder for them.
+  const QString command = ScanCommand(s);
   TScanJob job(&w_, progressDelayMs_);
   scanJob_ = &job;
   struct EndOfScan {
@@ -499,7 +648,6 @@ void TLociTab::RunScan() {
   } endOfScan{this};
   scan::ScanResult result = job.Run(s, std::move(loci), fileName_.toStdString());
   const qint64 elapsed = job.ElapsedMs();
-  folder.Remove();
   switch (result.outcome) {
     case scan::ScanOutcome::Cancelled:
       DropScan();
@@ -518,12 +666,17 @@ void TLociTab::RunScan() {
 
 void TLociTab::DropScan() {
   scan_.reset();
+  scanExported_ = false;
   plot_ = {};
-  if (model_.HasScan()) model_.SetObserved(scan::ObservedColumns(data_->hasPositions), scan::ObservedRows(*data_));
+  if (model_.HasScan()) {
+    model_.SetObserved(scan::ObservedColumns(data_->hasPositions), scan::ObservedRows(*data_));
+    ShowLocusNames();
+  }
   ScanPlot->SetPlot(nullptr);
   ScanPlot->hide();
   ScanLabel->clear();
   ScanLabel->setToolTip({});
+  scanTitle_.clear();
   UpdateButtons();
 }
 
@@ -535,19 +688,22 @@ void TLociTab::ShowScan(scan::ScanSummary summary, qint64 elapsedMs, const QStri
   for (const auto& row : scan::ScanRows(s)) rows.push_back(Pick(row, shown));
   std::vector<unsigned> flags;
   QStringList flagged;
-  std::size_t tested = 0;
   for (const scan::ScannedLocus& l : s.loci) {
     unsigned flag = TLociModel::kNotFlagged;
     if (l.ran && l.deltaTested && l.q <= s.fdr) flag |= TLociModel::kFlaggedDelta;
     if (l.ran && l.qWc <= s.fdr) flag |= TLociModel::kFlaggedWc;
     flags.push_back(flag);
-    tested += scan::Tested(l);
-    if (flag) flagged << QString::fromStdString(l.name);
+    if (flag)
+      flagged << QString::fromStdString(l.name) + " (" +
+                     (flag == TLociModel::kFlaggedDelta ? "Delta"
+                      : flag == TLociModel::kFlaggedWc  ? "WC"
+                                                        : "Delta, WC") +
+                     ")";
   }
   const QModelIndex selected = LociTable->selectionModel()->currentIndex();
   const int selectedRow = selected.isValid() ? sorted_.mapToSource(selected).row() : -1;
   model_.AddScan(Pick(scan::ScanColumns(), shown), rows, flags);
-  LociTable->resizeColumnsToContents();
+  ShowLocusNames();
   if (selectedRow >= 0) LociTable->selectRow(sorted_.mapFromSource(model_.index(selectedRow, 0)).row());
   plot_ = scan::PlotOf(s);
   plotPrint_.SetPlot(plot_);
@@ -562,19 +718,14 @@ void TLociTab::ShowScan(scan::ScanSummary summary, qint64 elapsedMs, const QStri
   Splitter->setSizes({table, height - table});
 
   const std::string report = scan::NullReport(s);
-  QString text = "Scan with seed " + QString::number(s.seed) +
-                 (s.seededFromClock ? " (from the clock)" : "") + ", I = " +
-                 QString::number(s.null.I) + ", " + ModelName(s.null.model) + ", " +
-                 (s.null.observedStart ? "each sample's own" : "pooled") + " start, in " +
-                 QString::number(elapsedMs / 1000.0, 'f', 1) + " s: " + QString::number(flagged.size()) +
-                 " of " + QString::number(tested) + " tested loci flagged (q <= " +
-                 QString::fromStdString(FormatFixed(s.fdr, 18, 2, NumberMarks{'.', ','})) + ")" +
-                 (flagged.isEmpty() ? "" : ": " + flagged.join(", "));
+  QString nullLine;
   for (const QString& line : QString::fromStdString(report).split('\n'))
-    if (line.startsWith("Null fitted to the loci: ")) text += "\n" + line;
-  ScanLabel->setText(text);
-  ScanLabel->setToolTip(QString::fromStdString(report) +
-                        "The same scan from the command line:\n  " + command);
+    if (line.startsWith("Null fitted to the loci: ")) nullLine = line;
+  scanTitle_ = {ScanHeadline(s, elapsedMs), nullLine, "Flagged: " + (flagged.isEmpty() ? "none" : flagged.join(", "))};
+  ShowScanTitle();
+  ScanLabel->setToolTip(QString::fromStdString(report) + "Flagged: " +
+                        (flagged.isEmpty() ? "none" : flagged.join(", ")) +
+                        "\nThe same scan from the command line:\n  " + command);
   UpdateButtons();
 
   // What the command line says on its standard error beyond the fit: loci
@@ -584,7 +735,30 @@ void TLociTab::ShowScan(scan::ScanSummary summary, qint64 elapsedMs, const QStri
     if (scan::Tested(l) && !l.ran) problems += "locus " + l.name + ": " + l.failure + "\n";
   for (const QString& line : QString::fromStdString(report).split('\n'))
     if (line.startsWith("warning:") || line.startsWith("note:")) problems += line.toStdString() + "\n";
-  if (!problems.empty()) ShowInfoMessage(problems);
+  if (!problems.empty()) ShowWarningMessage(problems);
+}
+
+QString TLociTab::ScanHeadline(const scan::ScanSummary& s, qint64 elapsedMs) const {
+  const QString q = QString::fromStdString(FormatFixed(s.fdr, 18, 2, NumberMarks{'.', ','}));
+  const QString simulations =
+      s.pvalues.sequential ? QString("sequential p-values")
+                           : "I = " + QString::number(s.null.I) + " per locus";
+  return "Scan with seed " + QString::number(s.seed) +
+         (s.seededFromClock ? " (from the clock)" : "") + ", " +
+         QString::fromStdString(s.pvalues.engine) + " engine, " + simulations + ", " +
+         ModelName(s.null.model) + ", " + (s.null.observedStart ? "each sample's own" : "pooled") +
+         " start, in " + QString::number(elapsedMs / 1000.0, 'f', 1) + " s. Flagged (q <= " + q +
+         ") by Delta: " + QString::number(s.flaggedDelta) + " of " +
+         QString::number(s.testedDelta) + " loci; by WC: " + QString::number(s.flaggedWc) +
+         " of " + QString::number(s.testedWc);
+}
+
+void TLociTab::ShowScanTitle() {
+  const QFontMetrics metrics(ScanLabel->font());
+  const int width = std::max(1, ScanLabel->width() - 4);
+  QStringList shown;
+  for (const QString& line : scanTitle_) shown << metrics.elidedText(line, Qt::ElideRight, width);
+  ScanLabel->setText(shown.join('\n'));
 }
 
 bool TLociTab::HandleCloseDuringScan(QCloseEvent* event) {
@@ -622,6 +796,7 @@ void TLociTab::ExportTable() {
   }
   WriteExport(name, scan::ScanTable(*scan_));
   WriteExport(CompanionJson(name), scan::ScanJson(*scan_));
+  scanExported_ = true;
 }
 
 void TLociTab::ExportPlotButtonClick() {
@@ -652,8 +827,9 @@ void TLociTab::ExportPlot() {
 PrintedTable TLociTab::TableAsShown() const {
   PrintedTable t;
   t.title.push_back(FileLabel->text().toStdString());
-  for (const QString& line : ScanLabel->text().split('\n', Qt::SkipEmptyParts))
-    t.title.push_back(line.toStdString());
+  // The whole flagged list, not the elided one: the printout wraps it.
+  for (const QString& line : scanTitle_)
+    if (!line.isEmpty()) t.title.push_back(line.toStdString());
   const int columns = sorted_.columnCount();
   for (int c = 0; c < columns; ++c) {
     t.columns.push_back(model_.headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().toStdString());

@@ -26,6 +26,7 @@ class QCloseEvent;
 namespace dw::ui {
 
 class TAnchorLayout;
+class TSpinEdit;
 class TButton;
 class TScanJob;
 class TTestneutre;
@@ -45,6 +46,12 @@ class TLociTab : public QObject {
   TButton* PrintPlotButton;
   QComboBox* StartChoice;  // 0: pooled sample frequencies, 1: each sample's own
   QLineEdit* ScanSeed;     // empty: the clock
+  // The scan's N, T and model, shown before it runs; the rest are the
+  // scan's defaults, named by SimulationsLabel.
+  TSpinEdit* ScanN;
+  TSpinEdit* ScanT;
+  QComboBox* ScanModel;  // infinite, finite, stepping-stone
+  QLabel* SimulationsLabel;
   QLabel* FileLabel;
   QLabel* ScanLabel;
   QSplitter* Splitter;
@@ -85,7 +92,29 @@ class TLociTab : public QObject {
   void ExportPlotButtonClick();
   void PrintPlotButtonClick();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ public:
+  // The command line that runs the scan `s` on the file shown.
+  QString ScanCommand(const scan::ScanSettings& s) const;
+  // "Scan of Lap: Delta p_higher = …": the scan's result for one locus,
+  // shown with the single test of that locus.
+  QString ScanResultLine(const scan::ScannedLocus& locus) const;
+
  private:
+  void BuildScanSettings(QWidget* tab);
+  // The locus names as row headings (they stay when the table scrolls right).
+  void ShowLocusNames();
+  // Widens the window, within the screen, until the observed columns show.
+  void GrowToShowTable();
+  // Asks before a new file drops a scan not exported; true to keep it.
+  bool ScanWouldBeLost();
+  // The scan's null on the Parameters tab: N, m, T and model.
+  void UseScanNull(const scan::NullModel& null);
+  QString ScanHeadline(const scan::ScanSummary& s, qint64 elapsedMs) const;
+  // The scan's title lines in the label, each elided to its width.
+  void ShowScanTitle();
   void Build(QWidget* sheet, TAnchorLayout& layout);
   void SetHelpTopics();
   void UpdateButtons();
@@ -120,6 +149,8 @@ class TLociTab : public QObject {
   TScanPlotPrintable plotPrint_;
   TScanJob* scanJob_ = nullptr;
   bool closeAfterScan_ = false;
+  bool scanExported_ = false;
+  QStringList scanTitle_;  // headline, fitted null, every flagged locus
   int progressDelayMs_ = 300;
 };
 

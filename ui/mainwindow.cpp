@@ -21,8 +21,11 @@
 #include "chart/qt/chart_widget.h"
 #include "runtime/errors.h"
 #include "runtime/floatmode.h"
+#include "runtime/messages.h"
 #include "ui/anchorlayout.h"
+#include "engine/frequencyfile.h"
 #include "ui/chartpreview.h"
+#include "ui/explain.h"
 #include "ui/help.h"
 #include "ui/locale.h"
 #include "ui/locitab.h"
@@ -78,18 +81,35 @@ class FormReader : public RunForm {
 };
 
 // The run's messages in the information dialog, the progress dialog taken
-// down first.
+// down first. Refusals that name no number get a line with the numbers the
+// form holds.
 class DialogMessages : public MessageSink {
  public:
-  explicit DialogMessages(TRunProgress& progress) : progress_(progress) {}
+  DialogMessages(TRunProgress& progress, TTestneutre& w) : progress_(progress), w_(w) {}
   void ShowInfoMessage(const std::string& text) override {
     progress_.Close();
-    ui::ShowInfoMessage(text);
+    ui::ShowInfoMessage(text + DetailOf(text));
   }
 
  private:
+  std::string DetailOf(const std::string& text) const {
+    std::string line;
+    if (text == kSampleSizeMessage)
+      line = SampleSizeLine(w_.varechant->Value(), w_.varN->Value());
+    else if (text == kPopulationCountMessage) {
+      const std::string file = w_.FichFreq->text().toStdString();
+      line = PopulationCountLine(file, NonBlankLines(file), w_.varP->Value());
+    }
+    return line.empty() ? line : "\n" + line;
+  }
   TRunProgress& progress_;
+  TTestneutre& w_;
 };
+
+QString ModelCaption(const TTestneutre& w) {
+  if (w.infinite->isChecked()) return "infinite island model";
+  return w.stepping->isChecked() ? "stepping-stone model" : "finite island model";
+}
 
 }  // namespace
 
@@ -230,6 +250,11 @@ TSpinEdit* TTestneutre::AddSpinEdit(QWidget* parent, int32_t min, int32_t max, i
   Place(edit, l, t, w, h);
   FitCountBox(edit);
   SetHint(edit, hint);
+  connect(edit, &TSpinEdit::Clamped, this, [this, hint](int typed, int kept) {
+    StatusPanel1->setText(QString::number(typed) + " is out of range for \"" + hint + "\" (" +
+                          QString::number(kept) + " is the nearest allowed): set to " +
+                          QString::number(kept));
+  });
   return edit;
 }
 
@@ -347,19 +372,26 @@ void TTestneutre::BuildParametersTab(int fileButtonFontHeight) {
 
 void TTestneutre::BuildResultsTab() {
   QWidget* tab = TabSheet2;
-  AddLabel(tab, "The class corresponding to observed Delta appears in red", 32, 8, 349, 16)
-      ->setObjectName("Label4");
+  ResultLabel = new QLabel(kNothingYet, tab);
+  ResultLabel->setObjectName("Label4");
+  ResultLabel->setTextFormat(Qt::PlainText);
+  ResultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  ResultLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Place(ResultLabel, 8, 4, 600, 48);
   Chart1 = new chart::TChartWidget(tab);
   Chart1->setObjectName("Chart1");
-  Place(Chart1, 8, 24, 689, 449);
-  Button2 = new TButton("Print", tab);
+  Place(Chart1, 8, 52, 689, 421);
+  // Nothing to draw or print before the first run.
+  Chart1->hide();
+  Button2 = new TButton("&Print", tab);
   Button2->setObjectName("Button2");
   Place(Button2, 616, 8, 65, 33);
   connect(Button2, &QPushButton::clicked, this, &TTestneutre::Button2Click);
+  Button2->setEnabled(false);
 
   // The chart takes whatever the window gains over its design; "Print"
   // keeps its place at the chart's top right corner.
-  layout2_->AddWidget(findChild<QLabel*>("Label4"), findChild<QLabel*>("Label4")->geometry());
+  layout2_->AddWidget(ResultLabel, ResultLabel->geometry());
   layout2_->AddWidget(Chart1, Chart1->geometry(), kAnchorAll);
   layout2_->AddWidget(Button2, Button2->geometry(), akTop | akRight);
 }
@@ -395,10 +427,19 @@ void TTestneutre::SetTabOrder() {
   for (qsizetype i = 0; i + 1 < loci.size(); ++i) setTabOrder(loci[i], loci[i + 1]);
 }
 
-void TTestneutre::ReadNumberMarks() {
-  SetNumberMarks(NumberMarksFromLocale(QLocale::system()));
-  Chart1->SetNumberMarks(CurrentNumberMarks());
-  Loci->Model().SetNumberMarks(CurrentNumberMarks());
+void TTestneutre::ReadNumberMarks() { ApplyNumberMarks(NumberMarksFromLocale(QLocale::system())); }
+
+void TTestneutre::ApplyNumberMarks(const NumberMarks& marks) {
+  SetNumberMarks(marks);
+  Chart1->SetNumberMarks(marks);
+  Loci->Model().SetNumberMarks(marks);
+  // The defaults as the run reads them in this language, so the first Go runs.
+  for (auto [box, value] : {std::pair{varm, "0.1"}, std::pair{vdelta, "0.005"}}) {
+    QString text = QString::fromLatin1(value);
+    const QString other = QString(text).replace('.', ',');
+    if (box->text() == text || box->text() == other)
+      box->setText(text.replace('.', QChar::fromLatin1(marks.decimal)));
+  }
 }
 
 bool TTestneutre::event(QEvent* event) {
@@ -446,6 +487,9 @@ void TTestneutre::closeEvent(QCloseEvent* event) {
   if (Loci->HandleCloseDuringScan(event)) return;
   if (!runProgress_) {
     QMainWindow::closeEvent(event);
+    // The help window belongs to this one: left open it would keep the
+    // program running with no window to return to.
+    if (event->isAccepted()) QuitHelp();
     return;
   }
   // A run is going on: it ends first, at the end of its current simulation.
@@ -471,7 +515,8 @@ void TTestneutre::Button1Click() {
   try {
     RunFromForm();
   } catch (const RuntimeError& error) {
-    ShowErrorBox(error.Message());
+    const std::string line = ExplanationOf(error);
+    ShowErrorBox(line.empty() ? error.Message() : ErrorBoxText(error.Message()) + "\n" + line);
   } catch (const std::exception& error) {
     ShowErrorBox(error.what());
   }
@@ -487,15 +532,50 @@ void TTestneutre::RunFromForm() {
     ~EndOfRun() { window->runProgress_ = nullptr; }
   } endOfRun{this};
   const bool hadHistogram = Chart1->Series1().Count() > 0;
-  DialogMessages messages(progress);
+  DialogMessages messages(progress, *this);
   ClockSeed clock;
   RunServices services{messages, *Chart1, seedSource_ ? *seedSource_ : clock, CurrentNumberMarks(),
                        &progress};
   FormReader form(*this);
   const RunOutcome outcome = RunNeutralityTest(form, services, state_, rng_);
   progress.Close();
+  if (outcome == RunOutcome::Finished) ShowRunResult();
   if (outcome == RunOutcome::Cancelled && !closeAfterRun_)
     ShowInfoMessage(CancelledRunMessage(progress.Completed(), hadHistogram).toStdString());
+}
+
+std::string TTestneutre::ExplanationOf(const RuntimeError& error) const {
+  if (const auto* io = dynamic_cast<const EInOutError*>(&error))
+    return FileErrorLine(io->IOErrorCode(), io->FileName());
+  if (dynamic_cast<const EConvertError*>(&error))
+    return ConvertErrorLine(error.Message(),
+                            {{"Migration rate (m)", varm->text().toStdString()},
+                             {"Observed Delta", vdelta->text().toStdString()}},
+                            CurrentNumberMarks().decimal);
+  return {};
+}
+
+void TTestneutre::SetComparedScan(const QString& line) { comparedScan_ = line; }
+
+void TTestneutre::ShowRunResult() {
+  const uint64_t simulations = state_.params.I - state_.UndefinedCount;
+  const QString pvalues =
+      QString::fromStdString(PValueLine(state_.DeltaAboveCount, simulations));
+  const QString setting = "P = " + varP->text() + ", A = " + vara->text() + ", n = " +
+                          varechant->text() + ", N = " + varN->text() + ", m = " + varm->text() +
+                          ", T = " + varG->text() + ", " + ModelCaption(*this);
+  ResultLabel->setText(pvalues + (comparedScan_.isEmpty() ? "" : "\n" + comparedScan_) +
+                       "\nThe class of the observed Delta is drawn in red.");
+  ResultLabel->setToolTip(setting);
+  StatusPanel1->setText(pvalues);
+  // The printout carries what was tested, beside the histogram's own title.
+  chart::TChart& chart = Chart1->Chart();
+  chart.Foot.Text.Clear();
+  chart.Foot.Text.Add(setting.toStdString());
+  chart.Foot.Text.Add(pvalues.toStdString());
+  Chart1->show();
+  Chart1->update();
+  Button2->setEnabled(true);
 }
 
 QString TTestneutre::CancelledRunMessage(uint32_t done, bool hadHistogram) const {

@@ -14,6 +14,7 @@ class QFileDialog;
 
 #include "engine/rundriver.h"
 #include "engine/state.h"
+#include "runtime/errors.h"
 #include "runtime/random.h"
 #include "ui/spinedit.h"
 
@@ -53,6 +54,12 @@ class TTestneutre : public QMainWindow {
   // How long a run goes before its progress dialog shows.
   void SetProgressDelay(int ms);
   const EngineState& State() const { return state_; }
+  // The window's number marks (the locale's): the chart, the Loci table and
+  // the default texts of the real-number boxes follow them.
+  void ApplyNumberMarks(const NumberMarks& marks);
+  // A line shown with the next run's p-values: the scan's result for the
+  // locus handed over from the Loci tab (empty: none).
+  void SetComparedScan(const QString& line);
   // The run in progress, or null between runs.
   TRunProgress* RunInProgress() const { return runProgress_; }
 
@@ -93,6 +100,10 @@ class TTestneutre : public QMainWindow {
   TButton* BitBtn1;
   chart::TChartWidget* Chart1;
   TButton* Button2;
+  // Above the chart: nothing to show yet, then the last run's p-values.
+  QLabel* ResultLabel;
+  static constexpr const char* kNothingYet =
+      "Nothing to show yet: set the parameters on the Parameters tab and press Go.";
   // The "Loci" tab: real data, one locus or all of them.
   TLociTab* Loci;
 
@@ -135,6 +146,10 @@ class TTestneutre : public QMainWindow {
   void PlaceOnScreen();
   void RunFromForm();
   QString CancelledRunMessage(uint32_t done, bool hadHistogram) const;
+  // The English line under a runtime error's own text; empty when none.
+  std::string ExplanationOf(const RuntimeError& error) const;
+  // The finished run's p-values on the Results tab, the status bar and the chart's foot.
+  void ShowRunResult();
   // The open and save dialogs: their filter, a size that shows their columns.
   void PrepareFileDialog(QFileDialog& dialog) const;
 
@@ -150,6 +165,7 @@ class TTestneutre : public QMainWindow {
   int progressDelayMs_ = 300;
   SeedSource* seedSource_ = nullptr;
   QString openChoice_, saveChoice_;
+  QString comparedScan_;
   EngineState state_;
   Random rng_;
 };

@@ -1,6 +1,7 @@
 #include "ui/messages.h"
 
 #include <QApplication>
+#include <QMainWindow>
 #include <QFontMetrics>
 #include <QMessageBox>
 #include <QPainter>
@@ -51,7 +52,12 @@ int MulDivRounded(int a, int b, int c) {
 
 QWidget* ActiveOwner() {
   if (QWidget* modal = QApplication::activeModalWidget()) return modal;
-  return QApplication::activeWindow();
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  // Between a closed progress dialog and the next activation no window is
+  // active: the program's main window still owns the message.
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->isVisible() && qobject_cast<QMainWindow*>(top)) return top;
+  return nullptr;
 }
 
 }  // namespace
@@ -110,7 +116,10 @@ TMessageForm::TMessageForm(const QString& text, QWidget* parent)
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
   setFixedSize(clientWidth, clientHeight);
-  move(screenRect.center() - QPoint(clientWidth / 2, clientHeight / 2));
+  // Over the window it reports for, as the error boxes are; the screen's
+  // centre only when there is none.
+  const QPoint centre = parent ? parent->window()->frameGeometry().center() : screenRect.center();
+  move(centre - QPoint(clientWidth / 2, clientHeight / 2));
 }
 
 void ShowInfoMessage(std::string_view text) {
@@ -118,6 +127,15 @@ void ShowInfoMessage(std::string_view text) {
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   TMessageForm form(shown, ActiveOwner());
   form.exec();
+}
+
+void ShowWarningMessage(std::string_view text) {
+  QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  QMessageBox box(QMessageBox::Warning, CurrentApplicationTitle(), shown.trimmed(), QMessageBox::Ok,
+                  ActiveOwner());
+  box.setObjectName("Warning");
+  box.exec();
 }
 
 void ShowErrorBox(std::string_view message) {

@@ -35,6 +35,10 @@ class TMessageForm : public QDialog {
 // be CR LF.
 void ShowInfoMessage(std::string_view text);
 
+// A note or warning the user should weigh (not an error): the warning icon,
+// centred on the window.
+void ShowWarningMessage(std::string_view text);
+
 // The stop box for an error message (ErrorBoxText: a full stop added after a
 // last character that sorts after "."); modal, then the program goes on.
 void ShowErrorBox(std::string_view message);

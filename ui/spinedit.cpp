@@ -274,7 +274,9 @@ void TSpinEdit::focusOutEvent(QFocusEvent* event) {
   if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason)
     return;
   const int32_t v = Value();
-  if (Clamp(v) != v) SetValue(v);
+  if (Clamp(v) == v) return;
+  SetValue(v);
+  emit Clamped(v, Value());
 }
 
 int TSpinEdit::MinimumHeight() const {

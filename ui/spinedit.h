@@ -101,6 +101,10 @@ class TSpinEdit : public QLineEdit {
   // the box's font without scrolling (the edit keeps room for its cursor).
   int WidestValueWidth() const;
 
+ signals:
+  // Leaving the box changed a value out of its limits into `kept`.
+  void Clamped(int typed, int kept);
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;

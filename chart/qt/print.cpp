@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPageLayout>
+#include <QLocale>
 #include <QPageSize>
 #include <QPainter>
 #include <QPrinter>
@@ -235,10 +236,22 @@ void PrintChart(TChart& chart, QPrinter& printer, const QString& title) {
 
 namespace {
 
+// The paper of the user's language settings: Letter where it is the norm
+// (and in the plain C locale, as before), A4 elsewhere.
+QPageSize::PageSizeId LocalePaper() {
+  const QLocale locale = QLocale::system();
+  if (locale.language() == QLocale::C) return QPageSize::Letter;
+  if (locale.measurementSystem() == QLocale::ImperialUSSystem) return QPageSize::Letter;
+  for (QLocale::Territory letter : {QLocale::UnitedStates, QLocale::Canada, QLocale::Mexico,
+                                    QLocale::Philippines, QLocale::Chile, QLocale::Colombia})
+    if (locale.territory() == letter) return QPageSize::Letter;
+  return QPageSize::A4;
+}
+
 void UsePdfOutput(QPrinter& printer) {
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setResolution(300);
-  printer.setPageSize(QPageSize(QPageSize::Letter));
+  printer.setPageSize(QPageSize(LocalePaper()));
   printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Point);
 }
 

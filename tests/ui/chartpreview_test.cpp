@@ -442,6 +442,9 @@ class ChartPreviewTest : public QObject {
         preview->BClose->click();
       }
     });
+    // Before a run there is nothing to print; a run enables the button.
+    QVERIFY(!main.Button2->isEnabled());
+    main.Button2->setEnabled(true);
     QTest::mouseClick(main.Button2, Qt::LeftButton);
     QVERIFY(seen.endsWith("Print Preview"));
     QVERIFY(!sawProportional);

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QMessageBox>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -68,6 +69,7 @@ class FileDialogAnswer : public QObject {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       if (!dialog || !dialog->isVisible() || dialog->objectName() != name_) return;
       proposed = dialog->selectedFiles().value(0);
+      caption = dialog->windowTitle();
       ++answered;
       if (file_.isEmpty()) {
         dialog->reject();
@@ -80,6 +82,7 @@ class FileDialogAnswer : public QObject {
   }
   int answered = 0;
   QString proposed;  // what the dialog offered
+  QString caption;   // its title
 
  private:
   QString name_, file_;
@@ -129,12 +132,15 @@ class LociTabTest : public QObject {
     QCOMPARE(answer.answered, 1);
   }
 
-  // A scan of the example at a small I with a given seed, to its end.
-  void Scan(const QString& seed, int I) {
-    w_->repetitions->SetValue(I);
+  // A scan of the example with a given seed and T (the tab's), to its end.
+  void Scan(const QString& seed, int T = 100) {
+    w_->Loci->ScanT->SetValue(T);
     w_->Loci->ScanSeed->setText(seed);
     QTest::mouseClick(w_->Loci->ScanButton, Qt::LeftButton);
   }
+
+  // The scan's headline, fitted null and flagged list, as the label holds them.
+  QStringList ScanLines() const { return w_->Loci->ScanLabel->text().split('\n'); }
 
   int RowOf(const QString& locus) const {
     const TLociModel& model = w_->Loci->Model();
@@ -297,6 +303,7 @@ class LociTabTest : public QObject {
     const QString delta = w_->vdelta->text();
     QVERIFY2(delta.startsWith("0.0700649"), qPrintable(delta));
     QVERIFY(delta.size() > 12);
+    QCOMPARE(w_->vdelta->cursorPosition(), 0);  // the box shows its first digits
 
     // A cancelled dialog writes nothing and changes nothing.
     w_->PageControl1->setCurrentIndex(2);
@@ -333,15 +340,22 @@ class LociTabTest : public QObject {
     Open();
     OpenFile(kExample);
     w_->SetProgressDelay(1000000);
+    // The Parameters tab's N is a single test's, not the scan's.
+    w_->varN->SetValue(400);
     DialogWatcher watcher;
-    Scan("2026", 200);
+    Scan("2026");
     QCOMPARE(watcher.seen.size(), size_t{0});
     QVERIFY(w_->Loci->Scan());
-    const Ran cli = RunProgram({"scan", kExample, "--engine", "individuals", "--seed", "2026", "-I", "200", "-N", "100", "-T",
-                                "100", "--model", "infinite", "--start", "pooled", "--tsv",
-                                "cli.tsv", "--json", "cli.json", "--plot", "cli.png"},
-                               dir_.path());
-    QCOMPARE(cli.status, 0);
+    // The command the tab shows is the one it ran: run it as shown.
+    const QString tip = w_->Loci->ScanLabel->toolTip();
+    const QString shown = tip.section("The same scan from the command line:\n  ", 1).trimmed();
+    QCOMPARE(shown, "driftwise scan '" + kExample +
+                        "' -N 100 -T 100 --model infinite --start pooled --seed 2026");
+    QStringList arguments;  // the shell's words: '…' quotes a name
+    for (const QString& word : shown.split(' ').mid(1)) arguments << (word.startsWith('\'') ? word.mid(1).chopped(1) : word);
+    arguments << "--tsv" << "cli.tsv" << "--json" << "cli.json" << "--plot" << "cli.png";
+    const Ran cli = RunProgram(arguments, dir_.path());
+    QVERIFY2(cli.status == 0, cli.err.constData());
     const TLociModel& model = w_->Loci->Model();
     QVERIFY(model.HasScan());
     QCOMPARE(model.columnCount(), 12 + 19);
@@ -357,11 +371,17 @@ class LociTabTest : public QObject {
         QCOMPARE(model.index(r, c).data(TLociModel::TextRole).toString(), QString::fromUtf8(cells[at]));
       }
     }
-    // Lap, flagged by both tests, is marked; the others are not.
+    // A row is marked by the tests whose q is within the false discovery rate.
+    const auto within = [&](int r, const char* column) {
+      bool number = false;
+      const double q = model.index(r, model.ColumnOf(column)).data(TLociModel::TextRole).toString().toDouble(&number);
+      return number && q <= w_->Loci->Scan()->fdr;
+    };
     for (int r = 0; r < model.rowCount(); ++r)
-      QCOMPARE(model.FlagOf(r), r == RowOf("Lap") ? 3u : 0u);
+      QCOMPARE(model.FlagOf(r), (within(r, "q_value") ? 1u : 0u) | (within(r, "q_wc") ? 2u : 0u));
+    QVERIFY(model.FlagOf(RowOf("Lap")) != 0);
     QVERIFY(w_->Loci->ScanPlot->isVisible());
-    QVERIFY(w_->Loci->ScanLabel->text().startsWith("Scan with seed 2026, I = 200"));
+    QVERIFY(ScanLines()[0].startsWith("Scan with seed 2026, counts engine, sequential p-values"));
     QVERIFY(QString::fromStdString(dw::scan::PlotOf(*w_->Loci->Scan()).title).contains(" fitted (95 % "));
 
     {
@@ -405,35 +425,35 @@ class LociTabTest : public QObject {
     Open();
     OpenFile(kExample);
     w_->SetProgressDelay(1000000);
-    Scan("3", 50);
+    {
+      DialogWatcher notes;  // the fit's notes, if any
+      Scan("3");
+    }
     QVERIFY(w_->Loci->Model().HasScan());
     w_->SetProgressDelay(0);
-    w_->varN->SetValue(400);
-    bool sawFiles = false;
+    bool sawProgress = false;
     QTimer cancel;
     cancel.setInterval(5);
     connect(&cancel, &QTimer::timeout, [&] {
       for (QWidget* top : QApplication::topLevelWidgets()) {
         auto* progress = qobject_cast<QProgressDialog*>(top);
         if (!progress || !progress->isVisible() || progress->objectName() != "ScanProgress") continue;
-        // Running: its folder holds the loci's files.
-        const QStringList folders = QDir(temporary.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        if (folders.size() != 1 || QDir(temporary.filePath(folders[0])).isEmpty()) return;
-        sawFiles = true;
+        sawProgress = true;
         progress->findChild<QPushButton*>()->click();
       }
     });
     cancel.start();
     DialogWatcher watcher;
-    Scan("4", 10000);
+    Scan("4", 65535);
     cancel.stop();
     qunsetenv("TMPDIR");
-    QVERIFY(sawFiles);
+    QVERIFY(sawProgress);
     QCOMPARE(watcher.seen.size(), size_t{1});
     QCOMPARE(watcher.seen[0].text, QString("Scan cancelled: the table shows the observed statistics alone."));
     QVERIFY(!w_->Loci->Model().HasScan());
     QCOMPARE(w_->Loci->Model().columnCount(), 12);
     QVERIFY(!w_->Loci->Scan());
+    QVERIFY(w_->Loci->LociTable->isColumnHidden(0));  // the names still head the rows
     QVERIFY(!w_->Loci->ScanPlot->isVisible());
     QVERIFY(!w_->Loci->ExportPlotButton->isEnabled());
     QVERIFY(QDir(temporary.path()).isEmpty());
@@ -445,7 +465,6 @@ class LociTabTest : public QObject {
     Open();
     OpenFile(kExample);
     w_->SetProgressDelay(0);
-    w_->varN->SetValue(400);
     DialogWatcher watcher;
     watcher.answer = QMessageBox::Yes;
     bool asked = false;
@@ -460,7 +479,7 @@ class LociTabTest : public QObject {
         }
     });
     close.start();
-    Scan("5", 10000);
+    Scan("5", 65535);
     QVERIFY(asked);
     QCOMPARE(watcher.seen.size(), size_t{1});
     QCOMPARE(watcher.seen[0].kind, SeenDialog::Question);
@@ -468,6 +487,173 @@ class LociTabTest : public QObject {
     QVERIFY(!w_->isVisible());
     QVERIFY(!w_->Loci->ScanInProgress());
     QVERIFY(!w_->Loci->Model().HasScan());
+  }
+
+  // "Use this locus" hands over what the single test needs to agree with
+  // the scan: after a scan the null it fitted (N, m, T, model), and the
+  // scan's p-values shown beside the single test's; before one, m stays.
+  void UseThisLocusCarriesTheScansNull() {
+    Open();
+    OpenFile(kExample);
+    w_->SetProgressDelay(1000000);
+    struct Case {
+      bool scanned;
+      const char* model;  // the tab's model, as listed
+    };
+    for (const Case c : {Case{false, "Infinite island"}, Case{true, "Stepping-stone"}}) {
+      w_->varm->setText("0.1");
+      w_->infinite->setChecked(true);
+      w_->PageControl1->setCurrentIndex(2);
+      w_->Loci->ScanModel->setCurrentText(c.model);
+      if (c.scanned) {
+        DialogWatcher watcher;
+        Scan("7", 40);
+        QVERIFY(w_->Loci->Scan());
+      }
+      SelectLocus("Lap");
+      FileDialogAnswer answer("FrequencyFileDialog", Path(c.scanned ? "lap-null.txt" : "lap-m.txt"));
+      QTest::mouseClick(w_->Loci->UseLocusButton, Qt::LeftButton);
+      QCOMPARE(answer.answered, 1);
+      QCOMPARE(answer.caption, QString("Initial frequencies of Lap: the single test starts its populations from this file"));
+      const QString status = w_->StatusPanel1->text();
+      if (!c.scanned) {
+        QCOMPARE(w_->varm->text(), QString("0.1"));
+        QVERIFY2(status.endsWith("stay as they were (no scan has fitted them)"), qPrintable(status));
+        continue;
+      }
+      const dw::scan::NullModel& null = w_->Loci->Scan()->null;
+      QCOMPARE(null.model, std::string("stepping"));
+      QCOMPARE(w_->varm->text().toStdString(), null.m);
+      QCOMPARE(w_->varN->Value(), null.N);
+      QCOMPARE(w_->varG->Value(), 40);
+      QVERIFY(w_->stepping->isChecked());
+      QCOMPARE(status, "Lap: P, A, n and Delta set, with the scan's null (N = 100, m = " +
+                           QString::fromStdString(null.m) + ", T = 40, stepping-stone)");
+      // Go: the single test's p-values, then the scan's for the same locus.
+      w_->repetitions->SetValue(20);
+      w_->FichFst->setText(Path("null-fst.txt"));
+      DialogWatcher watcher;
+      QTest::mouseClick(w_->Button1, Qt::LeftButton);
+      QCOMPARE(watcher.seen.size(), size_t{1});
+      const QStringList lines = w_->ResultLabel->text().split('\n');
+      QVERIFY2(lines[0].startsWith("p_higher = "), qPrintable(lines[0]));
+      const dw::scan::ScannedLocus& lap = w_->Loci->Scan()->loci[RowOf("Lap")];
+      QCOMPARE(lines[1], w_->Loci->ScanResultLine(lap));
+      QVERIFY2(lines[1].startsWith("Scan of Lap: Delta p_higher = "), qPrintable(lines[1]));
+    }
+  }
+
+  // The headline counts each test's flags apart, the fitted null keeps its
+  // line however long the flagged list, and the list is whole in the tooltip
+  // and in the printed title.
+  void TheHeadlineCountsEachTestApart() {
+    Open();
+    OpenFile(kExample);
+    w_->SetProgressDelay(1000000);
+    DialogWatcher watcher;
+    Scan("2026");
+    const dw::scan::ScanSummary& s = *w_->Loci->Scan();
+    const QString counts = QString("by Delta: %1 of %2 loci; by WC: %3 of %4")
+                               .arg(s.flaggedDelta).arg(s.testedDelta).arg(s.flaggedWc).arg(s.testedWc);
+    for (const int width : {0, 400}) {
+      w_->resize(w_->minimumSize() + QSize(width, 0));
+      QTRY_COMPARE(w_->Loci->ScanLabel->width(), w_->Loci->FileLabel->width());
+      const QStringList lines = ScanLines();
+      QCOMPARE(lines.size(), 3);
+      QVERIFY2(lines[0].endsWith(counts) || lines[0].endsWith(QChar(0x2026)), qPrintable(lines[0]));
+      QVERIFY2(lines[1].startsWith("Null fitted to the loci: "), qPrintable(lines[1]));
+      QVERIFY(lines[2].startsWith("Flagged: Lap ("));
+      const QFontMetrics metrics(w_->Loci->ScanLabel->font());
+      for (const QString& line : lines)
+        QVERIFY(metrics.horizontalAdvance(line) <= w_->Loci->ScanLabel->width());
+    }
+    QVERIFY2(ScanLines()[0].endsWith(counts), qPrintable(ScanLines()[0]));
+    QStringList flagged;
+    for (const auto& l : s.loci)
+      if (l.ran && ((l.deltaTested && l.q <= s.fdr) || l.qWc <= s.fdr)) flagged << QString::fromStdString(l.name);
+    for (const QString& name : flagged) QVERIFY(w_->Loci->ScanLabel->toolTip().contains(name + " ("));
+    QVERIFY(!flagged.isEmpty());
+  }
+
+  // The tab's layout and keys: names head the rows, the scan's settings are
+  // its own before it runs, the window grows to the table, Enter uses the
+  // locus, the print buttons have their letters, and a scan not exported is
+  // not dropped without asking.
+  void TheTabKeepsItsSettingsAndAsks() {
+    Open();
+    w_->varN->SetValue(400);
+    w_->varG->SetValue(30);
+    w_->stepping->setChecked(true);
+    const int before = w_->width();
+    OpenFile(kExample);
+    auto* tab = w_->Loci;
+    QCOMPARE(tab->ScanN->Value(), 100);
+    QCOMPARE(tab->ScanT->Value(), 100);
+    QCOMPARE(tab->ScanModel->currentText(), QString("Infinite island"));
+    QVERIFY(tab->LociTable->isColumnHidden(0));
+    QCOMPARE(tab->SortModel().headerData(0, Qt::Vertical).toString(), QString("Est2"));
+    QVERIFY(w_->width() > before);
+    int shown = tab->LociTable->verticalHeader()->width();
+    for (int c = 1; c < 12; ++c) shown += tab->LociTable->columnWidth(c);
+    QVERIFY2(shown <= tab->LociTable->viewport()->width() + tab->LociTable->verticalHeader()->width(),
+             qPrintable(QString::number(shown)));
+
+    struct Accelerator {
+      QPushButton* button;
+      const char* text;
+    };
+    for (const Accelerator a : {Accelerator{tab->PrintTableButton, "P&rint table"},
+                                Accelerator{tab->PrintPlotButton, "Print p&lot"},
+                                Accelerator{w_->Button2, "&Print"}})
+      QCOMPARE(a.button->text(), QString(a.text));
+
+    SelectLocus("Lap");
+    {
+      FileDialogAnswer answer("FrequencyFileDialog", "");
+      tab->LociTable->setFocus();
+      QTest::keyClick(tab->LociTable, Qt::Key_Return);
+      QCOMPARE(answer.answered, 1);
+    }
+
+    w_->SetProgressDelay(1000000);
+    {
+      DialogWatcher quiet;
+      Scan("9");
+    }
+    QVERIFY(tab->Scan());
+    // Every header says what its command-line name means.
+    for (int c = 0; c < tab->Model().columnCount(); ++c)
+      QVERIFY2(!tab->Model().headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty(),
+               qPrintable(tab->Model().headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()));
+    struct Reopen {
+      QMessageBox::StandardButton answer;
+      bool scanKept;
+    };
+    for (const Reopen r : {Reopen{QMessageBox::No, true}, Reopen{QMessageBox::Yes, false}}) {
+      DialogWatcher watcher;
+      watcher.answer = r.answer;
+      FileDialogAnswer open("GenepopDialog", kExample);
+      QTest::mouseClick(tab->GenepopButton, Qt::LeftButton);
+      QCOMPARE(watcher.seen.size(), size_t{1});
+      QCOMPARE(watcher.seen[0].kind, SeenDialog::Question);
+      QCOMPARE(watcher.seen[0].text, QString("The scan of five-samples.gen has not been exported.\nOpen another file and drop the scan?"));
+      QCOMPARE(open.answered, r.scanKept ? 0 : 1);
+      QCOMPARE(tab->Scan() != nullptr, r.scanKept);
+    }
+    // An exported scan goes without a question.
+    {
+      DialogWatcher quiet;
+      Scan("9");
+    }
+    QVERIFY(tab->Scan());
+    {
+      FileDialogAnswer answer("ExportTableDialog", Path("kept.tsv"));
+      QTest::mouseClick(tab->ExportTableButton, Qt::LeftButton);
+    }
+    DialogWatcher watcher;
+    OpenFile(kExample);
+    QCOMPARE(watcher.seen.size(), size_t{0});
+    QVERIFY(!tab->Scan());
   }
 
   // Every control of the tab has its help entry.
@@ -487,7 +673,7 @@ class LociTabTest : public QObject {
     }
   }
 
-  // The printed table: thirty loci a page under the column names, the last
+  // The printed table: kRowsPerPage loci a page under the column names, the last
   // block holding the rest, flagged rows on pale red; a table wider than a
   // page in groups of columns, each led by the locus column.
   void TheTablePrintsInPagesOfRowsAndColumns() {
@@ -512,10 +698,12 @@ class LociTabTest : public QObject {
     };
     QStringList names;
     QCOMPARE(namesOn(2, names), size_t{1});  // L62's row
-    QCOMPARE(names, (QStringList{"L61", "L62", "L63", "L64", "L65"}));
+    QStringList last;
+    for (int i = 2 * dw::ui::TLociTablePrintable::kRowsPerPage + 1; i <= 65; ++i) last << QString("L%1").arg(i);
+    QCOMPARE(names, last);
 
     // Twelve columns of a hundred-odd pixels: two groups, pages in the order
-    // rows 1-30 (both groups), then rows 31-60, then 61-65.
+    // the first block of rows (both groups), then the second, then the rest.
     table.columns = {"locus"};
     table.numeric = {false};
     for (auto& row : table.rows) row.resize(1);
@@ -536,8 +724,22 @@ class LociTabTest : public QObject {
     QCOMPARE(printable.PageCount(), 3 * static_cast<int>(groups.size()));
     names.clear();
     namesOn(static_cast<int>(groups.size()), names);  // the second block's first group
-    QCOMPARE(names.first(), QString("L31"));
+    QCOMPARE(names.first(), QString("L%1").arg(dw::ui::TLociTablePrintable::kRowsPerPage + 1));
     QVERIFY(printable.PrintedSize().width <= dw::ui::TLociTablePrintable::kPageWidth + 16);
+
+    // A title line longer than a page (300 flagged loci) wraps at the page's
+    // width instead of shrinking the type of every page.
+    std::string list = "Flagged:";
+    for (int i = 1; i <= 300; ++i) list += " m" + std::to_string(i) + " (WC),";
+    table.title = {"title", list};
+    printable.SetTable(table);
+    QVERIFY(printable.Table().title.size() > 10);
+    QCOMPARE(printable.Table().title[1].substr(0, 14), std::string("Flagged: m1 (W"));
+    QVERIFY(printable.PrintedSize().width <= dw::ui::TLociTablePrintable::kPageWidth + 16);
+    std::string rejoined;
+    for (std::size_t i = 1; i < printable.Table().title.size(); ++i)
+      rejoined += (i > 1 ? " " : "") + printable.Table().title[i];
+    QCOMPARE(rejoined, list);
 
     // Printed, every page goes to the printer.
     QPrinter printer(QPrinter::HighResolution);

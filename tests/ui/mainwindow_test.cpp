@@ -3,6 +3,7 @@
 // fills, the locale's separator, and the progress dialog's Cancel.
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QScreen>
 #include <QTimer>
@@ -145,8 +146,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(w_->Button1->geometry(), QRect(576, 248, 105, 33));
     QCOMPARE(w_->BitBtn2->text(), QString("&Help"));
     QCOMPARE(w_->BitBtn1->text(), QString("&Close"));
-    QCOMPARE(w_->Button2->text(), QString("Print"));
-    QCOMPARE(w_->Chart1->geometry(), QRect(8, 24, 689, 449));
+    QCOMPARE(w_->Button2->text(), QString("&Print"));
+    QCOMPARE(w_->Chart1->geometry(), QRect(8, 52, 689, 421));
     QCOMPARE(w_->SpeedButton1->focusPolicy(), Qt::StrongFocus);
     QVERIFY(w_->SpeedButton1->font().bold());
     QCOMPARE(w_->StatusPanel1->width(), 600);
@@ -156,7 +157,7 @@ class MainWindowTest : public QObject {
     const char* labels[][2] = {{"Label1", "Number of populations (P) :"},
                                {"Label13", "Sampling size per pop. (n) :"},
                                {"Label22", "observed Delta = WC - RH :"},
-                               {"Label4", "The class corresponding to observed Delta appears in red"}};
+                               {"Label4", TTestneutre::kNothingYet}};
     for (auto& l : labels)
       QCOMPARE(w_->findChild<QLabel*>(l[0])->text(), QString(l[1]));
     QCOMPARE(w_->Chart1->Chart().Title.Text.Lines(),
@@ -231,30 +232,137 @@ class MainWindowTest : public QObject {
     QCOMPARE(w_->PageControl1->currentIndex(), 0);  // the tab stays where it was
   }
 
+  // Every refusal keeps the runtime's own text and, where it names no value
+  // or file, adds a line in English that names them and says what to do.
   void InputChecksShowTheirMessages_data() {
     QTest::addColumn<QString>("m");
     QTest::addColumn<QString>("n");
+    QTest::addColumn<int>("P");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("message");
-    QTest::newRow("m above 1") << "1.0001" << "50" << "The migration rate must be between 0 and 1";
-    QTest::newRow("m below 0") << "-0.5" << "50" << "The migration rate must be between 0 and 1";
-    QTest::newRow("both wrong") << "2" << "500" << "The migration rate must be between 0 and 1";
+    const QString examples = QFileInfo(kInput).absolutePath();
+    const QString nowhere = dir_.filePath("nowhere.txt");
+    QTest::newRow("m above 1") << "1.0001" << "50" << 10 << kInput << int(SeenDialog::Info)
+                               << "The migration rate must be between 0 and 1";
+    QTest::newRow("m below 0") << "-0.5" << "50" << 10 << kInput << int(SeenDialog::Info)
+                               << "The migration rate must be between 0 and 1";
+    QTest::newRow("both wrong") << "2" << "500" << 10 << kInput << int(SeenDialog::Info)
+                                << "The migration rate must be between 0 and 1";
     QTest::newRow("n above N")
-        << "0.1" << "101" << "Sampling size cannot be higher than population size";
+        << "0.1" << "101" << 10 << kInput << int(SeenDialog::Info)
+        << "Sampling size cannot be higher than population size\n"
+           "n = 101 > N = 100: lower the sampling size or raise the population size.";
+    QTest::newRow("rows against P + 1")
+        << "0.1" << "50" << 12 << kInput << int(SeenDialog::Info)
+        << "Input file : Error in number of populations\nfreqini.txt in " + examples +
+               " has 11 rows; P = 12 needs P + 1 = 13 (one per population, then the migrants' "
+               "source).";
+    QTest::newRow("missing input file")
+        << "0.1" << "50" << 10 << nowhere << int(SeenDialog::Error)
+        << "Fichier introuvable.\nnowhere.txt in " + dir_.path() +
+               " was not found: choose the file with the \"...\" button beside its box.";
+    QTest::newRow("comma where a point is read")
+        << "0,1" << "50" << 10 << kInput << int(SeenDialog::Error)
+        << "'0,1' n'est pas une valeur en virgule flottante correcte.\nMigration rate (m): '0,1' "
+           "is not a number here: this system writes decimals with '.', type 0.1.";
   }
   void InputChecksShowTheirMessages() {
     QFETCH(QString, m);
     QFETCH(QString, n);
+    QFETCH(int, P);
+    QFETCH(QString, input);
+    QFETCH(int, kind);
     QFETCH(QString, message);
     Open();
     QFile::remove(dir_.filePath("fst.txt"));
     Retype(w_->varm, m);
     Retype(w_->varechant, n);
+    w_->varP->SetValue(P);
+    w_->FichFreq->setText(input);
     DialogWatcher watcher;
     ClickGo();
     QCOMPARE(watcher.seen.size(), size_t{1});
-    QCOMPARE(watcher.seen[0].kind, SeenDialog::Info);
+    QCOMPARE(int(watcher.seen[0].kind), kind);
     QCOMPARE(watcher.seen[0].text, message);
-    QVERIFY(!QFile::exists(dir_.filePath("fst.txt")));
+    if (kind == SeenDialog::Error) QCOMPARE(watcher.seen[0].icon, QMessageBox::Critical);
+    // Nothing ran: the Results tab still has nothing to show.
+    QCOMPARE(w_->ResultLabel->text(), QString(TTestneutre::kNothingYet));
+    QVERIFY(!w_->Button2->isEnabled());
+  }
+
+  // A finished run gives its one-sided p-values, (k + 1)/(I + 1), on the
+  // Results tab and in the status bar, and the chart's foot (so its printout)
+  // names everything the test was run with.
+  void AFinishedRunGivesItsPValues() {
+    Open(20);
+    QVERIFY(w_->Chart1->isHidden());
+    dw::FixedSeed seed(11);
+    w_->SetSeedSource(&seed);
+    DialogWatcher watcher;
+    ClickGo();
+    w_->SetSeedSource(nullptr);
+    QCOMPARE(watcher.seen.size(), size_t{1});
+    const QString summary = watcher.seen[0].text;
+    QVERIFY2(summary.startsWith("Finished : 20 simulations"), qPrintable(summary));
+    // The counts the summary gives are the p-values' numerators less one.
+    const int higher = summary.section('\n', 2).section(' ', 0, 0).toInt();
+    const int lower = summary.section('\n', 1).section(' ', 0, 0).toInt();
+    QCOMPARE(higher + lower, 20);
+    const auto p = [](int k) { return QString::number((k + 1) / 21.0, 'g', 3); };
+    const QString line = "p_higher = " + p(higher) + ", p_lower = " + p(lower) + " (" +
+                         QString::number(higher) + " higher, " + QString::number(lower) +
+                         " not higher, of 20 simulations)";
+    QCOMPARE(w_->ResultLabel->text().section('\n', 0, 0), line);
+    QCOMPARE(w_->StatusPanel1->text(), line);
+    QVERIFY(!w_->Chart1->isHidden());
+    QVERIFY(w_->Button2->isEnabled());
+    const std::vector<std::string> foot = w_->Chart1->Chart().Foot.Text.Lines();
+    QCOMPARE(foot.size(), size_t{2});
+    QCOMPARE(QString::fromStdString(foot[0]),
+             QString("P = 10, A = 5, n = 50, N = 100, m = 0.1, T = 100, infinite island model"));
+    QCOMPARE(QString::fromStdString(foot[1]), line);
+  }
+
+  // Closing the window closes the help it opened, so the program ends.
+  void ClosingTheWindowClosesItsHelp() {
+    dw::ui::SetHelpSearchPath({QStringLiteral(DW_HELP_DIR)});
+    Open();
+    DialogWatcher watcher;  // a page that cannot be found is reported, not waited on
+    QTest::mouseClick(w_->BitBtn2, Qt::LeftButton);
+    QTRY_VERIFY(dw::ui::HelpWindow() && dw::ui::HelpWindow()->isVisible());
+    w_->close();
+    QTRY_VERIFY(!dw::ui::HelpWindow());
+    dw::ui::SetHelpSearchPath({});
+    QCOMPARE(watcher.seen.size(), size_t{0});
+  }
+
+  // A count clamped when its box is left says so in the status bar.
+  void AClampedCountSaysSo() {
+    Open();
+    struct Case {
+      dw::ui::TSpinEdit* box;
+      const char* typed;
+      const char* status;
+    };
+    const Case cases[] = {
+        {w_->varP, "200", "200 is out of range for \"Number of populations in your sample\" (100 "
+                          "is the nearest allowed): set to 100"},
+        {w_->varN, "0", "0 is out of range for \"Effective (putative) size of each population\" (5 "
+                        "is the nearest allowed): set to 5"},
+    };
+    for (const Case& c : cases) {
+      w_->StatusPanel1->clear();
+      Retype(c.box, c.typed);
+      QTest::keyClick(c.box, Qt::Key_Tab);
+      QCOMPARE(w_->StatusPanel1->text(), QString(c.status));
+    }
+    // A value in range is left as typed, without a word.
+    w_->StatusPanel1->clear();
+    Retype(w_->varP, "12");
+    QTest::keyClick(w_->varP, Qt::Key_Tab);
+    QCOMPARE(w_->varP->Value(), 12);
+    QVERIFY(!w_->StatusPanel1->text().contains("out of range"));
   }
 
   // A click moves the focus to the button first, so the box being typed in
@@ -268,7 +376,8 @@ class MainWindowTest : public QObject {
       AltG();
       QCOMPARE(watcher.seen.size(), size_t{1});
       QCOMPARE(watcher.seen[0].text,
-               QString("Sampling size cannot be higher than population size"));
+               QString("Sampling size cannot be higher than population size\nn = 4 > N = 3: lower "
+                       "the sampling size or raise the population size."));
       QCOMPARE(w_->varN->text(), QString("3"));
       QCOMPARE(w_->focusWidget(), static_cast<QWidget*>(w_->varN));
     }
@@ -294,7 +403,7 @@ class MainWindowTest : public QObject {
     ClickGo();
     QCOMPARE(watcher.seen.size(), size_t{1});
     QCOMPARE(watcher.seen[0].kind, SeenDialog::Error);
-    QCOMPARE(watcher.seen[0].text, QString("Fichier introuvable."));
+    QVERIFY(watcher.seen[0].text.startsWith("Fichier introuvable.\nnowhere.txt in "));
     QCOMPARE(watcher.seen[0].icon, QMessageBox::Critical);
     QVERIFY(!QFile::exists(dir_.filePath("fst.txt")));
     // The window goes on: the next run with a good file finishes.
@@ -304,26 +413,35 @@ class MainWindowTest : public QObject {
     QVERIFY(watcher.seen[1].text.startsWith("Finished : 5 simulations"));
   }
 
-  // With a comma as the decimal separator the default texts are refused until
-  // retyped with a comma.
-  void CommaLocaleRefusesAPoint() {
-    const dw::NumberMarks french =
-        dw::ui::NumberMarksFromLocale(QLocale(QLocale::French, QLocale::France));
-    QCOMPARE(french.decimal, ',');
+  // With a comma as the decimal separator the default texts take it, so the
+  // first Go with the defaults runs; a point typed later is refused with the
+  // runtime's text and a line that says what to type.
+  void CommaLocaleDefaultsRun() {
+    const dw::NumberMarks german =
+        dw::ui::NumberMarksFromLocale(QLocale(QLocale::German, QLocale::Germany));
+    QCOMPARE(german.decimal, ',');
     Open(5);
-    dw::ui::SetNumberMarks(french);
+    w_->ApplyNumberMarks(german);
+    QCOMPARE(w_->varm->text(), QString("0,1"));
+    QCOMPARE(w_->vdelta->text(), QString("0,005"));
     DialogWatcher watcher;
     ClickGo();
     QCOMPARE(watcher.seen.size(), size_t{1});
-    QCOMPARE(watcher.seen[0].kind, SeenDialog::Error);
-    QCOMPARE(watcher.seen[0].text,
-             QString("'0.1' n'est pas une valeur en virgule flottante correcte."));
-    Retype(w_->varm, "0,1");
-    Retype(w_->vdelta, "0,005");
+    QVERIFY2(watcher.seen[0].text.startsWith("Finished : 5 simulations"),
+             qPrintable(watcher.seen[0].text));
+    Retype(w_->vdelta, "0.005");
     ClickGo();
     QCOMPARE(watcher.seen.size(), size_t{2});
-    QVERIFY2(watcher.seen[1].text.startsWith("Finished : 5 simulations"),
-             qPrintable(watcher.seen[1].text));
+    QCOMPARE(watcher.seen[1].kind, SeenDialog::Error);
+    QCOMPARE(watcher.seen[1].text,
+             QString("'0.005' n'est pas une valeur en virgule flottante correcte.\nObserved Delta: "
+                     "'0.005' is not a number here: this system writes decimals with ',', type "
+                     "0,005."));
+    // Back to a point: a typed value is left alone, the defaults follow.
+    Retype(w_->varm, "0,25");
+    w_->ApplyNumberMarks(dw::NumberMarks{'.', ','});
+    QCOMPARE(w_->varm->text(), QString("0,25"));
+    QCOMPARE(w_->vdelta->text(), QString("0.005"));
   }
 
   void ClosedProgressLeavesNoDialogToOwnTheNextMessage() {
@@ -505,36 +623,40 @@ class MainWindowTest : public QObject {
     QCOMPARE(w_->minimumSize(), design);
     QCOMPARE(w_->DesignClientSize(), design);
     const QRect form = w_->varP->geometry();
+    {
+      DialogWatcher watcher;  // a run shows the chart
+      ClickGo();
+    }
     w_->PageControl1->setCurrentIndex(1);
-    QTRY_COMPARE(w_->Chart1->geometry(), QRect(8, 24, 689, 449));
+    QTRY_COMPARE(w_->Chart1->geometry(), QRect(8, 52, 689, 421));
     QCOMPARE(w_->Button2->geometry(), QRect(616, 8, 65, 33));
 
     w_->resize(design + QSize(300, 200));
-    QTRY_COMPARE(w_->Chart1->size(), QSize(989, 649));
-    QCOMPARE(w_->Chart1->pos(), QPoint(8, 24));
+    QTRY_COMPARE(w_->Chart1->size(), QSize(989, 621));
+    QCOMPARE(w_->Chart1->pos(), QPoint(8, 52));
     QCOMPARE(w_->Button2->geometry(), QRect(916, 8, 65, 33));  // at the chart's top right
-    QCOMPARE(w_->findChild<QLabel*>("Label4")->pos(), QPoint(32, 8));
+    QCOMPARE(w_->findChild<QLabel*>("Label4")->pos(), QPoint(8, 4));
     QCOMPARE(w_->Chart1->Chart().ControlWidth, 989);
-    QCOMPARE(w_->Chart1->Chart().ControlHeight, 649);
+    QCOMPARE(w_->Chart1->Chart().ControlHeight, 621);
     const dw::chart::LogicalSize printed = dw::chart::PrintedSize(w_->Chart1->Chart());
     QCOMPARE(printed.width, 689);
     QCOMPARE(printed.height, 449);
     // The chart lays itself out over the whole widget.
     w_->Chart1->grab();
     QVERIFY(w_->Chart1->Chart().PlotRect.right > 900);
-    QVERIFY(w_->Chart1->Chart().PlotRect.bottom > 500);
+    QVERIFY(w_->Chart1->Chart().PlotRect.bottom > 450);
     w_->PageControl1->setCurrentIndex(0);
     QTRY_COMPARE(w_->varP->geometry(), form);
 
     // Growing only one way grows the chart only that way.
     w_->resize(design + QSize(0, 100));
     w_->PageControl1->setCurrentIndex(1);
-    QTRY_COMPARE(w_->Chart1->size(), QSize(689, 549));
+    QTRY_COMPARE(w_->Chart1->size(), QSize(689, 521));
 
     // Smaller than designed is refused by the minimum size.
     w_->resize(200, 150);
     QTRY_COMPARE(w_->size(), design);
-    QTRY_COMPARE(w_->Chart1->size(), QSize(689, 449));
+    QTRY_COMPARE(w_->Chart1->size(), QSize(689, 421));
   }
 
   // The file dialogs: the open dialog's filters ("*", so files without an

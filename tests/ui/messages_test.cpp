@@ -106,6 +106,27 @@ class MessagesTest : public QObject {
     QVERIFY(form.minimumSize() == form.maximumSize());  // not resizable
   }
 
+  // Information dialogs open over the window they report for, wherever it
+  // is on the screen (the screen's centre only without one); notes and
+  // warnings come in a box with the warning icon.
+  void DialogsCentreOnTheirWindow() {
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    for (const QPoint at : {QPoint(0, 0), QPoint(screen.width() - 500, screen.height() - 400)}) {
+      QWidget window;
+      window.setGeometry(QRect(at, QSize(400, 300)));
+      TMessageForm form("n = 50 > N = 20", &window);
+      QVERIFY((form.geometry().center() - window.frameGeometry().center()).manhattanLength() <= 2);
+    }
+    TMessageForm alone("no window");
+    QVERIFY((alone.geometry().center() - screen.center()).manhattanLength() <= 2);
+
+    DialogWatcher watcher;
+    dw::ui::ShowWarningMessage("note: even with no migration the loci are less structured\r\n");
+    QCOMPARE(watcher.seen.size(), size_t{1});
+    QCOMPARE(watcher.seen[0].icon, QMessageBox::Warning);
+    QCOMPARE(watcher.seen[0].text, QString("note: even with no migration the loci are less structured"));
+  }
+
   void LongLineWrapsAtHalfTheScreen() {
     QString text;
     for (int i = 0; i < 80; ++i) text += "word ";
