@@ -1,5 +1,9 @@
 #include "ui/locitab.h"
 
+#include "engine/model.h"
+#include "runtime/cpus.h"
+#include "runtime/inttext.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -59,22 +63,20 @@ std::vector<std::string> Pick(const std::vector<std::string>& cells,
 constexpr const char* kModelWords[] = {"infinite", "finite", "stepping"};
 
 QString ModelName(const std::string& model) {
-  return model == "infinite" ? "infinite island" : model == "finite" ? "finite island" : "stepping-stone";
+  return QString::fromUtf8(
+      NamesOf(ModelOfWord(model).value_or(MigrationModel::InfiniteIsland)).prose.data());
 }
 
 // The seed box: empty for the clock, else a whole number of 32 bits.
+// The text as `run --seed` reads it (no spaces, no leading zeros).
 std::optional<uint32_t> SeedOf(const QString& text, bool& fromClock) {
-  const QString t = text.trimmed();
-  fromClock = t.isEmpty();
+  fromClock = text.isEmpty();
   if (fromClock) {
     Random clock;
     clock.SeedFromClock();
     return clock.RandomSeed;
   }
-  bool ok = false;
-  const qulonglong value = t.toULongLong(&ok, 10);
-  if (!ok || value > 0xFFFFFFFFull || !t.front().isDigit()) return std::nullopt;
-  return static_cast<uint32_t>(value);
+  return ParseSeed(text.toStdString());
 }
 
 QString Quoted(const QString& name) { return "'" + QString(name).replace("'", "'\\''") + "'"; }
@@ -623,7 +625,7 @@ void TLociTab::RunScan() {
   }
   s.seed = *seed;
   s.seededFromClock = fromClock;
-  s.threads = std::max(1u, std::thread::hardware_concurrency());
+  s.threads = UsableCpuCount();
   if (const auto problem = scan::SharedCountProblem(s)) {
     ShowInfoMessage(*problem);
     return;
