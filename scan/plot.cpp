@@ -76,17 +76,34 @@ void DrawAxisAndTicks(const Frame& f, chart::Canvas& canvas) {
   canvas.Line({f.plot.left, f.plot.bottom}, {f.plot.right, f.plot.bottom});
 }
 
-// Band, median and observed point of locus i; its name under the axis.
+// Whether the loci are too many for a band each: fewer than three pixels a locus.
+bool Dense(const Frame& f, std::size_t count) {
+  return static_cast<std::size_t>(f.plot.Width()) < 3 * count;
+}
+
+// Band, median and observed point of locus i. Where the loci are dense, the
+// band is a line and an unflagged point a dot, so that flagged ones stand out.
 void DrawLocus(const Frame& f, const PlotLocus& l, std::size_t i, std::size_t count,
                chart::Canvas& canvas) {
   const int x = f.X(i, count);
-  const int half = std::clamp(f.plot.Width() / static_cast<int>(4 * count), 2, 14);
-  canvas.SetPen({kBandEdge});
-  canvas.SetBrush({kBand});
-  canvas.Rectangle({x - half, f.Y(l.high), x + half + 1, f.Y(l.low) + 1});
-  canvas.SetPen({kMedian, chart::PenStyle::Solid, 2});
-  canvas.Line({x - half, f.Y(l.median)}, {x + half + 1, f.Y(l.median)});
   const int y = f.Y(l.observed);
+  if (Dense(f, count)) {
+    canvas.SetPen({kBandEdge});
+    canvas.Line({x, f.Y(l.high)}, {x, f.Y(l.low) + 1});
+    if (!l.flagged && !l.flaggedWc) {
+      canvas.SetBrush({chart::clBlack});
+      canvas.SetPen({chart::clBlack});
+      canvas.Rectangle({x - 1, y - 1, x + 1, y + 1});
+      return;
+    }
+  } else {
+    const int half = std::clamp(f.plot.Width() / static_cast<int>(4 * count), 2, 14);
+    canvas.SetPen({kBandEdge});
+    canvas.SetBrush({kBand});
+    canvas.Rectangle({x - half, f.Y(l.high), x + half + 1, f.Y(l.low) + 1});
+    canvas.SetPen({kMedian, chart::PenStyle::Solid, 2});
+    canvas.Line({x - half, f.Y(l.median)}, {x + half + 1, f.Y(l.median)});
+  }
   const Point diamond[] = {{x, y - 5}, {x + 5, y}, {x, y + 5}, {x - 5, y}};
   canvas.SetPen({chart::clBlack});
   canvas.SetBrush({l.flagged ? chart::clRed : chart::clBlack});
@@ -96,10 +113,27 @@ void DrawLocus(const Frame& f, const PlotLocus& l, std::size_t i, std::size_t co
     const Point ring[] = {{x, y - 9}, {x + 9, y}, {x, y + 9}, {x - 9, y}, {x, y - 9}};
     for (int k = 0; k < 4; ++k) canvas.Line(ring[k], ring[k + 1]);
   }
-  canvas.SetBackMode(chart::BackMode::Transparent);
-  canvas.SetTextAlign(chart::HAlign::Right, chart::VAlign::Top);
-  const int h = canvas.TextHeight(l.name);
-  canvas.RotatedTextOut({x - h / 2, f.plot.bottom + 6}, l.name, 90);
+}
+
+// The loci whose names are written under the axis: only where one fits
+// beside the next, the flagged loci's first, then the others in order.
+std::vector<bool> NamedLoci(const Frame& f, const ScanPlot& plot, int spacing) {
+  const std::size_t count = plot.loci.size();
+  std::vector<bool> named(count, false);
+  std::vector<int> taken;  // x of the names placed, kept sorted
+  const auto place = [&](std::size_t i) {
+    const int x = f.X(i, count);
+    const auto at = std::lower_bound(taken.begin(), taken.end(), x);
+    if ((at != taken.end() && *at - x < spacing) || (at != taken.begin() && x - *(at - 1) < spacing))
+      return;
+    taken.insert(at, x);
+    named[i] = true;
+  };
+  for (std::size_t i = 0; i < count; ++i)
+    if (plot.loci[i].flagged || plot.loci[i].flaggedWc) place(i);
+  for (std::size_t i = 0; i < count; ++i)
+    if (!named[i]) place(i);
+  return named;
 }
 
 int NamesHeight(const ScanPlot& plot, chart::Canvas& canvas) {
@@ -134,12 +168,30 @@ void DrawScanPlot(const ScanPlot& plot, chart::Canvas& canvas, const Rect& area)
   canvas.SetTextAlign(chart::HAlign::Center, chart::VAlign::Top);
   canvas.RotatedTextOut({area.left + 10, (f.plot.top + f.plot.bottom) / 2}, "Delta = WC - RH", 90);
   DrawAxisAndTicks(f, canvas);
-  for (std::size_t i = 0; i < plot.loci.size(); ++i)
-    DrawLocus(f, plot.loci[i], i, plot.loci.size(), canvas);
+  const std::size_t count = plot.loci.size();
+  for (std::size_t i = 0; i < count; ++i)
+    if (!plot.loci[i].flagged && !plot.loci[i].flaggedWc) DrawLocus(f, plot.loci[i], i, count, canvas);
+  // The flagged loci last, so that no other locus's band hides them.
+  for (std::size_t i = 0; i < count; ++i)
+    if (plot.loci[i].flagged || plot.loci[i].flaggedWc) DrawLocus(f, plot.loci[i], i, count, canvas);
+  const std::vector<bool> named = NamedLoci(f, plot, line + 2);
+  canvas.SetBackMode(chart::BackMode::Transparent);
+  canvas.SetTextAlign(chart::HAlign::Right, chart::VAlign::Top);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!named[i]) continue;
+    const int h = canvas.TextHeight(plot.loci[i].name);
+    canvas.RotatedTextOut({f.X(i, count) - h / 2, f.plot.bottom + 6}, plot.loci[i].name, 90);
+  }
 }
 
 PlotSize ScanPlotSize(const ScanPlot& plot) {
-  return {std::max(720, 110 + 28 * static_cast<int>(plot.loci.size())), 480};
+  // Wide enough for a band and a name a locus, up to what a page or a screen
+  // still shows whole; beyond that the loci are drawn dense.
+  constexpr int kWidest = 2400;
+  const std::size_t count = plot.loci.size();
+  return {count >= static_cast<std::size_t>(kWidest) ? kWidest
+                                                      : std::clamp(110 + 28 * static_cast<int>(count), 720, kWidest),
+          480};
 }
 
 }  // namespace dw::scan

@@ -32,7 +32,9 @@ void PlotRange(const ScanPlot& plot, double& bottom, double& top);
 void DrawScanPlot(const ScanPlot& plot, chart::Canvas& canvas, const chart::Rect& area);
 
 // The size the plot is drawn at in a file: a width that grows with the
-// number of loci, 480 high.
+// number of loci up to 2400, 480 high. Names are written where they fit;
+// with fewer than three pixels a locus, bands are lines and unflagged
+// points dots.
 struct PlotSize {
   int width = 0, height = 0;
 };

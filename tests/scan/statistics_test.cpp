@@ -79,5 +79,32 @@ TEST(ScanPlot, BandsPointsAndNames) {
   EXPECT_LT(pointTop, bandTop);
 }
 
+TEST(ScanPlot, ManyLociKeepTheirNamesApartAndTheFlaggedInSight) {
+  ScanPlot plot;
+  plot.title = "t";
+  for (int i = 0; i < 2000; ++i)
+    plot.loci.push_back({"locus" + std::to_string(i), -0.01, 0.0, 0.01, 0.001, false});
+  plot.loci[1234].flagged = true;
+  plot.loci[1235].flaggedWc = true;
+  EXPECT_EQ(ScanPlotSize(plot).width, 2400);
+  plot.loci.resize(2000);
+  chart::RecordingCanvas canvas;
+  DrawScanPlot(plot, canvas, {0, 0, 600, 400});
+  const auto names = canvas.Lines("rotated 90 ");
+  ASSERT_GT(names.size(), 10u);
+  EXPECT_LT(names.size(), 60u);  // a name only where one fits, not 2000 on 510 pixels
+  std::vector<int> xs;
+  bool flaggedNamed = false;
+  for (std::size_t k = 1; k < names.size(); ++k) {  // after the axis title
+    xs.push_back(std::stoi(names[k].substr(std::string("rotated 90 ").size())));
+    flaggedNamed = flaggedNamed || names[k].ends_with(" locus1234");
+  }
+  EXPECT_TRUE(flaggedNamed);
+  for (std::size_t k = 1; k < xs.size(); ++k) EXPECT_GE(xs[k] - xs[k - 1], 10) << k;
+  // Dense: one red diamond and one orange ring stand out among dots.
+  EXPECT_EQ(canvas.Lines("polygon FF0000").size(), 1u);
+  EXPECT_EQ(canvas.Lines("pen E67800").size(), 1u);
+}
+
 }  // namespace
 }  // namespace dw::scan
