@@ -36,9 +36,10 @@ constexpr chart::Color kMedian = chart::RGB(8, 48, 107);
 constexpr chart::Color kGrid = chart::RGB(220, 220, 220);
 constexpr chart::Color kWcRing = chart::RGB(230, 120, 0);
 
-// A round step near a sixth of the range: 1, 2 or 5 times a power of ten.
-double TickStep(double range) {
-  const double rough = range / 6;
+// A round step near a sixth of the range, or fewer where the labels would
+// touch: 1, 2 or 5 times a power of ten.
+double TickStep(double range, int ticks) {
+  const double rough = range / std::clamp(ticks, 1, 6);
   const double power = std::pow(10.0, std::floor(std::log10(rough)));
   for (double m : {1.0, 2.0, 5.0})
     if (m * power >= rough) return m * power;
@@ -58,7 +59,8 @@ struct Frame {
 };
 
 void DrawAxisAndTicks(const Frame& f, chart::Canvas& canvas) {
-  const double step = TickStep(f.top - f.bottom);
+  // Two lines of text between labels at least, however short the plot.
+  const double step = TickStep(f.top - f.bottom, f.plot.Height() / (2 * canvas.TextHeight("0")));
   const int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step))));
   canvas.SetTextAlign(chart::HAlign::Right, chart::VAlign::Top);
   for (double v = std::ceil(f.bottom / step) * step; v <= f.top; v += step) {

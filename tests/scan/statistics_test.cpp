@@ -104,6 +104,11 @@ TEST(ScanPlot, ManyLociKeepTheirNamesApartAndTheFlaggedInSight) {
   // Dense: one red diamond and one orange ring stand out among dots.
   EXPECT_EQ(canvas.Lines("polygon FF0000").size(), 1u);
   EXPECT_EQ(canvas.Lines("pen E67800").size(), 1u);
+  // A strip as short as the window's: fewer grid lines, their labels apart.
+  chart::RecordingCanvas strip;
+  DrawScanPlot(plot, strip, {0, 0, 600, 220});
+  EXPECT_LE(strip.Lines("pen DCDCDC").size() + strip.Lines("pen 808080").size(), 3u);
+  EXPECT_GE(canvas.Lines("pen DCDCDC").size() + canvas.Lines("pen 808080").size(), 4u);
 }
 
 }  // namespace
