@@ -660,6 +660,10 @@ void TLociTab::RunScan() {
       DropScan();
       ShowInfoMessage(result.problem);
       return;
+    case scan::ScanOutcome::Failed:  // the fit's runs could not write their files
+      DropScan();
+      ShowErrorBox(result.problem);
+      return;
     case scan::ScanOutcome::Finished:
       ShowScan(std::move(result.summary), elapsed, command);
       return;
