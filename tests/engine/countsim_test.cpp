@@ -126,7 +126,9 @@ TEST(CountMultinomial, CountsSumToTheSizeAndSkipAllelesWithoutProbability) {
       DrawMultinomial(400, q.data(), A, counts.data(), stream);
       ASSERT_EQ(std::accumulate(counts.begin() + 1, counts.end(), 0u), 400u);
       for (uint32_t k = 1; k <= A; ++k) {
-        if (q[k] == 0.0) ASSERT_EQ(counts[k], 0u) << k;
+        if (q[k] == 0.0) {
+          ASSERT_EQ(counts[k], 0u) << k;
+        }
         mean[k] += counts[k] / 20000.0;
       }
     }
