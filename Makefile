@@ -66,8 +66,8 @@ fuzz: deps
 	done
 
 # The counts engine against the individual engine: two-sample tests of WC,
-# RH and Delta over a grid of runs, 10^4 simulations each (about ten
-# minutes on two cores). Fails when they disagree beyond chance.
+# RH and Delta over a grid of runs, 3·10^4 simulations per engine and point
+# (a few minutes on two cores). Fails when they disagree beyond chance.
 check-engines: build
 	cmake --build $(BUILD) -j$(JOBS) --target check_engines
 	$(BUILD)/tests/engines/check_engines
