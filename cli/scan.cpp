@@ -136,6 +136,10 @@ int ReadSettings(const ScanOptions& o, ScanSettings& s, std::ostream& err) {
     }
     s.threads = static_cast<unsigned>(*threads);
   }
+  if (o.plotWcHe && !chart::ChartFormatFromFileName(*o.plotWcHe)) {
+    err << "--plot-wc-he: '" << *o.plotWcHe << "' must end in .png, .svg or .pdf\n";
+    return kExitUsage;
+  }
   if (o.plot && !chart::ChartFormatFromFileName(*o.plot)) {
     err << "--plot: '" << *o.plot << "' must end in .png, .svg or .pdf\n";
     return kExitUsage;
@@ -300,6 +304,10 @@ void AddScanOptions(CLI::App& scan, ScanOptions& o) {
       ->type_name("DIR");
   scan.add_option("--plot", o.plot, "Draw the loci's Delta to FILE (.png, .svg or .pdf)")
       ->type_name("FILE");
+  scan.add_option("--plot-wc-he", o.plotWcHe,
+                  "Draw each locus's WC against its He over the null's 95 % and 99 % envelope to "
+                  "FILE (.png, .svg or .pdf)")
+      ->type_name("FILE");
   scan.add_option("--json", o.json,
                   "Write the scan as JSON to FILE (- for standard output, instead of the table)")
       ->type_name("FILE");
@@ -356,7 +364,7 @@ int CheckPartOutputs(const ScanOptions& o, std::ostream& err) {
     err << what << " writes its document to --json FILE: give one\n";
     return kExitUsage;
   }
-  if (o.tsv || o.plot || o.resultsDir) {
+  if (o.tsv || o.plot || o.plotWcHe || o.resultsDir) {
     err << what << " writes no table, plot or files: 'driftwise merge' of the parts does\n";
     return kExitUsage;
   }
@@ -454,12 +462,14 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   if (options.fitOnly) return WriteNullDocument(*options.json, identity, result.summary, out, err);
   if (options.job)
     return WritePartDocument(*options.json, *given, job, jobs, result.summary, out, err);
-  return WriteScanResults(result.summary, options.tsv, options.json, options.plot, out, err);
+  return WriteScanResults(result.summary, options.tsv, options.json, options.plot, out, err,
+                          options.plotWcHe);
 }
 
 int WriteScanResults(const ScanSummary& summary, const std::optional<std::string>& tsv,
                      const std::optional<std::string>& json, const std::optional<std::string>& plot,
-                     std::ostream& out, std::ostream& err) {
+                     std::ostream& out, std::ostream& err,
+                     const std::optional<std::string>& plotWcHe) {
   int status = kExitDone;
   for (const ScannedLocus& job : summary.loci)
     if (Tested(job) && !job.ran) {
@@ -482,6 +492,13 @@ int WriteScanResults(const ScanSummary& summary, const std::optional<std::string
   if (plot) {
     std::string error;
     if (!WriteScanPlot(*plot, PlotOf(summary), error)) {
+      err << error << "\n";
+      return kExitRuntimeError;
+    }
+  }
+  if (plotWcHe) {
+    std::string error;
+    if (!WriteWcHePlot(*plotWcHe, WcHePlotOf(summary), error)) {
       err << error << "\n";
       return kExitRuntimeError;
     }

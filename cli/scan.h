@@ -30,6 +30,7 @@ struct ScanOptions {
   std::string model = "infinite";
   std::string start = "pooled";  // or "observed"
   std::optional<std::string> seed, threads, tsv, resultsDir, plot, json;
+  std::optional<std::string> plotWcHe;  // WC against He with the null's envelope
   bool fitOnly = false;             // fit the null, write it (--json) and stop
   std::optional<std::string> null;  // a null written by --fit-only
   std::optional<std::string> job, jobs;  // the part of the loci to test under --null
@@ -48,7 +49,8 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
 // `tsv`), the JSON document and the plot. Returns the exit status.
 int WriteScanResults(const scan::ScanSummary& summary, const std::optional<std::string>& tsv,
                      const std::optional<std::string>& json, const std::optional<std::string>& plot,
-                     std::ostream& out, std::ostream& err);
+                     std::ostream& out, std::ostream& err,
+                     const std::optional<std::string>& plotWcHe = std::nullopt);
 
 // `merge` of the documents `scan --null … --job K --jobs J --json` wrote:
 // checks that they are every part of one array under one null and one data
