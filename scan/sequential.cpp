@@ -20,13 +20,7 @@ double PoissonUpperTail(uint64_t g, double lambda) {
 
 uint64_t Consumed(const ScannedLocus& l) { return l.simulations + l.undefined; }
 
-// The per-test view of the loci: the current p and the most optimistic p
-// that more simulations could reach.
-struct TestView {
-  std::vector<ScannedLocus*> loci;
-  std::vector<double> current, optimistic;
-};
-
+// The smaller tail count of one test (Delta's or WC's).
 double Tail(const ScannedLocus& l, bool delta) {
   return static_cast<double>(delta ? std::min(l.lower, l.higher) : std::min(l.wcLower, l.wcHigher));
 }
