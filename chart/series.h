@@ -98,7 +98,6 @@ class TChartSeries : public ChartPart {
   TChartSeries();
   ~TChartSeries() override = default;
 
-  TChart* ParentChart() const { return chart_; }
   // Joins the chart's change notification (nullptr: leaves it).
   void SetParentChart(TChart* chart);
 
@@ -131,7 +130,6 @@ class TChartSeries : public ChartPart {
   virtual double MinYValue() const { return YValues.MinValue(); }
   virtual double MaxYValue() const { return YValues.MaxValue(); }
   bool AttachedTo(const TChartAxis& axis) const;
-  bool UsesAxis(bool horizontal) const;
 
   std::string MarkText(int i) const;
   std::string FormattedValue(double v) const;

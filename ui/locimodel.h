@@ -32,7 +32,6 @@ class TLociModel : public QAbstractTableModel {
                const std::vector<unsigned>& flags);
   void Clear();
   bool HasScan() const { return observedColumns_ < columns_.size(); }
-  std::size_t ObservedColumnCount() const { return observedColumns_; }
   // The column named so, -1 when there is none.
   int ColumnOf(const std::string& name) const;
   const std::string& Text(int row, int column) const { return rows_[row][column]; }

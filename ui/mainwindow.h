@@ -60,8 +60,6 @@ class TTestneutre : public QMainWindow {
   // A line shown with the next run's p-values: the scan's result for the
   // locus handed over from the Loci tab (empty: none).
   void SetComparedScan(const QString& line);
-  // The run in progress, or null between runs.
-  TRunProgress* RunInProgress() const { return runProgress_; }
 
   // A new tab after the others: a sheet laid out by its controls' designed
   // rectangles, in a scroll area that shows all of it on a screen smaller

@@ -62,21 +62,6 @@ void EnsureGuiApplication() {
 
 namespace {
 
-bool WriteBytes(const std::string& fileName, const QByteArray& bytes, std::string& error) {
-  QFile file(QString::fromStdString(fileName));
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
-      !file.flush()) {
-    error = "Cannot write the chart to '" + fileName + "': " + file.errorString().toStdString();
-    return false;
-  }
-  file.close();
-  if (file.error() != QFileDevice::NoError) {
-    error = "Cannot write the chart to '" + fileName + "': " + file.errorString().toStdString();
-    return false;
-  }
-  return true;
-}
-
 void DrawOnto(const Drawing& drawing, QPainter& painter, int width, int height) {
   if (drawing.antialiased) painter.setRenderHint(QPainter::Antialiasing);
   QPainterCanvas canvas(painter, 96);
@@ -167,15 +152,5 @@ std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int he
   return RenderDrawing(drawing, format, width, height);
 }
 
-bool ExportChart(TChart& chart, const std::string& fileName, ChartFileFormat format, int width,
-                 int height, std::string& error) {
-  const std::string drawn = RenderChart(chart, format, width, height);
-  const QByteArray bytes(drawn.data(), static_cast<qsizetype>(drawn.size()));
-  if (bytes.isEmpty()) {
-    error = "Cannot draw the chart for '" + fileName + "'";
-    return false;
-  }
-  return WriteBytes(fileName, bytes, error);
-}
 
 }  // namespace dw::chart

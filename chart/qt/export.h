@@ -39,12 +39,8 @@ std::string RenderDrawing(const Drawing& drawing, ChartFileFormat format, int wi
 // system's reason.
 bool WriteDrawing(const std::string& fileName, const std::string& bytes, std::string& error);
 
-// The bytes of the file ExportChart writes; empty when drawing failed.
+// The bytes of `chart` drawn at width × height pixels (96 per inch) in the
+// format; empty when drawing failed. WriteDrawing writes them.
 std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int height);
-
-// Draws `chart` at width × height pixels (96 per inch) into the file. On
-// failure returns false with a message naming the file.
-bool ExportChart(TChart& chart, const std::string& fileName, ChartFileFormat format, int width,
-                 int height, std::string& error);
 
 }  // namespace dw::chart
