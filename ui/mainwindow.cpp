@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "chart/chart.h"
 #include "chart/qt/chart_widget.h"
 #include "runtime/errors.h"
 #include "runtime/floatmode.h"
@@ -46,9 +47,6 @@ constexpr int kStatusBarHeight = 19;
 // size, type and date columns show side by side.
 constexpr int kFileDialogWidth = 760, kFileDialogHeight = 500;
 
-int MulDiv(int a, int b, int c) {
-  return static_cast<int>((static_cast<long long>(a) * b + (c / 2)) / c);
-}
 
 QFont FormFont(int pixelHeight, bool bold) {
   QFont font;
@@ -135,8 +133,8 @@ TTestneutre::TTestneutre(int pixelsPerInch, QWidget* parent) : QMainWindow(paren
   int fontHeight = kFontHeight;
   int buttonFontHeight = kFileButtonFontHeight;
   if (pixelsPerInch != kDesignPixelsPerInch) {
-    fontHeight = MulDiv(kFontHeight, pixelsPerInch, kDesignPixelsPerInch);
-    buttonFontHeight = MulDiv(kFileButtonFontHeight, pixelsPerInch, kDesignPixelsPerInch);
+    fontHeight = chart::MulDiv(kFontHeight, pixelsPerInch, kDesignPixelsPerInch);
+    buttonFontHeight = chart::MulDiv(kFileButtonFontHeight, pixelsPerInch, kDesignPixelsPerInch);
     textHeight_ = QFontMetrics(FormFont(fontHeight, false)).height();
     // The ratio is taken to the same font's height at the design size, so a
     // fallback font shorter than the designed 16 pixels does not shrink the
@@ -209,7 +207,7 @@ TTestneutre::~TTestneutre() = default;
 
 int TTestneutre::Scaled(int designPixels) const {
   return textHeight_ == designTextHeight_ ? designPixels
-                                          : MulDiv(designPixels, textHeight_, designTextHeight_);
+                                          : chart::MulDiv(designPixels, textHeight_, designTextHeight_);
 }
 
 void TTestneutre::Place(QWidget* widget, int l, int t, int w, int h) const {

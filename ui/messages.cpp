@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chart/chart.h"
 #include "runtime/messages.h"
 
 namespace dw::ui {
@@ -46,9 +47,6 @@ class MessageBody : public QWidget {
 };
 
 // a × b / c rounded to nearest.
-int MulDivRounded(int a, int b, int c) {
-  return static_cast<int>(std::lround(static_cast<double>(a) * b / c));
-}
 
 QWidget* ActiveOwner() {
   if (QWidget* modal = QApplication::activeModalWidget()) return modal;
@@ -87,11 +85,11 @@ TMessageForm::TMessageForm(const QString& text, QWidget* parent)
       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
   const int w = fm.horizontalAdvance(kAlphabet) / 52;
   const int h = fm.height();
-  const int hMargin = MulDivRounded(8, w, 4);
-  const int vMargin = MulDivRounded(8, h, 8);
-  const int vSpacing = MulDivRounded(10, h, 8);
-  const int buttonHeight = MulDivRounded(14, h, 8);
-  const int buttonWidth = std::max(MulDivRounded(50, w, 4), fm.horizontalAdvance("OK") + 8);
+  const int hMargin = chart::MulDiv(8, w, 4);
+  const int vMargin = chart::MulDiv(8, h, 8);
+  const int vSpacing = chart::MulDiv(10, h, 8);
+  const int buttonHeight = chart::MulDiv(14, h, 8);
+  const int buttonWidth = std::max(chart::MulDiv(50, w, 4), fm.horizontalAdvance("OK") + 8);
 
   QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
   const QRect screenRect = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
