@@ -384,6 +384,7 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   if (options.null) roles.push_back({"--null", *options.null, true});
   if (options.tsv) roles.push_back({"--tsv", *options.tsv});
   if (options.plot) roles.push_back({"--plot", *options.plot});
+  if (options.plotWcHe) roles.push_back({"--plot-wc-he", *options.plotWcHe});
   if (options.json) roles.push_back({"--json", *options.json});
   // Before any locus runs, not after all of them.
   if (const int status = CheckFileRoles(roles, err)) return status;
@@ -408,41 +409,39 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   }
   data::LociData data;
   if (const int status = LoadData(options.file, options.popmap, data, err)) return status;
-  std::vector<ScannedLocus> jobsOfLoci;
-  if (const auto problem = PlanLoci(std::move(data), settings, jobsOfLoci)) {
+  std::vector<ScannedLocus> loci;
+  if (const auto problem = PlanLoci(std::move(data), settings, loci)) {
     err << *problem << "\n";
     return kExitRefused;
   }
-  std::vector<ScannedLocus>& planned = jobsOfLoci;
-  if (TestedCount(planned) == 0) {
+  if (TestedCount(loci) == 0) {
     err << "no locus of " << options.file
         << " can be tested: every one is monomorphic, haploid or typed in fewer than two "
            "samples (see the note column)\n";
   }
-  AddKeptFiles(options, settings, planned, roles);
+  AddKeptFiles(options, settings, loci, roles);
   if (const auto problem = SameFileInTwoRoles(roles)) {
     err << *problem << "\n";
     return kExitUsage;
   }
   settings.fitOnly = options.fitOnly;
   if (options.job) {
-    const Share share = ShareOf(planned.size(), job, jobs);
+    const Share share = ShareOf(loci.size(), job, jobs);
     settings.share = std::make_pair(share.first, share.end);
   }
-  std::vector<ScannedLocus> jobs_ = std::move(planned);
   TemporaryFolder temporary;
   if (!MakeDirectory(options, settings, temporary, err)) return kExitRuntimeError;
   FolderLock lock;
   if (options.resultsDir && !lock.Take(settings.dir, err)) return kExitRuntimeError;
   if (options.resultsDir && settings.engine == ScanEngine::Counts) {
     std::string failed;
-    if (!WriteFrequencyFiles(jobs_, settings.observedStart, settings.dir, failed)) {
+    if (!WriteFrequencyFiles(loci, settings.observedStart, settings.dir, failed)) {
       err << failed << ": cannot be written (" << SystemErrorText(LastSystemError()) << ")\n";
       return kExitRuntimeError;
     }
   }
   TerminalScanProgress progress(err);
-  ScanResult result = RunScan(settings, std::move(jobs_), given ? given->null.data.name : options.file,
+  ScanResult result = RunScan(settings, std::move(loci), given ? given->null.data.name : options.file,
                               progress, InterruptRequest());
   temporary.Remove();
   if (result.outcome == ScanOutcome::Failed) {
@@ -471,10 +470,10 @@ int WriteScanResults(const ScanSummary& summary, const std::optional<std::string
                      std::ostream& out, std::ostream& err,
                      const std::optional<std::string>& plotWcHe) {
   int status = kExitDone;
-  for (const ScannedLocus& job : summary.loci)
-    if (Tested(job) && !job.ran) {
-      err << "locus " << job.name << ": " << job.failure << "\n";
-      status = std::max(status, job.failureStatus);
+  for (const ScannedLocus& locus : summary.loci)
+    if (Tested(locus) && !locus.ran) {
+      err << "locus " << locus.name << ": " << locus.failure << "\n";
+      status = std::max(status, locus.failureStatus);
     }
   err << NullReport(summary) << PValueReport(summary);
   try {
