@@ -1,9 +1,6 @@
 #include "data/popmap.h"
 
-#include "runtime/errors.h"
-#include "runtime/linereader.h"
-#include "runtime/messages.h"
-#include "runtime/osfiles.h"
+#include "data/textlines.h"
 
 namespace dw::data {
 
@@ -43,27 +40,14 @@ std::optional<PopulationMapError> AddPopulationMapLine(std::string_view line, ui
 
 std::optional<LoadProblem> LoadPopulationMap(const std::string& name, PopulationMap& map) {
   map = PopulationMap{};
-  LineReader reader(LineReader::Ends::Any, kMaxMapLine);
-  const auto failed = [&](int code, int systemError) {
-    return LoadProblem{LoadProblem::Kind::Unreadable,
-                       CommandLineErrorText(EInOutError(code, systemError, name))};
-  };
-  const auto refused = [&](uint64_t line, const std::string& message) {
-    return LoadProblem{LoadProblem::Kind::Refused,
-                       name + ", line " + std::to_string(line) + ": " + message};
-  };
-  if (const int code = reader.Open(name)) return failed(code, LastSystemError());
-  std::string line;
-  bool ended = false;
-  for (;;) {
-    const LineReader::Result next = reader.Next(line, ended);
-    if (next == LineReader::Result::End) break;
-    if (next == LineReader::Result::Failed) return failed(reader.Code(), reader.SystemError());
-    if (next == LineReader::Result::TooLong)
-      return refused(reader.LineNumber(), "too long for a line 'sample<TAB>population'");
-    if (const auto error = AddPopulationMapLine(line, reader.LineNumber(), map))
-      return refused(error->line, error->message);
-  }
+  if (auto problem = ReadLinesOf(
+          name, kMaxMapLine, "too long for a line 'sample<TAB>population'",
+          [&](std::string_view line, uint64_t number) -> std::optional<LineRefusal> {
+            if (const auto error = AddPopulationMapLine(line, number, map))
+              return LineRefusal{error->line, error->message};
+            return std::nullopt;
+          }))
+    return problem;
   if (map.samples.empty())
     return LoadProblem{LoadProblem::Kind::Refused,
                        name + ": no sample: expected lines 'sample<TAB>population'"};
