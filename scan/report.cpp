@@ -26,10 +26,6 @@ std::string Short(double value) {
   return Fixed(value, decimals);
 }
 
-bool Estimated(const ScannedLocus& l) {
-  return Tested(l) || l.estimate.status == data::LocusStatus::Biallelic;
-}
-
 std::string ModelName(const std::string& model) {
   return std::string(NamesOf(ModelOfWord(model).value_or(MigrationModel::InfiniteIsland)).prose);
 }
@@ -391,7 +387,7 @@ void WriteLocus(const ScanSummary& s, std::size_t i, JsonWriter& json) {
   json.Integer(l.P);
   json.Key("alleles");
   json.Integer(l.A);
-  const bool estimated = Estimated(l);
+  const bool estimated = Tested(l);  // every locus with estimates is tested, by WC at least
   json.Key("sample");
   if (estimated) json.Integer(l.n); else json.Null();
   for (const auto& [name, value] :
