@@ -30,7 +30,49 @@ std::vector<std::string> SplitAt(const std::string& text, char separator) {
 constexpr double kMinStep = 1e-12;
 constexpr long double kMaxLabels = 2147483647.0L;
 
+std::vector<std::string> LabelLines(const std::string& text, bool multiLine) {
+  return multiLine ? SplitAt(text, ' ') : SplitAt(text, '\r');
+}
+
+// Where a label goes by its angle and its axis: the anchor's alignment,
+// whether its lines are centred on the label's pixel across their
+// direction, and the lines' downward direction on screen.
+struct LabelPlacement {
+  HAlign h;
+  VAlign v;
+  bool centred;
+};
+// Rows: 0 (and any other angle), 90, 180, 270 degrees; columns: bottom, top,
+// left, right.
+constexpr LabelPlacement kLabelPlacements[4][4] = {
+    {{HAlign::Center, VAlign::Top, false}, {HAlign::Center, VAlign::Bottom, false},
+     {HAlign::Right, VAlign::Top, true}, {HAlign::Left, VAlign::Top, true}},
+    {{HAlign::Right, VAlign::Top, true}, {HAlign::Left, VAlign::Top, true},
+     {HAlign::Center, VAlign::Bottom, false}, {HAlign::Center, VAlign::Top, false}},
+    {{HAlign::Center, VAlign::Bottom, false}, {HAlign::Center, VAlign::Top, false},
+     {HAlign::Left, VAlign::Top, true}, {HAlign::Right, VAlign::Top, true}},
+    {{HAlign::Left, VAlign::Top, true}, {HAlign::Right, VAlign::Top, true},
+     {HAlign::Center, VAlign::Top, false}, {HAlign::Center, VAlign::Bottom, false}},
+};
+constexpr Point kTextDown[4] = {{0, 1}, {1, 0}, {0, -1}, {-1, 0}};
+
+int AngleRow(int angle) { return angle == 90 ? 1 : angle == 180 ? 2 : angle == 270 ? 3 : 0; }
+int SideColumn(AxisKind k) {
+  return k == AxisKind::Bottom ? 0 : k == AxisKind::Top ? 1 : k == AxisKind::Left ? 2 : 3;
+}
+
 }  // namespace
+
+int AxisIndex(AxisKind kind) {
+  switch (kind) {
+    case AxisKind::Bottom: return 0;
+    case AxisKind::Top: return 1;
+    case AxisKind::Left: return 2;
+    case AxisKind::Right: return 3;
+    case AxisKind::Depth: return 4;
+  }
+  return 4;
+}
 
 TChartAxis::TChartAxis(const Notifier* n, TChart& chart, AxisKind k)
     : ChartPart(n), kind(k), horizontal(IsHorizontal(k)), otherSide(IsOtherSide(k)),
@@ -77,7 +119,7 @@ void TChartAxis::SetLogarithmic(bool on) {
       if (s.AttachedTo(*this) && (horizontal ? s.XValues.DateTime() : s.YValues.DateTime()))
         throw AxisException("DateTime Axis cannot be Logarithmic");
     }
-    if (LowValue < 0 || HighValue < 0)
+    if (minimum_ < 0 || maximum_ < 0)
       throw AxisException("Logarithmic Axis Min and Max values should be >= 0");
   }
   if (on == logarithmic_) return;
@@ -115,7 +157,13 @@ bool TChartAxis::IsVisible() const {
   return false;
 }
 
-void TChartAxis::CalcAutomaticRange() {
+
+TAxisLayout TChartAxis::StartLayout() const {
+  TAxisLayout a;
+  a.horizontal = horizontal;
+  a.inverted = Inverted;
+  a.minimum = minimum_;
+  a.maximum = maximum_;
   if (!IsDepthAxis()) {
     bool any = false;
     double low = 0, high = 0;
@@ -128,12 +176,19 @@ void TChartAxis::CalcAutomaticRange() {
       high = any ? std::max(high, hi) : hi;
       any = true;
     }
-    if (Automatic || AutomaticMaximum) maximum_ = high;
-    if (Automatic || AutomaticMinimum) minimum_ = low;
+    if (Automatic || AutomaticMaximum) a.maximum = high;
+    if (Automatic || AutomaticMinimum) a.minimum = low;
   }
-  LowValue = minimum_;
-  HighValue = maximum_;
-  ValueSpan = HighValue - LowValue;
+  a.lowValue = a.minimum;
+  a.highValue = a.maximum;
+  a.valueSpan = a.highValue - a.lowValue;
+  return a;
+}
+
+void TChartAxis::KeepDrawnRange(const TAxisLayout& drawn) {
+  // Not a change of the model: the drawing that used it is the current one.
+  minimum_ = drawn.minimum;
+  maximum_ = drawn.maximum;
 }
 
 int TChartAxis::WallSize() const {
@@ -152,12 +207,11 @@ std::string TChartAxis::ValueLabelText(double v) const {
   return FormatValue(AxisValuesFormat(), v, chart_.Separators());
 }
 
-int TChartAxis::LabelExtent(Canvas& canvas, const std::string& text) const {
-  const std::vector<std::string> lines =
-      LabelsMultiLine ? SplitAt(text, ' ') : SplitAt(text, '\r');
-  if (TextAcrossAxis()) return LineHeight(canvas) * static_cast<int>(lines.size());
+int TChartAxis::LabelExtent(TextMeasure& measure, const FontSpec& font, const std::string& text) const {
+  const std::vector<std::string> lines = LabelLines(text, LabelsMultiLine);
+  if (TextAcrossAxis()) return measure.LineHeightIn(font) * static_cast<int>(lines.size());
   int widest = 0;
-  for (const std::string& line : lines) widest = std::max(widest, canvas.TextWidth(line));
+  for (const std::string& line : lines) widest = std::max(widest, measure.TextWidthIn(font, line));
   return widest;
 }
 
@@ -181,17 +235,17 @@ double NextLabelStep(double x) {
   return x < 2 ? 2 : x < 5 ? 5 : 10;
 }
 
-double TChartAxis::LabelIncrement(Canvas& canvas) {
-  canvas.SetFont(LabelsFont.Resolved(canvas.PixelsPerInch()));
-  int64_t s = std::max(LabelExtent(canvas, ValueLabelText(HighValue)),
-                       LabelExtent(canvas, ValueLabelText(LowValue)));
+double TChartAxis::LabelIncrement(TextMeasure& measure, const TAxisLayout& a) const {
+  const FontSpec font = LabelsFont.Resolved(measure.PixelsPerInch());
+  int64_t s = std::max(LabelExtent(measure, font, ValueLabelText(a.highValue)),
+                       LabelExtent(measure, font, ValueLabelText(a.lowValue)));
   if (labelsSeparation_ > 0) s += RoundToInt(labelsSeparation_ * 0.01L * s);
-  const int64_t n = s <= 0 ? 1 : RoundToInt(static_cast<long double>(AxisLength) / s);
+  const int64_t n = s <= 0 ? 1 : RoundToInt(static_cast<long double>(a.length) / s);
   if (n <= 0) return kMinStep;
-  double inc = increment_ > 0 ? increment_ : std::fabs(ValueSpan) >= 1 ? 1 : kMinStep;
+  double inc = increment_ > 0 ? increment_ : std::fabs(a.valueSpan) >= 1 ? 1 : kMinStep;
   if (labelsSeparation_ > 0) {
     for (;;) {
-      const long double c = static_cast<long double>(ValueSpan) / inc;
+      const long double c = static_cast<long double>(a.valueSpan) / inc;
       if (std::fabs(c) < kMaxLabels && RoundToInt(c) <= n) break;
       inc = NextLabelStep(inc);
     }
@@ -199,30 +253,30 @@ double TChartAxis::LabelIncrement(Canvas& canvas) {
   return std::max(inc, kMinStep);
 }
 
-int TChartAxis::LabelsSizeFor(Canvas& canvas, TAxisLabelStyle style) {
+int TChartAxis::LabelsSizeFor(TextMeasure& measure, const TAxisLayout& a, TAxisLabelStyle style) const {
   if (LabelsSize != 0) return LabelsSize;
-  canvas.SetFont(LabelsFont.Resolved(canvas.PixelsPerInch()));
-  const int a = labelsAngle_ % 360;
-  const bool parallel = horizontal ? (a == 0 || a == 180) : (a == 90 || a == 270);
-  if (parallel) return LineHeight(canvas);
+  const FontSpec font = LabelsFont.Resolved(measure.PixelsPerInch());
+  const int angle = labelsAngle_ % 360;
+  const bool parallel = horizontal ? (angle == 0 || angle == 180) : (angle == 90 || angle == 270);
+  if (parallel) return measure.LineHeightIn(font);
   auto widest = [&](const std::string& text) {
     int w = 0;
-    for (const std::string& line : LabelsMultiLine ? SplitAt(text, ' ') : SplitAt(text, '\r'))
-      w = std::max(w, canvas.TextWidth(line));
+    for (const std::string& line : LabelLines(text, LabelsMultiLine))
+      w = std::max(w, measure.TextWidthIn(font, line));
     return w;
   };
   int size = 0;
   switch (style) {
     case TAxisLabelStyle::talValue: {
-      const double inc = LabelIncrement(canvas);
+      const double inc = LabelIncrement(measure, a);
       auto rounded = [&](double v) {
         const long double q = static_cast<long double>(v) / inc;
         if (!RoundFirstLabel || std::fabs(q) >= 9e18L) return v;
         return static_cast<double>(TruncToInt(q) * static_cast<long double>(inc));
       };
-      size = std::max(widest(ValueLabelText(rounded(LowValue))),
-                      widest(ValueLabelText(rounded(HighValue)))) +
-             canvas.TextWidth(" ");
+      size = std::max(widest(ValueLabelText(rounded(a.lowValue))),
+                      widest(ValueLabelText(rounded(a.highValue)))) +
+             measure.TextWidthIn(font, " ");
       break;
     }
     case TAxisLabelStyle::talMark:
@@ -241,7 +295,8 @@ int TChartAxis::LabelsSizeFor(Canvas& canvas, TAxisLabelStyle style) {
   return size;
 }
 
-Rect TChartAxis::ReserveAxisSpace(Canvas& canvas, Rect r) {
+Rect TChartAxis::ReserveAxisSpace(TextMeasure& measure, const TChartLayout& layout, TAxisLayout& a,
+                                  Rect r) const {
   auto shrink = [&](int k) {
     switch (kind) {
       case AxisKind::Bottom: r.bottom -= k; break;
@@ -262,17 +317,17 @@ Rect TChartAxis::ReserveAxisSpace(Canvas& canvas, Rect r) {
   if (!Title.Caption().empty()) {
     int size = TitleSize;
     if (size == 0) {
-      canvas.SetFont(Title.Font.Resolved(canvas.PixelsPerInch()));
-      const int a = Title.Angle % 360;
-      const bool parallel = horizontal ? (a == 0 || a == 180) : (a == 90 || a == 270);
-      size = parallel ? LineHeight(canvas) : canvas.TextWidth(Title.Caption());
+      const FontSpec font = Title.Font.Resolved(measure.PixelsPerInch());
+      const int angle = Title.Angle % 360;
+      const bool parallel = horizontal ? (angle == 0 || angle == 180) : (angle == 90 || angle == 270);
+      size = parallel ? measure.LineHeightIn(font) : measure.TextWidthIn(font, Title.Caption());
     }
     shrink(size);
   }
   if (Labels) {
-    CalcPixels();  // the label step measures against the current length
-    shrink(LabelsSizeFor(canvas, ResolveLabelStyle()));
-    LabelPixel = edge();
+    PlacePixels(layout, a);  // the label step measures against the plot before the axes' room
+    shrink(LabelsSizeFor(measure, a, ResolveLabelStyle()));
+    a.labelPixel = edge();
   }
   int t = (Axis.Visible ? Axis.Width() : 0) + (Ticks.Visible ? TickLength() : 0);
   if (MinorTicks.Visible && MinorTickLength > t) t = MinorTickLength;
@@ -281,66 +336,43 @@ Rect TChartAxis::ReserveAxisSpace(Canvas& canvas, Rect r) {
   return r;
 }
 
-void TChartAxis::CalcPixels() {
-  int edge, size;
-  if (IsDepthAxis()) {
-    edge = 0;
-    size = chart_.DepthPixels;
-  } else if (horizontal) {
-    edge = chart_.PlotRect.left;
-    size = chart_.PlotWidth();
-  } else {
-    edge = chart_.PlotRect.top;
-    size = chart_.PlotHeight();
+void TChartAxis::PlacePixels(const TChartLayout& layout, TAxisLayout& a) const {
+  if (IsDepthAxis()) a.PlacePixels(0, layout.depthPixels, StartPosition, EndPosition);
+  else if (horizontal) a.PlacePixels(layout.plot.left, layout.PlotWidth(), StartPosition, EndPosition);
+  else a.PlacePixels(layout.plot.top, layout.PlotHeight(), StartPosition, EndPosition);
+}
+
+void TChartAxis::PlaceLine(TextMeasure& measure, const TChartLayout& layout, TAxisLayout& a) const {
+  // Depth labels are not on this chart's path; a hidden axis draws nothing.
+  if (IsDepthAxis() || !IsVisible()) return;
+  const Rect& plot = layout.plot;
+  const int across = horizontal ? layout.PlotHeight() : layout.PlotWidth();
+  const int offset = static_cast<int>(RoundToInt(across * 0.01L * PositionPercent));
+  switch (kind) {
+    case AxisKind::Bottom: a.linePixel = plot.bottom - offset; break;
+    case AxisKind::Top: a.linePixel = plot.top + offset; break;
+    case AxisKind::Left: a.linePixel = plot.left + offset; break;
+    default: a.linePixel = plot.right - offset; break;
   }
-  StartPixel = edge + static_cast<int>(RoundToInt(size * 0.01L * StartPosition));
-  EndPixel = edge + static_cast<int>(RoundToInt(size * 0.01L * EndPosition));
-  AxisLength = EndPixel - StartPixel;
-  CenterPixel = (StartPixel + EndPixel) / 2;
-}
-
-int TChartAxis::ValueToPixel(double v) const {
-  if (ValueSpan == 0) return CenterPixel;
-  const long double d = (static_cast<long double>(v) - LowValue) * AxisLength / ValueSpan;
-  if (!(std::fabs(d) < kMaxLabels)) return CenterPixel;
-  const int r = static_cast<int>(RoundToInt(d));
-  if (horizontal) return Inverted ? EndPixel - r : StartPixel + r;
-  return Inverted ? StartPixel + r : EndPixel - r;
-}
-
-double TChartAxis::PixelToValue(int p) const {
-  if (AxisLength < 1) return 0;
-  const long double c =
-      static_cast<long double>(Inverted ? EndPixel - p : p - StartPixel) * ValueSpan / AxisLength;
-  return static_cast<double>(horizontal ? LowValue + c : HighValue - c);
-}
-
-void TChartAxis::WidenRangeByPixels(int lower, int upper) {
-  const int s = StartPixel, e = EndPixel;
-  StartPixel += lower;
-  EndPixel -= upper;
-  AxisLength = EndPixel - StartPixel;
-  double u = PixelToValue(s), v = PixelToValue(e);
-  CalcPixels();
-  if (u > v) std::swap(u, v);
-  LowValue = u;
-  HighValue = v;
-  ValueSpan = HighValue - LowValue;
+  a.increment = LabelIncrement(measure, a);
 }
 
 // ---- painting ----
 
-void TChartAxis::DrawTicksAndGrid(TKivCanvas3D& c3d, int p, int& lastTick) {
+void TChartAxis::DrawTicksAndGrid(TKivCanvas3D& c3d, const TChartLayout& layout, int p,
+                                  int& lastTick) const {
   Canvas& c = c3d.C();
+  const int line = layout.Of(*this).linePixel;
   const int wall = WallSize();
-  const int z = otherSide ? chart_.DepthPixels : 0;
+  const int depth = layout.depthPixels;
+  const int z = otherSide ? depth : 0;
   // A tick of length len at pixel q, outward (or inward when len < 0).
   auto tick = [&](int q, int len) {
     switch (kind) {
-      case AxisKind::Bottom: c3d.VertLine3D(q, LinePixel + 1 + wall, LinePixel + 1 + wall + len, z); break;
-      case AxisKind::Top: c3d.VertLine3D(q, LinePixel - 1, LinePixel - 1 - len, z); break;
-      case AxisKind::Left: c3d.HorizLine3D(LinePixel - 1 - wall, LinePixel - 1 - wall - len, q, z); break;
-      case AxisKind::Right: c3d.HorizLine3D(LinePixel + 1, LinePixel + 1 + len, q, z); break;
+      case AxisKind::Bottom: c3d.VertLine3D(q, line + 1 + wall, line + 1 + wall + len, z); break;
+      case AxisKind::Top: c3d.VertLine3D(q, line - 1, line - 1 - len, z); break;
+      case AxisKind::Left: c3d.HorizLine3D(line - 1 - wall, line - 1 - wall - len, q, z); break;
+      case AxisKind::Right: c3d.HorizLine3D(line + 1, line + 1 + len, q, z); break;
       case AxisKind::Depth: break;
     }
   };
@@ -362,14 +394,14 @@ void TChartAxis::DrawTicksAndGrid(TKivCanvas3D& c3d, int p, int& lastTick) {
     }
     c.SetBrush({c.Brush().color, BrushStyle::Clear});
     c.SetBackMode(BackMode::Transparent);
-    const Rect& plot = chart_.PlotRect;
+    const Rect& plot = layout.plot;
     if (c3d.is3D) {
       if (horizontal) {
-        c3d.ZLine3D(p, LinePixel, 0, chart_.DepthPixels);
-        c3d.VertLine3D(p, plot.top, plot.bottom, chart_.DepthPixels);
+        c3d.ZLine3D(p, line, 0, depth);
+        c3d.VertLine3D(p, plot.top, plot.bottom, depth);
       } else {
-        c3d.ZLine3D(LinePixel, p, 0, chart_.DepthPixels);
-        c3d.HorizLine3D(plot.left, plot.right, p, chart_.DepthPixels);
+        c3d.ZLine3D(line, p, 0, depth);
+        c3d.HorizLine3D(plot.left, plot.right, p, depth);
       }
     } else if (horizontal) {
       c.Line({p, plot.top}, {p, plot.bottom});
@@ -392,7 +424,8 @@ void TChartAxis::DrawTicksAndGrid(TKivCanvas3D& c3d, int p, int& lastTick) {
   lastTick = p;
 }
 
-void TChartAxis::DrawLabel(TKivCanvas3D& c3d, int p, const std::string& text) {
+void TChartAxis::DrawLabel(TKivCanvas3D& c3d, const TChartLayout& layout, int p,
+                           const std::string& text) const {
   Canvas& c = c3d.C();
   FontSpec font = LabelsFont.Resolved(c.PixelsPerInch());
   if (chart_.PrintingInProgress && font.color == clWhite) font.color = clBlack;
@@ -400,47 +433,18 @@ void TChartAxis::DrawLabel(TKivCanvas3D& c3d, int p, const std::string& text) {
   c.SetBrush({chart_.Color, BrushStyle::Clear});
   const int lh = LineHeight(c);
   const int angle = labelsAngle_ % 360;
-  struct Placement {
-    HAlign h;
-    VAlign v;
-    bool centred;  // the block of lines is centred on p across the text direction
-  };
-  const bool isBottom = kind == AxisKind::Bottom, isTop = kind == AxisKind::Top,
-             isLeft = kind == AxisKind::Left;
-  Placement pl{HAlign::Center, VAlign::Top, false};
-  if (angle == 90) {
-    pl = isBottom ? Placement{HAlign::Right, VAlign::Top, true}
-         : isTop  ? Placement{HAlign::Left, VAlign::Top, true}
-         : isLeft ? Placement{HAlign::Center, VAlign::Bottom, false}
-                  : Placement{HAlign::Center, VAlign::Top, false};
-  } else if (angle == 180) {
-    pl = isBottom ? Placement{HAlign::Center, VAlign::Bottom, false}
-         : isTop  ? Placement{HAlign::Center, VAlign::Top, false}
-         : isLeft ? Placement{HAlign::Left, VAlign::Top, true}
-                  : Placement{HAlign::Right, VAlign::Top, true};
-  } else if (angle == 270) {
-    pl = isBottom ? Placement{HAlign::Left, VAlign::Top, true}
-         : isTop  ? Placement{HAlign::Right, VAlign::Top, true}
-         : isLeft ? Placement{HAlign::Center, VAlign::Top, false}
-                  : Placement{HAlign::Center, VAlign::Bottom, false};
-  } else {
-    pl = isBottom ? Placement{HAlign::Center, VAlign::Top, false}
-         : isTop  ? Placement{HAlign::Center, VAlign::Bottom, false}
-         : isLeft ? Placement{HAlign::Right, VAlign::Top, true}
-                  : Placement{HAlign::Left, VAlign::Top, true};
-  }
+  const LabelPlacement& pl = kLabelPlacements[AngleRow(angle)][SideColumn(kind)];
+  const Point down = kTextDown[AngleRow(angle)];
   c.SetTextAlign(pl.h, pl.v);
-  // The text's downward direction on screen for a counter-clockwise angle.
-  const Point down = angle == 90 ? Point{1, 0} : angle == 180 ? Point{0, -1}
-                     : angle == 270 ? Point{-1, 0} : Point{0, 1};
-  const std::vector<std::string> lines = LabelsMultiLine ? SplitAt(text, ' ') : SplitAt(text, '\r');
+  const std::vector<std::string> lines = LabelLines(text, LabelsMultiLine);
   const int k = static_cast<int>(lines.size());
-  Point at = horizontal ? Point{p, LabelPixel} : Point{LabelPixel, p};
+  const int labelPixel = layout.Of(*this).labelPixel;
+  Point at = horizontal ? Point{p, labelPixel} : Point{labelPixel, p};
   if (pl.centred) {
     const int shift = k == 1 ? lh / 2 : k * lh / 2;
     at = {at.x - down.x * shift, at.y - down.y * shift};
   }
-  const int z = otherSide ? chart_.DepthPixels : 0;
+  const int z = otherSide ? layout.depthPixels : 0;
   for (const std::string& line : lines) {
     if (angle == 0) c3d.TextOut3D(at.x, at.y, z, line);
     else c3d.RotatedTextOut3D(at.x, at.y, z, line, angle);
@@ -449,16 +453,19 @@ void TChartAxis::DrawLabel(TKivCanvas3D& c3d, int p, const std::string& text) {
   c.SetTextAlign(HAlign::Left, VAlign::Top);
 }
 
-void TChartAxis::DrawTextLabels(TKivCanvas3D& c3d, TAxisLabelStyle style, int& lastTick) {
+void TChartAxis::DrawTextLabels(TKivCanvas3D& c3d, const TChartLayout& layout, TAxisLabelStyle style,
+                                int& lastTick) const {
   Canvas& c = c3d.C();
+  const TAxisLayout& a = layout.Of(*this);
   std::vector<const TChartSeries*> withLabels;
   int first = -1, last = -1;
   for (int i = 0; i < chart_.SeriesCount(); ++i) {
     const TChartSeries& s = chart_.Series(i);
     if (!s.Active || !s.AttachedTo(*this) || !s.HasLabels()) continue;
     withLabels.push_back(&s);
-    if (s.firstVisible >= 0 && (first < 0 || s.firstVisible < first)) first = s.firstVisible;
-    last = std::max(last, s.lastVisible);
+    const TSeriesLayout& inView = layout.Of(s);
+    if (inView.firstVisible >= 0 && (first < 0 || inView.firstVisible < first)) first = inView.firstVisible;
+    last = std::max(last, inView.lastVisible);
   }
   if (withLabels.empty() || first < 0) return;
   bool drawnBefore = false;
@@ -473,12 +480,12 @@ void TChartAxis::DrawTextLabels(TKivCanvas3D& c3d, TAxisLabelStyle style, int& l
     if (!s) continue;
     const std::string text = style == TAxisLabelStyle::talMark ? s->MarkText(i) : s->Label(i);
     const double value = horizontal ? s->XValues.Value(i) : s->YValues.Value(i);
-    if (value < LowValue || value > HighValue) continue;
-    const int p = ValueToPixel(value);
-    if (!TickOnLabelsOnly) DrawTicksAndGrid(c3d, p, lastTick);
+    if (value < a.lowValue || value > a.highValue) continue;
+    const int p = a.ValueToPixel(value);
+    if (!TickOnLabelsOnly) DrawTicksAndGrid(c3d, layout, p, lastTick);
     if (!Labels) continue;
     c.SetFont(LabelsFont.Resolved(c.PixelsPerInch()));
-    const int e = LabelExtent(c, text);
+    const int e = LabelExtent(c, c.Font(), text);
     int h = e / 2;
     if (labelsSeparation_ != 0 && drawnBefore) {
       // In doubles, so that 20 × 0.02 × 10 is 4, not just below it.
@@ -486,77 +493,71 @@ void TChartAxis::DrawTextLabels(TKivCanvas3D& c3d, TAxisLabelStyle style, int& l
       const bool clears = p < q ? q - hq >= p + h : p - h >= q + hq;
       if (!clears) continue;
     }
-    if (TickOnLabelsOnly) DrawTicksAndGrid(c3d, p, lastTick);
-    DrawLabel(c3d, p, text);
+    if (TickOnLabelsOnly) DrawTicksAndGrid(c3d, layout, p, lastTick);
+    DrawLabel(c3d, layout, p, text);
     drawnBefore = true;
     q = p;
     hq = h;
   }
 }
 
-void TChartAxis::DrawValueLabels(TKivCanvas3D& c3d, double inc, int& lastTick) {
-  if (std::fabs(static_cast<long double>(HighValue) / inc) >= kMaxLabels ||
-      std::fabs(static_cast<long double>(ValueSpan) / inc) >= 10000)
+void TChartAxis::DrawValueLabels(TKivCanvas3D& c3d, const TChartLayout& layout, int& lastTick) const {
+  const TAxisLayout& a = layout.Of(*this);
+  const double inc = a.increment;
+  if (std::fabs(static_cast<long double>(a.highValue) / inc) >= kMaxLabels ||
+      std::fabs(static_cast<long double>(a.valueSpan) / inc) >= 10000)
     return;
-  double v = HighValue;
-  if (LowValue != HighValue && RoundFirstLabel)
-    v = static_cast<double>(TruncToInt(static_cast<long double>(HighValue) / inc) *
+  double v = a.highValue;
+  if (a.lowValue != a.highValue && RoundFirstLabel)
+    v = static_cast<double>(TruncToInt(static_cast<long double>(a.highValue) / inc) *
                             static_cast<long double>(inc));
   auto draw = [&](double value) {
-    const int p = ValueToPixel(value);
-    DrawTicksAndGrid(c3d, p, lastTick);
-    if (Labels) DrawLabel(c3d, p, ValueLabelText(value));
+    const int p = a.ValueToPixel(value);
+    DrawTicksAndGrid(c3d, layout, p, lastTick);
+    if (Labels) DrawLabel(c3d, layout, p, ValueLabelText(value));
   };
   if (LabelsOnAxis) {
-    while (v > HighValue) v -= inc;
-    while (v >= LowValue) {
+    while (v > a.highValue) v -= inc;
+    while (v >= a.lowValue) {
       draw(v);
       v -= inc;
     }
   } else {
-    while (v >= HighValue) v -= inc;
-    while (v > LowValue) {
+    while (v >= a.highValue) v -= inc;
+    while (v > a.lowValue) {
       draw(v);
       v -= inc;
     }
   }
 }
 
-void TChartAxis::DrawAxisLine(TKivCanvas3D& c3d) {
+void TChartAxis::DrawAxisLine(TKivCanvas3D& c3d, const TChartLayout& layout) const {
   ApplyChartPen(c3d.C(), Axis);
+  const TAxisLayout& a = layout.Of(*this);
   const bool walls = chart_.View3D && chart_.View3DWalls;
   const int leftWall = walls ? chart_.LeftWall.Size : 0;
   const int bottomWall = walls ? chart_.BottomWall.Size : 0;
+  const int depth = layout.depthPixels;
   switch (kind) {
-    case AxisKind::Bottom: c3d.HorizLine3D(StartPixel - leftWall, EndPixel, LinePixel + bottomWall, 0); break;
-    case AxisKind::Left: c3d.VertLine3D(LinePixel - leftWall, StartPixel, EndPixel + bottomWall, 0); break;
-    case AxisKind::Top: c3d.HorizLine3D(StartPixel, EndPixel, LinePixel, chart_.DepthPixels); break;
-    case AxisKind::Right: c3d.VertLine3D(LinePixel, StartPixel, EndPixel, chart_.DepthPixels); break;
+    case AxisKind::Bottom: c3d.HorizLine3D(a.startPixel - leftWall, a.endPixel, a.linePixel + bottomWall, 0); break;
+    case AxisKind::Left: c3d.VertLine3D(a.linePixel - leftWall, a.startPixel, a.endPixel + bottomWall, 0); break;
+    case AxisKind::Top: c3d.HorizLine3D(a.startPixel, a.endPixel, a.linePixel, depth); break;
+    case AxisKind::Right: c3d.VertLine3D(a.linePixel, a.startPixel, a.endPixel, depth); break;
     case AxisKind::Depth: break;
   }
 }
 
-void TChartAxis::Paint(TKivCanvas3D& c3d) {
+void TChartAxis::Paint(TKivCanvas3D& c3d, const TChartLayout& layout) const {
   if (IsDepthAxis()) return;  // depth labels are not on this chart's path
-  Canvas& c = c3d.C();
-  const double inc = LabelIncrement(c);
-  const Rect& plot = chart_.PlotRect;
-  const int across = horizontal ? chart_.PlotHeight() : chart_.PlotWidth();
-  const int offset = static_cast<int>(RoundToInt(across * 0.01L * PositionPercent));
-  switch (kind) {
-    case AxisKind::Bottom: LinePixel = plot.bottom - offset; break;
-    case AxisKind::Top: LinePixel = plot.top + offset; break;
-    case AxisKind::Left: LinePixel = plot.left + offset; break;
-    default: LinePixel = plot.right - offset; break;
-  }
+  const TAxisLayout& a = layout.Of(*this);
   int lastTick = -1;
-  if (inc > 0 && HighValue >= LowValue) {
+  if (a.increment > 0 && a.highValue >= a.lowValue) {
     const TAxisLabelStyle style = ResolveLabelStyle();
-    if (style == TAxisLabelStyle::talValue) DrawValueLabels(c3d, inc, lastTick);
+    if (style == TAxisLabelStyle::talValue) DrawValueLabels(c3d, layout, lastTick);
     else if (style == TAxisLabelStyle::talText || style == TAxisLabelStyle::talMark)
-      DrawTextLabels(c3d, style, lastTick);
+      DrawTextLabels(c3d, layout, style, lastTick);
   }
-  if (Axis.Visible) DrawAxisLine(c3d);
+  if (Axis.Visible) DrawAxisLine(c3d, layout);
 }
 
 }  // namespace dw::chart

@@ -3,6 +3,7 @@
 // the mapping between values and pixels, the label step, and its painting.
 #include <string>
 
+#include "chart/layout.h"
 #include "chart/parts.h"
 
 namespace dw::chart {
@@ -12,6 +13,8 @@ class TKivCanvas3D;
 
 enum class TAxisLabelStyle { talAuto, talNone, talValue, talMark, talText };
 enum class AxisKind { Left, Top, Right, Bottom, Depth };
+// The place of an axis in the chart's list: bottom, top, left, right, depth.
+int AxisIndex(AxisKind kind);
 
 class TChartAxisTitle : public ChartPart {
  public:
@@ -77,35 +80,36 @@ class TChartAxis : public ChartPart {
   void SetLabelsSeparation(int v);
   void SetLabelsAngle(int v);
 
-  // Recomputed on each paint.
-  double LowValue = 0, HighValue = 0, ValueSpan = 0;
-  int StartPixel = 0, EndPixel = 0, AxisLength = 0, CenterPixel = 0;
-  int LinePixel = 0, LabelPixel = 0;
-
   bool IsVisible() const;
-  void CalcAutomaticRange();
-  // Shrinks r by this axis' title, labels, ticks and wall.
-  Rect ReserveAxisSpace(Canvas& canvas, Rect r);
-  // Pixels from the chart's PlotRect.
-  void CalcPixels();
-  int ValueToPixel(double v) const;
-  double PixelToValue(int p) const;
-  void WidenRangeByPixels(int lower, int upper);
+  // The axis as a layout starts it: its direction and its model range, the
+  // series' extremes where the range is automatic.
+  TAxisLayout StartLayout() const;
+  // Keeps the range a drawing used as the axis' own, as a zoom or scroll
+  // starts from the range shown.
+  void KeepDrawnRange(const TAxisLayout& drawn);
+  // Shrinks r by this axis' title, labels, ticks and wall; places the axis'
+  // pixels along `layout`'s plot and its labels' edge.
+  Rect ReserveAxisSpace(TextMeasure& measure, const TChartLayout& layout, TAxisLayout& a, Rect r) const;
+  // Pixels along `layout`'s plot (or its depth).
+  void PlacePixels(const TChartLayout& layout, TAxisLayout& a) const;
+  // The axis line across the plot, and the label step for the final range.
+  void PlaceLine(TextMeasure& measure, const TChartLayout& layout, TAxisLayout& a) const;
   TAxisLabelStyle ResolveLabelStyle() const;
-  double LabelIncrement(Canvas& canvas);
-  // Extent of a label along the axis, in the labels font.
-  int LabelExtent(Canvas& canvas, const std::string& text) const;
+  double LabelIncrement(TextMeasure& measure, const TAxisLayout& a) const;
+  // Extent of a label along the axis, in `font`.
+  int LabelExtent(TextMeasure& measure, const FontSpec& font, const std::string& text) const;
   std::string ValueLabelText(double v) const;
-  void Paint(TKivCanvas3D& c3d);
+  void Paint(TKivCanvas3D& c3d, const TChartLayout& layout) const;
 
  private:
-  int LabelsSizeFor(Canvas& canvas, TAxisLabelStyle style);
+  int LabelsSizeFor(TextMeasure& measure, const TAxisLayout& a, TAxisLabelStyle style) const;
   bool TextAcrossAxis() const;  // label text runs across the axis direction
-  void DrawTicksAndGrid(TKivCanvas3D& c3d, int p, int& lastTick);
-  void DrawLabel(TKivCanvas3D& c3d, int p, const std::string& text);
-  void DrawTextLabels(TKivCanvas3D& c3d, TAxisLabelStyle style, int& lastTick);
-  void DrawValueLabels(TKivCanvas3D& c3d, double inc, int& lastTick);
-  void DrawAxisLine(TKivCanvas3D& c3d);
+  void DrawTicksAndGrid(TKivCanvas3D& c3d, const TChartLayout& layout, int p, int& lastTick) const;
+  void DrawLabel(TKivCanvas3D& c3d, const TChartLayout& layout, int p, const std::string& text) const;
+  void DrawTextLabels(TKivCanvas3D& c3d, const TChartLayout& layout, TAxisLabelStyle style,
+                      int& lastTick) const;
+  void DrawValueLabels(TKivCanvas3D& c3d, const TChartLayout& layout, int& lastTick) const;
+  void DrawAxisLine(TKivCanvas3D& c3d, const TChartLayout& layout) const;
   int WallSize() const;
 
   TChart& chart_;

@@ -55,6 +55,18 @@ struct FontSpec {
 
 class Canvas;
 
+// Text extents in a given font, without drawing: a chart is laid out through
+// this before anything is drawn, so measuring must not change a canvas' font.
+class TextMeasure {
+ public:
+  virtual ~TextMeasure() = default;
+  virtual int TextWidthIn(const FontSpec& font, std::string_view text) = 0;
+  // The height of a line of `font`: the height of "W".
+  virtual int LineHeightIn(const FontSpec& font) = 0;
+  // Device pixels per inch, for fonts given in points.
+  virtual int PixelsPerInch() const { return 96; }
+};
+
 // An off-screen bitmap made by a canvas of the same kind, copied back with
 // Canvas::DrawBitmap.
 class OffscreenBitmap {
@@ -65,7 +77,7 @@ class OffscreenBitmap {
   virtual Canvas& Surface() = 0;
 };
 
-class Canvas {
+class Canvas : public TextMeasure {
  public:
   virtual ~Canvas() = default;
 
@@ -87,8 +99,6 @@ class Canvas {
   // Extents of one line in the current font.
   virtual int TextWidth(std::string_view text) = 0;
   virtual int TextHeight(std::string_view text) = 0;
-  // Device pixels per inch, for fonts given in points.
-  virtual int PixelsPerInch() const { return 96; }
 
   // Filled with the brush and outlined with the pen.
   virtual void Rectangle(const Rect& r) = 0;

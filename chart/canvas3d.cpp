@@ -7,14 +7,6 @@
 
 namespace dw::chart {
 
-Point TKivCanvas3D::ProjectPoint(int x, int y, int z) const {
-  if (!is3D) return {x, y};
-  return {static_cast<int>(RoundToInt(static_cast<long double>(x - center.x + z) * zoom)) +
-              offsetCenter.x,
-          static_cast<int>(RoundToInt(static_cast<long double>(y - center.y - z) * zoom)) +
-              offsetCenter.y};
-}
-
 void TKivCanvas3D::LineWithZ(int x0, int y0, int x1, int y1, int z) {
   canvas->Line(ProjectPoint(x0, y0, z), ProjectPoint(x1, y1, z));
 }

@@ -8,27 +8,21 @@
 #include <string_view>
 
 #include "chart/canvas.h"
+#include "chart/layout.h"
 
 namespace dw::chart {
 
-class TKivCanvas3D {
+// The projection is the layout's, set for each drawing.
+class TKivCanvas3D : public TProjection {
  public:
   Canvas* canvas = nullptr;  // not owned
-  bool is3D = true;
-  bool orthogonal = true;
   bool zoomText = true;
-  double zoom = 1.0;  // Zoom / 100 in 3D, 1 in 2D
-  Point center;       // of PlotRect
-  Point offsetCenter; // center shifted by HorizOffset, VertOffset
-  int depthCenter = 0;
 
   bool buffered = true;
   bool dirty = true;
   std::unique_ptr<OffscreenBitmap> bitmap;
 
   Canvas& C() { return *canvas; }
-  // Screen point of (x, y, z): depth moves a point right and up.
-  Point ProjectPoint(int x, int y, int z) const;
 
   void LineWithZ(int x0, int y0, int x1, int y1, int z);
   void HorizLine3D(int x0, int x1, int y, int z);

@@ -71,16 +71,6 @@ void TChart::RepaintNow() {
   immediateRepaint_();
 }
 
-void TChart::NormalizePlotRect() {
-  Rect& r = PlotRect;
-  r.left = std::max(r.left, PanelRect.left);
-  r.top = std::max(r.top, PanelRect.top);
-  if (r.right < r.left) r.right = r.left + 1;
-  if (r.right == r.left) r.right = r.left + ControlWidth;
-  if (r.bottom < r.top) r.bottom = r.top + 1;
-  if (r.bottom == r.top) r.bottom = r.top + ControlHeight;
-}
-
 TBarSeries& ConfigureResultsChart(TChart& chart) {
   chart.BeginLoading();
   chart.ControlWidth = 689;
@@ -117,24 +107,206 @@ TBarSeries& ConfigureResultsChart(TChart& chart) {
   return series;
 }
 
-// ---- one paint ----
+// ---- the layout ----
 
-void ComputePlotRect(TChart& chart) {
-  const Rect& p = chart.PanelRect;
-  const int W = p.Width(), H = p.Height(), b = chart.BorderWidth;
-  chart.PlotRect = {p.left + b + MulDiv(chart.MarginLeft, W, 100),
-                    p.top + b + MulDiv(chart.MarginTop, H, 100),
-                    p.right - b - MulDiv(chart.MarginRight, W, 100),
-                    p.bottom - b - MulDiv(chart.MarginBottom, H, 100)};
-  chart.NormalizePlotRect();
+Rect NormalizedPlot(const TChart& chart, Rect r, const Rect& panel) {
+  r.left = std::max(r.left, panel.left);
+  r.top = std::max(r.top, panel.top);
+  if (r.right < r.left) r.right = r.left + 1;
+  if (r.right == r.left) r.right = r.left + chart.ControlWidth;
+  if (r.bottom < r.top) r.bottom = r.top + 1;
+  if (r.bottom == r.top) r.bottom = r.top + chart.ControlHeight;
+  return r;
 }
 
-void PlaceAndPaintTitle(TChart& chart, Canvas& canvas, TChartTitle& block, bool isTitle) {
-  const int lines = block.Text.Count();
-  if (!block.Visible || lines == 0) return;  // no lines: no room, nothing painted
-  canvas.SetFont(block.Font.Resolved(canvas.PixelsPerInch()));
-  const int h = LineHeight(canvas);
+Rect MarginRect(const TChart& chart, const Rect& p) {
+  const int W = p.Width(), H = p.Height(), b = chart.BorderWidth;
+  return NormalizedPlot(chart,
+                        {p.left + b + MulDiv(chart.MarginLeft, W, 100),
+                         p.top + b + MulDiv(chart.MarginTop, H, 100),
+                         p.right - b - MulDiv(chart.MarginRight, W, 100),
+                         p.bottom - b - MulDiv(chart.MarginBottom, H, 100)},
+                        p);
+}
 
+namespace {
+
+// The brush style the block's box is drawn with: no box shows under a clear
+// brush unless the frame is visible.
+BrushStyle TitleBrushStyle(const TChartTitle& block) {
+  if (block.Brush.Style != BrushStyle::Solid) return block.Brush.Style;
+  return block.Color == AutoColor && block.Brush.Color == AutoColor ? BrushStyle::Clear
+                                                                     : BrushStyle::Solid;
+}
+
+}  // namespace
+
+TTitleLayout PlaceTitle(const TChart& chart, const TChartTitle& block, bool isTitle,
+                        TextMeasure& measure, const Rect& panel, Rect& plot) {
+  TTitleLayout placed;
+  const int lines = block.Text.Count();
+  if (!block.Visible || lines == 0) return placed;  // no lines: no room, nothing painted
+  placed.shown = true;
+  const FontSpec font = block.Font.Resolved(measure.PixelsPerInch());
+  const int h = measure.LineHeightIn(font);
+  const int f = block.Frame.Visible && block.Frame.Color != AutoColor ? block.Frame.Width() : 0;
+  const int l = plot.left + f, r = plot.right - f;
+  Rect box{l, 0, r, 0};
+  if (isTitle) {
+    box.top = plot.top + f;
+    box.bottom = box.top + lines * h;
+  } else {
+    box.bottom = plot.bottom - f;
+    box.top = box.bottom - lines * h;
+  }
+  const int inflate = block.Frame.Visible ? block.Frame.Width() : 0;
+  box = {box.left - inflate, box.top - inflate, box.right + inflate, box.bottom + inflate};
+
+  const int wWidth = measure.TextWidthIn(font, "W");
+  if (block.Frame.Visible || TitleBrushStyle(block) != BrushStyle::Clear) {
+    Rect frame = box;
+    if (block.AdjustFrame) {
+      int widest = 0;
+      for (const std::string& line : block.Text.Lines())
+        widest = std::max(widest, measure.TextWidthIn(font, line));
+      const int w = wWidth + widest;
+      switch (block.Alignment) {
+        case TAlignment::taLeftJustify: frame.right = frame.left + w; break;
+        case TAlignment::taRightJustify: frame.left = frame.right - w; break;
+        case TAlignment::taCenter: {
+          const int m = (frame.left + frame.right) / 2;
+          frame.left = m - w / 2;
+          frame.right = m + w / 2;
+          break;
+        }
+      }
+    }
+    placed.boxed = true;
+    placed.box = frame;
+  }
+
+  for (int i = 0; i < lines; ++i) {
+    const int index = isTitle ? i : lines - 1 - i;
+    const int width = measure.TextWidthIn(font, block.Text[index]);
+    int x = (l + r) / 2 - width / 2;
+    if (block.Alignment == TAlignment::taLeftJustify) x = l + wWidth / 2;
+    if (block.Alignment == TAlignment::taRightJustify) x = r - width - wWidth / 2;
+    const int y = isTitle ? box.top + i * h : box.bottom - (i + 1) * h;
+    placed.lines.push_back({index, {x, y}});
+  }
+
+  if (isTitle) plot.top = box.top + lines * h + (block.Frame.Visible ? f : 0) + 5;
+  else plot.bottom = box.bottom - lines * h - (block.Frame.Visible ? f : 0) - 5;
+  plot = NormalizedPlot(chart, plot, panel);
+  return placed;
+}
+
+void ComputeDepth(const TChart& chart, int slabs, TChartLayout& layout) {
+  if (!chart.View3D) {
+    layout.seriesDepth = layout.depthPixels = 0;
+    return;
+  }
+  long double f = chart.Chart3DPercent() * 0.001L;
+  if (!chart.View3DOptions.Orthogonal) f *= 2;
+  layout.seriesDepth = static_cast<int>(RoundToInt(f * layout.PlotWidth()));
+  layout.depthPixels = std::max(1, slabs) * layout.seriesDepth;
+}
+
+namespace {
+
+// The 3D box is carved out of the plot, then each visible axis takes its
+// room; the axes' pixels follow the plot that is left.
+void LayOutAxes(const TChart& chart, TextMeasure& measure, const Rect& panel, int slabs,
+                TChartLayout& layout) {
+  for (int i = 0; i < TChart::kAxisCount; ++i) layout.axes[size_t(i)] = chart.Axes(i)->StartLayout();
+  ComputeDepth(chart, slabs, layout);
+  if (chart.View3D && chart.View3DOptions.Orthogonal) {
+    const int back = chart.View3DWalls ? chart.BackWall.Size() : 0;
+    layout.plot.right -= back + layout.depthPixels;
+    layout.plot.top += back + layout.depthPixels;
+    layout.plot = NormalizedPlot(chart, layout.plot, panel);
+  }
+  Rect R = layout.plot;
+  for (int i = 0; i < TChart::kAxisCount; ++i) {
+    const TChartAxis& axis = *chart.Axes(i);
+    if (!axis.IsVisible()) continue;
+    const Rect s = axis.ReserveAxisSpace(measure, layout, layout.axes[size_t(i)], R);
+    const Rect meet{std::max(s.left, R.left), std::max(s.top, R.top), std::min(s.right, R.right),
+                    std::min(s.bottom, R.bottom)};
+    if (meet.left < meet.right && meet.top < meet.bottom) R = meet;
+  }
+  layout.plot = NormalizedPlot(chart, R, panel);
+  for (int i = 0; i < TChart::kAxisCount; ++i) chart.Axes(i)->PlacePixels(layout, layout.axes[size_t(i)]);
+}
+
+void ApplySeriesMargins(const TChart& chart, TextMeasure& measure, TChartLayout& layout) {
+  const TChartAxis* order[] = {&chart.TopAxis, &chart.LeftAxis, &chart.RightAxis, &chart.BottomAxis};
+  for (const TChartAxis* axis : order) {
+    AxisMargins m;
+    for (int i = 0; i < chart.SeriesCount(); ++i) {
+      const TChartSeries& s = chart.Series(i);
+      if (!s.Active || !s.AttachedTo(*axis)) continue;
+      const AxisMargins sm = axis->horizontal
+                                 ? s.HorizontalMargins(chart, layout, layout.series[size_t(i)])
+                                 : s.VerticalMargins(chart, layout, measure);
+      // Left/top margins belong to the low end of a horizontal axis and the
+      // high end of a vertical one.
+      const bool startAutomatic = axis->horizontal ? axis->AutomaticMinimum() : axis->AutomaticMaximum();
+      const bool endAutomatic = axis->horizontal ? axis->AutomaticMaximum() : axis->AutomaticMinimum();
+      if (startAutomatic) m.start = std::max(m.start, sm.start);
+      if (endAutomatic) m.end = std::max(m.end, sm.end);
+    }
+    layout.Of(*axis).WidenByPixels(m.start, m.end);
+  }
+}
+
+}  // namespace
+
+TChartLayout LayOutChart(const TChart& chart, TextMeasure& measure, const Rect& panel) {
+  TChartLayout layout;
+  layout.panel = panel;
+  layout.plot = MarginRect(chart, panel);
+  layout.title = PlaceTitle(chart, chart.Title, true, measure, panel, layout.plot);
+  layout.foot = PlaceTitle(chart, chart.Foot, false, measure, panel, layout.plot);
+
+  // One slab of depth per active series in 3D, the first series furthest back.
+  const bool is3D = chart.View3D;
+  int slabs = 0;
+  for (int i = 0; i < chart.SeriesCount(); ++i) {
+    TSeriesLayout own;
+    own.series = &chart.Series(i);
+    if (own.series->Active) ++slabs;
+    layout.series.push_back(own);
+  }
+  LayOutAxes(chart, measure, panel, is3D ? slabs : 1, layout);
+  int slab = 0;
+  for (TSeriesLayout& own : layout.series) {
+    if (!own.series->Active) continue;
+    const int index = is3D ? slabs - 1 - slab++ : 0;
+    own.startZ = layout.seriesDepth * index;
+    own.endZ = own.startZ + layout.seriesDepth;
+    own.middleZ = (own.startZ + own.endZ) / 2;
+  }
+  ApplySeriesMargins(chart, measure, layout);
+  // The text labels of the axes run over the series' visible points.
+  for (TSeriesLayout& own : layout.series)
+    if (own.series->Active) own.series->FindVisible(chart, layout, own);
+  for (int i = 0; i < TChart::kAxisCount; ++i) chart.Axes(i)->PlaceLine(measure, layout, layout.axes[size_t(i)]);
+
+  TProjection& p = layout.projection;
+  p.is3D = is3D;
+  p.zoom = is3D ? chart.View3DOptions.Zoom * 0.01 : 1.0;
+  p.center = layout.PlotCenter();
+  p.offsetCenter = {p.center.x + chart.View3DOptions.HorizOffset, p.center.y + chart.View3DOptions.VertOffset};
+  p.depthCenter = layout.depthPixels / 2;
+  return layout;
+}
+
+// ---- the drawing ----
+
+void PaintTitle(Canvas& canvas, const TChartTitle& block, const TTitleLayout& placed) {
+  if (!placed.shown) return;
+  canvas.SetFont(block.Font.Resolved(canvas.PixelsPerInch()));
   if (block.Color == AutoColor) {
     if (block.Brush.Style != BrushStyle::Solid) {
       canvas.SetBrush({block.Brush.Color, block.Brush.Style});
@@ -151,76 +323,17 @@ void PlaceAndPaintTitle(TChart& chart, Canvas& canvas, TChartTitle& block, bool 
   } else {
     canvas.SetBrush({block.Color, BrushStyle::Solid});
   }
-
-  const int f = block.Frame.Visible && block.Frame.Color != AutoColor ? block.Frame.Width() : 0;
-  const int l = chart.PlotRect.left + f, r = chart.PlotRect.right - f;
-  Rect box{l, 0, r, 0};
-  if (isTitle) {
-    box.top = chart.PlotRect.top + f;
-    box.bottom = box.top + lines * h;
-  } else {
-    box.bottom = chart.PlotRect.bottom - f;
-    box.top = box.bottom - lines * h;
-  }
-  int inflate = 0;
   if (block.Frame.Visible) {
     ApplyChartPen(canvas, block.Frame);
-    inflate = block.Frame.Width;
   } else {
     PenSpec pen = canvas.Pen();
     pen.style = PenStyle::Clear;
     canvas.SetPen(pen);
   }
-  box = {box.left - inflate, box.top - inflate, box.right + inflate, box.bottom + inflate};
-
-  int widest = 0;
-  for (const std::string& line : block.Text.Lines()) widest = std::max(widest, canvas.TextWidth(line));
-  if (block.Frame.Visible || canvas.Brush().style != BrushStyle::Clear) {
-    Rect frame = box;
-    if (block.AdjustFrame) {
-      const int w = canvas.TextWidth("W") + widest;
-      switch (block.Alignment) {
-        case TAlignment::taLeftJustify: frame.right = frame.left + w; break;
-        case TAlignment::taRightJustify: frame.left = frame.right - w; break;
-        case TAlignment::taCenter: {
-          const int m = (frame.left + frame.right) / 2;
-          frame.left = m - w / 2;
-          frame.right = m + w / 2;
-          break;
-        }
-      }
-    }
-    canvas.Rectangle(frame);
-    block.LastTitleBox = frame;
-  }
-
+  if (placed.boxed) canvas.Rectangle(placed.box);
   canvas.SetBackMode(BackMode::Transparent);
   canvas.SetTextAlign(HAlign::Left, VAlign::Top);
-  const int wHalf = canvas.TextWidth("W") / 2;
-  for (int i = 0; i < lines; ++i) {
-    const std::string& line = block.Text[isTitle ? i : lines - 1 - i];
-    const int width = canvas.TextWidth(line);
-    int x = (l + r) / 2 - width / 2;
-    if (block.Alignment == TAlignment::taLeftJustify) x = l + wHalf;
-    if (block.Alignment == TAlignment::taRightJustify) x = r - width - wHalf;
-    const int y = isTitle ? box.top + i * h : box.bottom - (i + 1) * h;
-    canvas.TextOut({x, y}, line);
-  }
-
-  if (isTitle) chart.PlotRect.top = box.top + lines * h + (block.Frame.Visible ? f : 0) + 5;
-  else chart.PlotRect.bottom = box.bottom - lines * h - (block.Frame.Visible ? f : 0) - 5;
-  chart.NormalizePlotRect();
-}
-
-void ComputeDepth(TChart& chart) {
-  if (!chart.View3D) {
-    chart.SeriesDepth = chart.DepthPixels = 0;
-    return;
-  }
-  long double f = chart.Chart3DPercent() * 0.001L;
-  if (!chart.View3DOptions.Orthogonal) f *= 2;
-  chart.SeriesDepth = static_cast<int>(RoundToInt(f * chart.PlotWidth()));
-  chart.DepthPixels = std::max(1, chart.LastDepthSlot + 1) * chart.SeriesDepth;
+  for (const TTitleLayout::Line& line : placed.lines) canvas.TextOut(line.at, block.Text[line.index]);
 }
 
 namespace {
@@ -237,10 +350,10 @@ bool ApplyWallBrush(Canvas& canvas, const TChartWall& wall) {
 
 }  // namespace
 
-void PaintWalls(TChart& chart, TKivCanvas3D& c3d) {
+void PaintWalls(const TChart& chart, const TChartLayout& layout, TKivCanvas3D& c3d) {
   Canvas& c = c3d.C();
-  const Rect& p = chart.PlotRect;
-  const int depth = chart.DepthPixels;
+  const Rect& p = layout.plot;
+  const int depth = layout.depthPixels;
   if (!c3d.is3D || !chart.View3DWalls) {
     ApplyChartPen(c, chart.BackWall.Pen);
     ApplyWallBrush(c, chart.BackWall);
@@ -276,12 +389,11 @@ void PaintWalls(TChart& chart, TKivCanvas3D& c3d) {
 
 namespace {
 
-void PaintBackground(TChart& chart, Canvas& c) {
+void PaintBackground(const TChart& chart, const Rect& r, Canvas& c) {
   if (chart.PrintingInProgress) return;
   c.SetBrush({chart.Color, BrushStyle::Solid});
-  c.FillRect(chart.PanelRect);
+  c.FillRect(r);
   // Raised outer bevel, 1 pixel: light top and left, shadow bottom and right.
-  const Rect& r = chart.PanelRect;
   c.SetBrush({chart.Color, BrushStyle::Clear});
   for (int k = 0; k < chart.BevelWidth; ++k) {
     if (chart.BevelOuter == TPanelBevel::bvNone) break;
@@ -296,110 +408,40 @@ void PaintBackground(TChart& chart, Canvas& c) {
   }
 }
 
-void LayOutAxes(TChart& chart, Canvas& c) {
-  for (int i = 0; i < TChart::kAxisCount; ++i) chart.Axes(i)->CalcAutomaticRange();
-  ComputeDepth(chart);
-  if (chart.View3D && chart.View3DOptions.Orthogonal) {
-    const int back = chart.View3DWalls ? chart.BackWall.Size() : 0;
-    chart.PlotRect.right -= back + chart.DepthPixels;
-    chart.PlotRect.top += back + chart.DepthPixels;
-    chart.NormalizePlotRect();
-  }
-  Rect R = chart.PlotRect;
-  for (int i = 0; i < TChart::kAxisCount; ++i) {
-    TChartAxis& axis = *chart.Axes(i);
-    if (!axis.IsVisible()) continue;
-    const Rect s = axis.ReserveAxisSpace(c, R);
-    const Rect meet{std::max(s.left, R.left), std::max(s.top, R.top), std::min(s.right, R.right),
-                    std::min(s.bottom, R.bottom)};
-    if (meet.left < meet.right && meet.top < meet.bottom) R = meet;
-  }
-  chart.PlotRect = R;
-  chart.NormalizePlotRect();
-  for (int i = 0; i < TChart::kAxisCount; ++i) chart.Axes(i)->CalcPixels();
-}
-
-void ApplySeriesMargins(TChart& chart, Canvas& c) {
-  TChartAxis* order[] = {&chart.TopAxis, &chart.LeftAxis, &chart.RightAxis, &chart.BottomAxis};
-  for (TChartAxis* axis : order) {
-    AxisMargins m;
-    for (int i = 0; i < chart.SeriesCount(); ++i) {
-      TChartSeries& s = chart.Series(i);
-      if (!s.Active || !s.AttachedTo(*axis)) continue;
-      const AxisMargins sm = axis->horizontal ? s.HorizontalMargins(chart) : s.VerticalMargins(chart, c);
-      // Left/top margins belong to the low end of a horizontal axis and the
-      // high end of a vertical one.
-      const bool startAutomatic = axis->horizontal ? axis->AutomaticMinimum() : axis->AutomaticMaximum();
-      const bool endAutomatic = axis->horizontal ? axis->AutomaticMaximum() : axis->AutomaticMinimum();
-      if (startAutomatic) m.start = std::max(m.start, sm.start);
-      if (endAutomatic) m.end = std::max(m.end, sm.end);
-    }
-    axis->WidenRangeByPixels(m.start, m.end);
-  }
-}
-
-void PaintSeries(TChart& chart, TKivCanvas3D& c3d) {
+void PaintSeries(TChart& chart, const TChartLayout& layout, TKivCanvas3D& c3d) {
   Canvas& c = c3d.C();
+  const Rect& p = layout.plot;
   for (int i = 0; i < chart.SeriesCount(); ++i) {
     TChartSeries& s = chart.Series(i);
     if (!s.Active) continue;
-    s.CalcVisibleRange(chart);
-    const Rect& p = chart.PlotRect;
     if (chart.ClipPoints) {
       if (c3d.is3D) {
-        const auto outline = c3d.ClipOutline(p, chart.DepthPixels);
+        const auto outline = c3d.ClipOutline(p, layout.depthPixels);
         c.ClipToPolygon(outline);
       } else {
         c.ClipToRect({p.left + 1, p.top + 1, p.right, p.bottom - 1});
       }
     }
-    s.DrawPoints(chart, c3d);
+    s.DrawPoints(chart, layout, c3d);
     if (chart.ClipPoints && !s.Marks.Clip) c.RemoveClip();
-    s.DrawMarks(chart, c3d);
+    s.DrawMarks(chart, layout, c3d);
     if (chart.ClipPoints && s.Marks.Clip) c.RemoveClip();
   }
 }
 
-void RenderContents(TChart& chart, TKivCanvas3D& c3d) {
+void RenderContents(TChart& chart, const TChartLayout& layout, TKivCanvas3D& c3d) {
   Canvas& c = c3d.C();
-  PaintBackground(chart, c);
-  for (int i = 0; i < chart.SeriesCount(); ++i)
-    if (chart.Series(i).Active) chart.Series(i).PrepareForPaint();
-  PlaceAndPaintTitle(chart, c, chart.Title, true);
-  PlaceAndPaintTitle(chart, c, chart.Foot, false);
+  PaintBackground(chart, layout.panel, c);
+  PaintTitle(c, chart.Title, layout.title);
+  PaintTitle(c, chart.Foot, layout.foot);
+  static_cast<TProjection&>(c3d) = layout.projection;
 
-  chart.LastDepthSlot = 0;
-  if (c3d.is3D) {
-    chart.LastDepthSlot = -1;
-    for (int i = 0; i < chart.SeriesCount(); ++i)
-      if (chart.Series(i).Active) chart.Series(i).depthSlot = ++chart.LastDepthSlot;
-  }
-  LayOutAxes(chart, c);
-  for (int i = 0; i < chart.SeriesCount(); ++i) {
-    TChartSeries& s = chart.Series(i);
-    if (!s.Active) continue;
-    // The first series sits furthest back.
-    const int index = c3d.is3D ? chart.LastDepthSlot - s.depthSlot : 0;
-    s.startZ = chart.SeriesDepth * index;
-    s.endZ = s.startZ + chart.SeriesDepth;
-    s.middleZ = (s.startZ + s.endZ) / 2;
-  }
-  ApplySeriesMargins(chart, c);
-  // The text labels of the axes run over the series' visible points.
-  for (int i = 0; i < chart.SeriesCount(); ++i)
-    if (chart.Series(i).Active) chart.Series(i).CalcVisibleRange(chart);
-
-  c3d.center = chart.PlotCenter();
-  c3d.offsetCenter = {c3d.center.x + chart.View3DOptions.HorizOffset,
-                      c3d.center.y + chart.View3DOptions.VertOffset};
-  c3d.depthCenter = chart.DepthPixels / 2;
-
-  PaintWalls(chart, c3d);
+  PaintWalls(chart, layout, c3d);
   // Axes first, so bars and marks cover the grid lines.
   if (chart.AxisVisible)
     for (int i = 0; i < TChart::kAxisCount; ++i)
-      if (chart.Axes(i)->IsVisible()) chart.Axes(i)->Paint(c3d);
-  PaintSeries(chart, c3d);
+      if (chart.Axes(i)->IsVisible()) chart.Axes(i)->Paint(c3d, layout);
+  PaintSeries(chart, layout, c3d);
   // A repaint during a drag would otherwise lose the rubber band.
   if (chart.ZoomDrag.Active) DrawZoomRectangle(chart, c);
 
@@ -414,12 +456,10 @@ void RenderContents(TChart& chart, TKivCanvas3D& c3d) {
 
 }  // namespace
 
-void DrawChart(TChart& chart, Canvas& canvas, const Rect& rect) {
+TChartLayout DrawChart(TChart& chart, Canvas& canvas, const Rect& rect) {
   TKivCanvas3D& c3d = chart.canvas3D;
-  c3d.is3D = chart.View3D;
-  c3d.orthogonal = chart.View3DOptions.Orthogonal;
   c3d.zoomText = chart.View3DOptions.ZoomText;
-  c3d.zoom = chart.View3D ? chart.View3DOptions.Zoom * 0.01 : 1.0;
+  Rect panel = rect;
   if (c3d.buffered) {
     const int w = rect.Width(), h = rect.Height();
     if (!c3d.bitmap || c3d.bitmap->Width() != w || c3d.bitmap->Height() != h) {
@@ -427,19 +467,22 @@ void DrawChart(TChart& chart, Canvas& canvas, const Rect& rect) {
       c3d.bitmap = canvas.CreateBitmap(w, h, chart.Monochrome);
     }
     c3d.canvas = &c3d.bitmap->Surface();
-    chart.PanelRect = {0, 0, w, h};
+    panel = {0, 0, w, h};
   } else {
     c3d.canvas = &canvas;
-    chart.PanelRect = rect;
   }
-  ComputePlotRect(chart);
-  RenderContents(chart, c3d);
+  const TChartLayout layout = LayOutChart(chart, c3d.C(), panel);
+  for (int i = 0; i < TChart::kAxisCount; ++i) chart.Axes(i)->KeepDrawnRange(layout.axes[size_t(i)]);
+  chart.PanelRect = layout.panel;
+  chart.PlotRect = layout.plot;
+  RenderContents(chart, layout, c3d);
   if (c3d.buffered) canvas.DrawBitmap({rect.left, rect.top}, *c3d.bitmap);
   c3d.dirty = false;
   c3d.canvas = &canvas;
+  return layout;
 }
 
-void PaintChart(TChart& chart, Canvas& windowCanvas, const Rect& clientRect) {
+void PaintChart(TChart& chart, Canvas& windowCanvas, const Rect& clientRect, TChartLayout& drawn) {
   if (chart.PrintingInProgress) return;
   TKivCanvas3D& c3d = chart.canvas3D;
   if (c3d.buffered && !c3d.dirty && c3d.bitmap && c3d.bitmap->Width() == clientRect.Width() &&
@@ -447,7 +490,7 @@ void PaintChart(TChart& chart, Canvas& windowCanvas, const Rect& clientRect) {
     windowCanvas.DrawBitmap({clientRect.left, clientRect.top}, *c3d.bitmap);
     return;
   }
-  DrawChart(chart, windowCanvas, clientRect);
+  drawn = DrawChart(chart, windowCanvas, clientRect);
 }
 
 }  // namespace dw::chart

@@ -1,13 +1,14 @@
 #pragma once
-// The chart panel: its titles, walls, axes and series, the geometry of one
-// paint, and the repaint entry points. No drawing happens on a change; the
-// next paint recomputes everything.
+// The chart panel: its titles, walls, axes and series, its layout at a size,
+// and the drawing and repaint entry points. No drawing happens on a change;
+// the next paint lays the chart out again.
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "chart/axis.h"
 #include "chart/canvas3d.h"
+#include "chart/layout.h"
 #include "chart/parts.h"
 #include "chart/series.h"
 #include "chart/zoom.h"
@@ -94,17 +95,12 @@ class TChart : public ChartPart, private ChangeListener {
   bool NoSavedState = true;
   bool IsZoomed = false;
 
-  // Geometry of the current paint.
+  // Where the last drawing, on whatever canvas, put the panel and the plot:
+  // a record for checks from outside. Zoom and hit tests read the layout
+  // the control drew with, never these.
   Rect PanelRect;
   Rect PlotRect;
-  int PlotWidth() const { return PlotRect.right - PlotRect.left; }
-  int PlotHeight() const { return PlotRect.bottom - PlotRect.top; }
-  Point PlotCenter() const {
-    return {(PlotRect.left + PlotRect.right) / 2, (PlotRect.top + PlotRect.bottom) / 2};
-  }
-  int SeriesDepth = 0;
-  int DepthPixels = 0;
-  int LastDepthSlot = 0;
+  // The control's size: a plot that would have no extent takes it.
   int ControlWidth = 400, ControlHeight = 250;
   // The size the chart is laid out at on paper; 0 takes the control's. A
   // chart shown larger than its design still prints as designed.
@@ -113,9 +109,6 @@ class TChart : public ChartPart, private ChangeListener {
   int PrintDetail = 0;
   bool PrintingInProgress = false;
   TKivCanvas3D canvas3D;
-
-  // Normalises PlotRect against PanelRect and the control's size.
-  void NormalizePlotRect();
 
  private:
   void PartChanged() override { Invalidate(); }
@@ -134,17 +127,31 @@ class TChart : public ChartPart, private ChangeListener {
 // value marks. The chart is 689 × 449.
 TBarSeries& ConfigureResultsChart(TChart& chart);
 
-// Paints the whole chart on `canvas` within `rect`.
-void DrawChart(TChart& chart, Canvas& canvas, const Rect& rect);
+// The chart's layout over `panel`, measured with `measure`, in the order a
+// drawing fixes it: the margins, the title and the foot, the depth, the
+// axes' room, the series' margins, the points in view.
+TChartLayout LayOutChart(const TChart& chart, TextMeasure& measure, const Rect& panel);
+// Lays the chart out and paints it on `canvas` within `rect`; the layout it
+// painted.
+TChartLayout DrawChart(TChart& chart, Canvas& canvas, const Rect& rect);
 // The control's paint handler: nothing while printing; one bitmap copy when
-// the buffered chart has not changed; otherwise DrawChart.
-void PaintChart(TChart& chart, Canvas& windowCanvas, const Rect& clientRect);
+// the buffered chart has not changed; otherwise DrawChart, whose layout then
+// replaces `drawn`.
+void PaintChart(TChart& chart, Canvas& windowCanvas, const Rect& clientRect, TChartLayout& drawn);
 
-// Steps of one paint, exposed for tests.
-void ComputePlotRect(TChart& chart);
-void PlaceAndPaintTitle(TChart& chart, Canvas& canvas, TChartTitle& block, bool isTitle);
-void ComputeDepth(TChart& chart);
-void PaintWalls(TChart& chart, TKivCanvas3D& c3d);
+// Steps of a layout and a drawing, exposed for tests.
+// The panel less the border and the margins.
+Rect MarginRect(const TChart& chart, const Rect& panel);
+// A plot rectangle inside the panel and never empty.
+Rect NormalizedPlot(const TChart& chart, Rect plot, const Rect& panel);
+// Places a title (at the top) or foot (at the bottom) block's lines in
+// `plot` and takes their room from it.
+TTitleLayout PlaceTitle(const TChart& chart, const TChartTitle& block, bool isTitle,
+                        TextMeasure& measure, const Rect& panel, Rect& plot);
+void PaintTitle(Canvas& canvas, const TChartTitle& block, const TTitleLayout& placed);
+// The depth of one series' slab and of the whole box for `slabs` series.
+void ComputeDepth(const TChart& chart, int slabs, TChartLayout& layout);
+void PaintWalls(const TChart& chart, const TChartLayout& layout, TKivCanvas3D& c3d);
 // The line height of the canvas' current font: the height of "W".
 int LineHeight(Canvas& canvas);
 // MulDiv: a × b / c rounded to nearest.

@@ -180,7 +180,6 @@ class TChartTitle : public ChartPart {
   TChartBrush Brush;
   TChartHiddenPen Frame;
   TChartFont Font;
-  Rect LastTitleBox;  // what the last paint used, for hit tests
 };
 
 class TChartWall : public ChartPart {

@@ -95,8 +95,9 @@ void RecordingCanvas::SetTextAlign(HAlign h, VAlign v) {
   Add(Join({"align ", h == HAlign::Left ? "left" : h == HAlign::Center ? "center" : "right",
             v == VAlign::Top ? " top" : " bottom"}));
 }
-int RecordingCanvas::TextWidth(std::string_view text) {
-  return static_cast<int>(text.size()) * CharWidth(Font());
+int RecordingCanvas::TextWidth(std::string_view text) { return TextWidthIn(Font(), text); }
+int RecordingCanvas::TextWidthIn(const FontSpec& font, std::string_view text) {
+  return static_cast<int>(text.size()) * CharWidth(font);
 }
 int RecordingCanvas::TextHeight(std::string_view) { return LineHeightOf(Font()); }
 void RecordingCanvas::Rectangle(const Rect& r) { Add(Join({"rect ", ToString(r)})); }

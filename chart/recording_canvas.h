@@ -31,6 +31,8 @@ class RecordingCanvas : public Canvas {
   void SetTextAlign(HAlign h, VAlign v) override;
   int TextWidth(std::string_view text) override;
   int TextHeight(std::string_view text) override;
+  int TextWidthIn(const FontSpec& font, std::string_view text) override;
+  int LineHeightIn(const FontSpec& font) override { return LineHeightOf(font); }
   void Rectangle(const Rect& r) override;
   void Polygon(std::span<const Point> points) override;
   void FillRect(const Rect& r) override;

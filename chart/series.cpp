@@ -168,18 +168,18 @@ std::string TChartSeries::MarkText(int i) const {
   return value;
 }
 
-void TChartSeries::CalcVisibleRange(const TChart& chart) {
+void TChartSeries::FindVisible(const TChart& chart, const TChartLayout& layout, TSeriesLayout& own) const {
   const int n = Count();
-  firstVisible = lastVisible = -1;
+  own.firstVisible = own.lastVisible = -1;
   if (n == 0) return;
   if (XValues.Order == TChartListOrder::loNone) {
-    firstVisible = 0;
-    lastVisible = n - 1;
+    own.firstVisible = 0;
+    own.lastVisible = n - 1;
     return;
   }
-  const TChartAxis& axis = HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis;
-  const int nearEdge = axis.Inverted ? chart.PlotRect.right : chart.PlotRect.left;
-  const int farEdge = axis.Inverted ? chart.PlotRect.left : chart.PlotRect.right;
+  const TAxisLayout& axis = layout.Of(HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis);
+  const int nearEdge = axis.inverted ? layout.plot.right : layout.plot.left;
+  const int farEdge = axis.inverted ? layout.plot.left : layout.plot.right;
   const double low = axis.PixelToValue(nearEdge);
   const double high = axis.PixelToValue(farEdge);
   int first = 0;
@@ -191,8 +191,8 @@ void TChartSeries::CalcVisibleRange(const TChart& chart) {
     while (last < n - 1 && XValues.Value(last) < high) ++last;
     if (XValues.Value(last) > high) --last;
   }
-  firstVisible = first;
-  lastVisible = last;
+  own.firstVisible = first;
+  own.lastVisible = last;
 }
 
 namespace {
@@ -210,14 +210,15 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 }  // namespace
 
-void TChartSeries::DrawMarks(TChart& chart, TKivCanvas3D& c3d) {
-  if (!Marks.Visible || firstVisible < 0) return;
+void TChartSeries::DrawMarks(const TChart& chart, const TChartLayout& layout, TKivCanvas3D& c3d) {
+  const TSeriesLayout& own = layout.Of(*this);
+  if (!Marks.Visible || own.firstVisible < 0) return;
   Canvas& c = c3d.C();
   const int zoom = c3d.is3D && c3d.zoomText ? chart.View3DOptions.Zoom : 100;
   c.SetFont(Marks.Font.Resolved(c.PixelsPerInch(), zoom));
   const int lineHeight = LineHeight(c);
   const int frame = Marks.Frame.Visible ? Marks.Frame.Width() : 0;
-  for (int i = firstVisible; i <= lastVisible; ++i) {
+  for (int i = own.firstVisible; i <= own.lastVisible; ++i) {
     if (PointColor(i) == clNone) continue;
     const std::string text = MarkText(i);
     if (text.empty()) continue;
@@ -227,10 +228,10 @@ void TChartSeries::DrawMarks(TChart& chart, TKivCanvas3D& c3d) {
     TSeriesMarkPosition pos;
     pos.width = widest + c.TextWidth("W") + 2 * frame;
     pos.height = static_cast<int>(lines.size()) * lineHeight + 2 * frame;
-    const Point at = MarkAnchor(chart, i);
+    const Point at = MarkAnchor(chart, layout, i);
     pos.arrowFrom = pos.arrowTo = at;
     pos.leftTop = {at.x - pos.width / 2, at.y - pos.height + 1};
-    AdjustMarkPosition(pos, chart, i);
+    AdjustMarkPosition(pos, chart, layout, i);
 
     if (static_cast<int>(Marks.positions.size()) <= i) Marks.positions.resize(size_t(i) + 1);
     if (Marks.positions[size_t(i)].custom) pos = Marks.positions[size_t(i)];
@@ -245,14 +246,14 @@ void TChartSeries::DrawMarks(TChart& chart, TKivCanvas3D& c3d) {
       c.SetPen(pen);
       c.SetBrush({c.Brush().color, BrushStyle::Clear});
       if (c3d.is3D)
-        c3d.LineWithZ(pos.arrowFrom.x, pos.arrowFrom.y, pos.arrowTo.x, pos.arrowTo.y, middleZ);
+        c3d.LineWithZ(pos.arrowFrom.x, pos.arrowFrom.y, pos.arrowTo.x, pos.arrowTo.y, own.middleZ);
       else
         c.Line(pos.arrowFrom, pos.arrowTo);
     }
 
     Point box = pos.leftTop;
     if (c3d.is3D) {
-      const Point p = c3d.ProjectPoint(pos.arrowTo.x, pos.arrowTo.y, middleZ);
+      const Point p = c3d.ProjectPoint(pos.arrowTo.x, pos.arrowTo.y, own.middleZ);
       box = {p.x + (pos.leftTop.x - pos.arrowTo.x), p.y - (pos.arrowTo.y - pos.leftTop.y)};
     }
     int textTop = box.y;
@@ -315,7 +316,7 @@ int TBarSeries::BarSeriesIndex(const TChart& chart) const {
   return 1;
 }
 
-int TBarSeries::CalcBarWidth(const TChart& chart) const {
+int TBarSeries::CalcBarWidth(const TChart& chart, const TChartLayout& layout) const {
   if (CustomBarWidth != 0) return CustomBarWidth;
   int n = Count(), s = 1;
   if (MultiBar == TMultiBar::mbSide) {
@@ -327,11 +328,11 @@ int TBarSeries::CalcBarWidth(const TChart& chart) const {
   }
   if (chart.MaxPointsPerPage > 0) n = chart.MaxPointsPerPage;
   if (n <= 0) return 0;
-  const TChartAxis& axis = HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis;
-  const int L = axis.AxisLength;
+  const TAxisLayout& axis = layout.Of(HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis);
+  const int L = axis.length;
   int64_t room;
   if (AutoBarSize)
-    room = RoundToInt(static_cast<long double>(L) / (axis.HighValue - axis.LowValue + 2));
+    room = RoundToInt(static_cast<long double>(L) / (axis.highValue - axis.lowValue + 2));
   else
     room = SideMargins ? L / (n + 1) : L / n;
   int width = static_cast<int>(RoundToInt(BarWidthPercent() * 0.01L * room) / s);
@@ -339,18 +340,19 @@ int TBarSeries::CalcBarWidth(const TChart& chart) const {
   return width;
 }
 
-AxisMargins TBarSeries::HorizontalMargins(TChart& chart) {
-  barWidth = CalcBarWidth(chart);
+AxisMargins TBarSeries::HorizontalMargins(const TChart& chart, const TChartLayout& layout,
+                                          TSeriesLayout& own) const {
+  own.barWidth = CalcBarWidth(chart, layout);
   const int s = MultiBar == TMultiBar::mbSide ? std::max(1, BarSeriesCount(chart)) : 1;
-  const int margin = SideMargins ? s * barWidth : (s * barWidth) / 2;
+  const int margin = SideMargins ? s * own.barWidth : (s * own.barWidth) / 2;
   return {margin, margin};
 }
 
-AxisMargins TBarSeries::VerticalMargins(TChart& chart, Canvas& canvas) {
+AxisMargins TBarSeries::VerticalMargins(const TChart& chart, const TChartLayout&,
+                                        TextMeasure& measure) const {
   AxisMargins m;
   if (Count() == 0 || !Marks.Visible) return m;
-  canvas.SetFont(Marks.Font.Resolved(canvas.PixelsPerInch()));
-  const int room = LineHeight(canvas) + Marks.ArrowLength +
+  const int room = measure.LineHeightIn(Marks.Font.Resolved(measure.PixelsPerInch())) + Marks.ArrowLength +
                    (Marks.Frame.Visible ? 2 * Marks.Frame.Width : 0) + 1;
   const TChartAxis& axis = VertAxis == TVertAxis::aRightAxis ? chart.RightAxis : chart.LeftAxis;
   // Room for the marks above bars that rise from the origin, below bars that hang.
@@ -359,10 +361,10 @@ AxisMargins TBarSeries::VerticalMargins(TChart& chart, Canvas& canvas) {
   return m;
 }
 
-Rect TBarSeries::BarBox(const TChart& chart, int i) const {
-  const TChartAxis& h = HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis;
-  const TChartAxis& v = VertAxis == TVertAxis::aRightAxis ? chart.RightAxis : chart.LeftAxis;
-  const int w = barWidth;
+Rect TBarSeries::BarBox(const TChart& chart, const TChartLayout& layout, int i) const {
+  const TAxisLayout& h = layout.Of(HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis);
+  const TAxisLayout& v = layout.Of(VertAxis == TVertAxis::aRightAxis ? chart.RightAxis : chart.LeftAxis);
+  const int w = layout.Of(*this).barWidth;
   int left = h.ValueToPixel(XValues.Value(i));
   if (MultiBar == TMultiBar::mbSide) {
     const int k = BarSeriesIndex(chart), s = std::max(1, BarSeriesCount(chart));
@@ -372,26 +374,26 @@ Rect TBarSeries::BarBox(const TChart& chart, int i) const {
   }
   if (OffsetPercent() != 0) left += static_cast<int>(RoundToInt(OffsetPercent() * w * 0.01L));
   const int top = v.ValueToPixel(YValues.Value(i));
-  const int base = UseYOrigin ? v.ValueToPixel(YOrigin) : v.EndPixel;
+  const int base = UseYOrigin ? v.ValueToPixel(YOrigin) : v.endPixel;
   return {left, top, left + w, base};
 }
 
-void TBarSeries::DrawPoints(TChart& chart, TKivCanvas3D& c3d) {
-  if (firstVisible < 0) return;
+void TBarSeries::DrawPoints(const TChart& chart, const TChartLayout& layout, TKivCanvas3D& c3d) const {
+  const TSeriesLayout& own = layout.Of(*this);
+  if (own.firstVisible < 0) return;
   Canvas& c = c3d.C();
-  const TChartAxis& h = HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis;
-  const bool backward = h.Inverted;
-  for (int n = 0; n <= lastVisible - firstVisible; ++n) {
-    const int i = backward ? lastVisible - n : firstVisible + n;
+  const bool backward = layout.Of(HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis).inverted;
+  for (int n = 0; n <= own.lastVisible - own.firstVisible; ++n) {
+    const int i = backward ? own.lastVisible - n : own.firstVisible + n;
     const chart::Color color = PointColor(i);
     if (color == clNone) continue;
-    const Rect box = BarBox(chart, i);
+    const Rect box = BarBox(chart, layout, i);
     const int upper = std::min(box.top, box.bottom), lower = std::max(box.top, box.bottom);
     ApplyChartPen(c, BarPen);
     PrepareFillBrush(c, color, BarBrush.Style,
                      BarBrush.Color == AutoColor ? chart.Color() : BarBrush.Color());
     if (c3d.is3D) {
-      c3d.DrawBox3D(box.left, box.right, upper, lower, startZ, endZ, Dark3D);
+      c3d.DrawBox3D(box.left, box.right, upper, lower, own.startZ, own.endZ, Dark3D);
       continue;
     }
     // 2D: a bar too thin for its outline is drawn in its fill colour.
@@ -413,14 +415,15 @@ void TBarSeries::DrawPoints(TChart& chart, TKivCanvas3D& c3d) {
   }
 }
 
-Point TBarSeries::MarkAnchor(const TChart& chart, int i) const {
-  const Rect box = BarBox(chart, i);
+Point TBarSeries::MarkAnchor(const TChart& chart, const TChartLayout& layout, int i) const {
+  const Rect box = BarBox(chart, layout, i);
   return {box.left, box.top};
 }
 
-void TBarSeries::AdjustMarkPosition(TSeriesMarkPosition& pos, const TChart& chart, int i) const {
-  const Rect box = BarBox(chart, i);
-  const int h = barWidth / 2;
+void TBarSeries::AdjustMarkPosition(TSeriesMarkPosition& pos, const TChart& chart,
+                                    const TChartLayout& layout, int i) const {
+  const Rect box = BarBox(chart, layout, i);
+  const int h = layout.Of(*this).barWidth / 2;
   int a = Marks.ArrowLength;
   if (box.bottom < box.top) a = -a - pos.height;  // a bar hanging below its origin
   pos.leftTop.x += h;
@@ -434,7 +437,7 @@ namespace {
 
 // Whether p lies on the projection of the box r × [z0, z1]: the front face
 // swept along the projected depth direction by some fraction 0 … 1.
-bool OnProjectedBox(const TKivCanvas3D& c3d, const Rect& r, int z0, int z1, Point p) {
+bool OnProjectedBox(const TProjection& c3d, const Rect& r, int z0, int z1, Point p) {
   const Point a = c3d.ProjectPoint(r.left, r.top, z0), b = c3d.ProjectPoint(r.right, r.bottom, z0);
   const Point back = c3d.ProjectPoint(r.left, r.top, z1);
   double low = 0, high = 1;
@@ -456,18 +459,19 @@ bool OnProjectedBox(const TKivCanvas3D& c3d, const Rect& r, int z0, int z1, Poin
 
 }  // namespace
 
-int TBarSeries::Clicked(const TChart& chart, Point p) const {
-  if (firstVisible < 0) return -1;
-  const TKivCanvas3D& c3d = chart.canvas3D;
-  if (chart.ClipPoints && !OnProjectedBox(c3d, chart.PlotRect, 0, chart.DepthPixels, p)) return -1;
-  const TChartAxis& h = HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis;
+int TBarSeries::Clicked(const TChart& chart, const TChartLayout& layout, Point p) const {
+  const TSeriesLayout& own = layout.Of(*this);
+  if (own.firstVisible < 0) return -1;
+  const TProjection& c3d = layout.projection;
+  if (chart.ClipPoints && !OnProjectedBox(c3d, layout.plot, 0, layout.depthPixels, p)) return -1;
+  const bool backward = layout.Of(HorizAxis == THorizAxis::aTopAxis ? chart.TopAxis : chart.BottomAxis).inverted;
   // Later bars are drawn over earlier ones: test them first.
-  for (int n = lastVisible - firstVisible; n >= 0; --n) {
-    const int i = h.Inverted ? lastVisible - n : firstVisible + n;
+  for (int n = own.lastVisible - own.firstVisible; n >= 0; --n) {
+    const int i = backward ? own.lastVisible - n : own.firstVisible + n;
     if (PointColor(i) == clNone) continue;
-    const Rect box = BarBox(chart, i);
+    const Rect box = BarBox(chart, layout, i);
     const Rect r{box.left, std::min(box.top, box.bottom), box.right, std::max(box.top, box.bottom)};
-    if (OnProjectedBox(c3d, r, startZ, endZ, p)) return i;
+    if (OnProjectedBox(c3d, r, own.startZ, own.endZ, p)) return i;
   }
   return -1;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "chart/layout.h"
 #include "chart/parts.h"
 
 namespace dw::chart {
@@ -134,25 +135,24 @@ class TChartSeries : public ChartPart {
   std::string MarkText(int i) const;
   std::string FormattedValue(double v) const;
 
-  // Per paint.
-  int firstVisible = -1, lastVisible = -1;
-  int depthSlot = 0;
-  int startZ = 0, endZ = 0, middleZ = 0;
-  void CalcVisibleRange(const TChart& chart);
+  // The points in view between the plot's ends on its horizontal axis.
+  void FindVisible(const TChart& chart, const TChartLayout& layout, TSeriesLayout& own) const;
 
-  virtual void PrepareForPaint() {}
-  virtual AxisMargins HorizontalMargins(TChart&) { return {}; }
-  virtual AxisMargins VerticalMargins(TChart&, Canvas&) { return {}; }
-  virtual void DrawPoints(TChart& chart, TKivCanvas3D& c3d) = 0;
-  void DrawMarks(TChart& chart, TKivCanvas3D& c3d);
-  // The visible point whose drawing in the last paint holds screen point p,
-  // or -1.
-  virtual int Clicked(const TChart&, Point) const { return -1; }
+  virtual AxisMargins HorizontalMargins(const TChart&, const TChartLayout&, TSeriesLayout&) const {
+    return {};
+  }
+  virtual AxisMargins VerticalMargins(const TChart&, const TChartLayout&, TextMeasure&) const {
+    return {};
+  }
+  virtual void DrawPoints(const TChart& chart, const TChartLayout& layout, TKivCanvas3D& c3d) const = 0;
+  void DrawMarks(const TChart& chart, const TChartLayout& layout, TKivCanvas3D& c3d);
+  // The visible point whose drawing in `layout` holds screen point p, or -1.
+  virtual int Clicked(const TChart&, const TChartLayout&, Point) const { return -1; }
 
  protected:
   // Top-left of point i's mark, and the adjustment a bar makes.
-  virtual Point MarkAnchor(const TChart& chart, int i) const = 0;
-  virtual void AdjustMarkPosition(TSeriesMarkPosition&, const TChart&, int) const {}
+  virtual Point MarkAnchor(const TChart& chart, const TChartLayout& layout, int i) const = 0;
+  virtual void AdjustMarkPosition(TSeriesMarkPosition&, const TChart&, const TChartLayout&, int) const {}
 
  private:
   Notifier notifier_;
@@ -184,20 +184,23 @@ class TBarSeries : public TChartSeries {
   double MinYValue() const override;
   double MaxYValue() const override;
 
-  // Computed when the bottom axis asks for margins, kept for the paint.
-  int barWidth = 0;
-  int CalcBarWidth(const TChart& chart) const;
-  AxisMargins HorizontalMargins(TChart& chart) override;
-  AxisMargins VerticalMargins(TChart& chart, Canvas& canvas) override;
+  // The width of a bar along `layout`'s horizontal axis.
+  int CalcBarWidth(const TChart& chart, const TChartLayout& layout) const;
+  // Room on both sides for a bar at each end; fixes the bars' width.
+  AxisMargins HorizontalMargins(const TChart& chart, const TChartLayout& layout,
+                                TSeriesLayout& own) const override;
+  AxisMargins VerticalMargins(const TChart& chart, const TChartLayout& layout,
+                              TextMeasure& measure) const override;
   // Left, top, right, bottom of point i's bar (top: value pixel, bottom: base).
-  Rect BarBox(const TChart& chart, int i) const;
-  void DrawPoints(TChart& chart, TKivCanvas3D& c3d) override;
+  Rect BarBox(const TChart& chart, const TChartLayout& layout, int i) const;
+  void DrawPoints(const TChart& chart, const TChartLayout& layout, TKivCanvas3D& c3d) const override;
   // The last bar drawn over p: its 3D box, as far as the plot box clips it.
-  int Clicked(const TChart& chart, Point p) const override;
+  int Clicked(const TChart& chart, const TChartLayout& layout, Point p) const override;
 
  protected:
-  Point MarkAnchor(const TChart& chart, int i) const override;
-  void AdjustMarkPosition(TSeriesMarkPosition& pos, const TChart& chart, int i) const override;
+  Point MarkAnchor(const TChart& chart, const TChartLayout& layout, int i) const override;
+  void AdjustMarkPosition(TSeriesMarkPosition& pos, const TChart& chart, const TChartLayout& layout,
+                          int i) const override;
 
  private:
   // 1-based position among the active bar series of the chart, and their number.

@@ -35,11 +35,12 @@ TDragRecord Ordered(TDragRecord r) {
 
 // Moves every non-depth axis of one direction by the value between two
 // pixels, so that the drawing follows the pointer.
-void ScrollAxes(TChart& chart, bool horizontal, int from, int to) {
+void ScrollAxes(TChart& chart, const TChartLayout& layout, bool horizontal, int from, int to) {
   for (int i = 0; i < TChart::kAxisCount; ++i) {
     TChartAxis& axis = *chart.Axes(i);
     if (axis.IsDepthAxis() || axis.horizontal != horizontal) continue;
-    const long double d = static_cast<long double>(axis.PixelToValue(from)) - axis.PixelToValue(to);
+    const TAxisLayout& drawn = layout.Of(axis);
+    const long double d = static_cast<long double>(drawn.PixelToValue(from)) - drawn.PixelToValue(to);
     double minimum = static_cast<double>(axis.Minimum() + d);
     double maximum = static_cast<double>(axis.Maximum() + d);
     if (chart.OnAllowScroll && !chart.OnAllowScroll(axis, minimum, maximum)) continue;
@@ -47,9 +48,9 @@ void ScrollAxes(TChart& chart, bool horizontal, int from, int to) {
   }
 }
 
-void ScrollTo(TChart& chart, Point p) {
+void ScrollTo(TChart& chart, const TChartLayout& layout, Point p) {
   TDragRecord& s = chart.ScrollDrag;
-  if (!Contains(chart.PlotRect, p)) {
+  if (!Contains(layout.plot, p)) {
     s.Active = false;
     return;
   }
@@ -58,11 +59,11 @@ void ScrollTo(TChart& chart, Point p) {
   const TPanningMode mode = chart.AllowPanning;
   bool scrolled = false;
   if (p.x != s.X1 && (mode == TPanningMode::pmHorizontal || mode == TPanningMode::pmBoth)) {
-    ScrollAxes(chart, true, s.X1, p.x);
+    ScrollAxes(chart, layout, true, s.X1, p.x);
     scrolled = true;
   }
   if (p.y != s.Y1 && (mode == TPanningMode::pmVertical || mode == TPanningMode::pmBoth)) {
-    ScrollAxes(chart, false, s.Y1, p.y);
+    ScrollAxes(chart, layout, false, s.Y1, p.y);
     scrolled = true;
   }
   s.X1 = p.x;
@@ -74,41 +75,43 @@ void ScrollTo(TChart& chart, Point p) {
 
 }  // namespace
 
-bool InAxisClickArea(const TChartAxis& axis, Point p) {
+bool InAxisClickArea(const TAxisLayout& axis, Point p) {
   const int along = axis.horizontal ? p.x : p.y, across = axis.horizontal ? p.y : p.x;
-  if (along < std::min(axis.StartPixel, axis.EndPixel) ||
-      along > std::max(axis.StartPixel, axis.EndPixel))
+  if (along < std::min(axis.startPixel, axis.endPixel) ||
+      along > std::max(axis.startPixel, axis.endPixel))
     return false;
-  int first = std::min(axis.LabelPixel, axis.LinePixel);
-  int last = std::max(axis.LabelPixel, axis.LinePixel);
-  if (axis.LabelPixel <= axis.LinePixel) last += 3;
+  int first = std::min(axis.labelPixel, axis.linePixel);
+  int last = std::max(axis.labelPixel, axis.linePixel);
+  if (axis.labelPixel <= axis.linePixel) last += 3;
   else first -= 3;
   return across >= first && across <= last;
 }
 
-ChartHit HitTest(const TChart& chart, Point p) {
+ChartHit HitTest(const TChart& chart, const TChartLayout& layout, Point p) {
   for (int i = chart.SeriesCount() - 1; i >= 0; --i) {
     TChartSeries& s = chart.Series(i);
     if (!s.Active) continue;
-    const int point = s.Clicked(chart, p);
+    const int point = s.Clicked(chart, layout, p);
     if (point >= 0) return {ChartPartKind::Series, &s, point, nullptr};
   }
   // The depth axis is not drawn across the panel, so it has no click area.
   for (int i = 0; i < TChart::kAxisCount; ++i) {
     TChartAxis* axis = chart.Axes(i);
-    if (!axis->IsDepthAxis() && axis->IsVisible() && InAxisClickArea(*axis, p))
+    if (!axis->IsDepthAxis() && axis->IsVisible() && InAxisClickArea(layout.Of(*axis), p))
       return {ChartPartKind::Axis, nullptr, -1, axis};
   }
-  if (chart.Title.Visible && Contains(chart.Title.LastTitleBox, p)) return {ChartPartKind::Title};
-  if (chart.Foot.Visible && Contains(chart.Foot.LastTitleBox, p)) return {ChartPartKind::Foot};
-  if (ActiveSeriesCount(chart) > 0 && Contains(chart.PlotRect, p)) return {ChartPartKind::Plot};
+  if (chart.Title.Visible && layout.title.boxed && Contains(layout.title.box, p))
+    return {ChartPartKind::Title};
+  if (chart.Foot.Visible && layout.foot.boxed && Contains(layout.foot.box, p)) return {ChartPartKind::Foot};
+  if (ActiveSeriesCount(chart) > 0 && Contains(layout.plot, p)) return {ChartPartKind::Plot};
   // This chart paints no legend, so no legend item can lie under the point.
   return {};
 }
 
-bool ChartMouseDown(TChart& chart, MouseButton button, unsigned keys, Point p, Canvas& control) {
+bool ChartMouseDown(TChart& chart, const TChartLayout& layout, MouseButton button, unsigned keys,
+                    Point p, Canvas& control) {
   if (chart.ZoomDrag.Active || chart.ScrollDrag.Active) return false;
-  const ChartPartKind part = HitTest(chart, p).part;
+  const ChartPartKind part = HitTest(chart, layout, p).part;
   if (part != ChartPartKind::Series && part != ChartPartKind::Axis && part != ChartPartKind::Plot)
     return false;
   if (button == kZoomButton && chart.AllowZoom && (keys & kZoomKeys) == kZoomKeys) {
@@ -124,7 +127,7 @@ bool ChartMouseDown(TChart& chart, MouseButton button, unsigned keys, Point p, C
   return false;
 }
 
-void ChartMouseMove(TChart& chart, Point p, Canvas& control) {
+void ChartMouseMove(TChart& chart, const TChartLayout& layout, Point p, Canvas& control) {
   TDragRecord& z = chart.ZoomDrag;
   if (z.Active) {
     // The band follows the pointer anywhere, also outside the plot.
@@ -135,10 +138,11 @@ void ChartMouseMove(TChart& chart, Point p, Canvas& control) {
     DrawZoomRectangle(chart, control);
     return;
   }
-  if (chart.ScrollDrag.Active) ScrollTo(chart, p);
+  if (chart.ScrollDrag.Active) ScrollTo(chart, layout, p);
 }
 
-void ChartMouseUp(TChart& chart, MouseButton button, Point p, Canvas& control) {
+void ChartMouseUp(TChart& chart, const TChartLayout& layout, MouseButton button, Point p,
+                  Canvas& control) {
   TDragRecord& z = chart.ZoomDrag;
   if (z.Active && button == kZoomButton) {
     z.Active = false;
@@ -150,7 +154,7 @@ void ChartMouseUp(TChart& chart, MouseButton button, Point p, Canvas& control) {
     z.Y1 = p.y;
     if (std::abs(z.X1 - z.X0) > kMinimumZoomDrag && std::abs(z.Y1 - z.Y0) > kMinimumZoomDrag) {
       // Right and down zooms; any other direction undoes.
-      if (z.X0 < z.X1 && z.Y0 < z.Y1) ZoomToRectangle(chart);
+      if (z.X0 < z.X1 && z.Y0 < z.Y1) ZoomToRectangle(chart, layout);
       else UndoZoom(chart);
       chart.Invalidate();
     }
@@ -169,22 +173,24 @@ void DrawZoomRectangle(const TChart& chart, Canvas& canvas) {
   canvas.Rectangle({r.X0, r.Y0, r.X1, r.Y1});
 }
 
-ZoomRanges RectangleRanges(const TChart& chart) {
+ZoomRanges RectangleRanges(const TChart& chart, const TChartLayout& layout) {
   const TDragRecord r = Ordered(chart.ZoomDrag);
   // Pixels grow downward: the rectangle's bottom is a vertical axis' minimum.
-  auto across = [&](const TChartAxis& a) {
+  auto across = [&](const TChartAxis& axis) {
+    const TAxisLayout& a = layout.Of(axis);
     return AxisRange{a.PixelToValue(r.Y1), a.PixelToValue(r.Y0)};
   };
-  auto along = [&](const TChartAxis& a) {
+  auto along = [&](const TChartAxis& axis) {
+    const TAxisLayout& a = layout.Of(axis);
     return AxisRange{a.PixelToValue(r.X0), a.PixelToValue(r.X1)};
   };
   return {across(chart.LeftAxis), across(chart.RightAxis), along(chart.TopAxis),
           along(chart.BottomAxis)};
 }
 
-void ZoomToRectangle(TChart& chart) {
+void ZoomToRectangle(TChart& chart, const TChartLayout& layout) {
   chart.ZoomDrag = Ordered(chart.ZoomDrag);
-  ZoomToValues(chart, RectangleRanges(chart));
+  ZoomToValues(chart, RectangleRanges(chart, layout));
 }
 
 void ZoomToValues(TChart& chart, const ZoomRanges& target) {

@@ -2,11 +2,12 @@
 // Mouse zoom and scroll of a chart: the drag records, the axis state kept
 // from the first zoom or scroll until the undo, the hit test that decides
 // whether a press starts a drag, and the range arithmetic on the axes.
-// Points are pixels of the control's client area, read against the geometry
-// of the last paint.
+// Points are pixels of the control's client area, read against the layout
+// the control last drew with.
 #include <array>
 
 #include "chart/canvas.h"
+#include "chart/layout.h"
 
 namespace dw::chart {
 
@@ -52,17 +53,19 @@ struct ChartHit {
 // The part under p, first match of: a point of an active series (the last
 // series first), a visible axis' click area, the title block, the foot, the
 // plot rectangle when a series is active, nothing.
-ChartHit HitTest(const TChart& chart, Point p);
-// Along the axis from StartPixel to EndPixel; across, from LabelPixel to the
-// axis line and 3 pixels beyond it away from the labels.
-bool InAxisClickArea(const TChartAxis& axis, Point p);
+ChartHit HitTest(const TChart& chart, const TChartLayout& layout, Point p);
+// Along the axis from its start pixel to its end pixel; across, from its
+// labels' edge to the axis line and 3 pixels beyond it away from the labels.
+bool InAxisClickArea(const TAxisLayout& axis, Point p);
 
 // The control's mouse handling; `control` is the canvas of its client area,
 // on which the rubber band is drawn and erased. A press returns whether it
 // started a drag.
-bool ChartMouseDown(TChart& chart, MouseButton button, unsigned keys, Point p, Canvas& control);
-void ChartMouseMove(TChart& chart, Point p, Canvas& control);
-void ChartMouseUp(TChart& chart, MouseButton button, Point p, Canvas& control);
+bool ChartMouseDown(TChart& chart, const TChartLayout& layout, MouseButton button, unsigned keys,
+                    Point p, Canvas& control);
+void ChartMouseMove(TChart& chart, const TChartLayout& layout, Point p, Canvas& control);
+void ChartMouseUp(TChart& chart, const TChartLayout& layout, MouseButton button, Point p,
+                  Canvas& control);
 // The pointer left the control: a scroll ends, as it has left the plot.
 void ChartMouseLeave(TChart& chart);
 
@@ -77,9 +80,9 @@ struct ZoomRanges {
   AxisRange left, right, top, bottom;
 };
 
-// The ranges of ZoomDrag's rectangle on each of the four axes.
-ZoomRanges RectangleRanges(const TChart& chart);
-void ZoomToRectangle(TChart& chart);
+// The ranges of ZoomDrag's rectangle on each of the four axes of `layout`.
+ZoomRanges RectangleRanges(const TChart& chart, const TChartLayout& layout);
+void ZoomToRectangle(TChart& chart, const TChartLayout& layout);
 // Saves the axes unless already saved, animates when AnimatedZoom is on,
 // then sets the four ranges.
 void ZoomToValues(TChart& chart, const ZoomRanges& target);

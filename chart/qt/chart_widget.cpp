@@ -42,7 +42,7 @@ void TChartWidget::paintEvent(QPaintEvent*) {
     }
     QPainter screenPainter(&screen_);
     QPainterCanvas canvas(screenPainter, logicalDpiY());
-    PaintChart(chart_, canvas, {0, 0, width(), height()});
+    PaintChart(chart_, canvas, {0, 0, width(), height()}, layout_);
   }
   QPainter painter(this);
   painter.drawImage(0, 0, screen_);
@@ -89,7 +89,7 @@ void TChartWidget::mousePressEvent(QMouseEvent* event) {
   if (!button) return QWidget::mousePressEvent(event);
   bool dragging = false;
   DrawOnScreen([&](Canvas& c) {
-    dragging = ChartMouseDown(chart_, *button, ChartKeys(event->modifiers()), ChartPoint(event), c);
+    dragging = ChartMouseDown(chart_, layout_, *button, ChartKeys(event->modifiers()), ChartPoint(event), c);
   });
   if (dragging) setCursor(Qt::ArrowCursor);
 }
@@ -99,13 +99,13 @@ void TChartWidget::mouseMoveEvent(QMouseEvent* event) {
     unsetCursor();  // the bar series has no cursor of its own
     return;
   }
-  DrawOnScreen([&](Canvas& c) { ChartMouseMove(chart_, ChartPoint(event), c); });
+  DrawOnScreen([&](Canvas& c) { ChartMouseMove(chart_, layout_, ChartPoint(event), c); });
 }
 
 void TChartWidget::mouseReleaseEvent(QMouseEvent* event) {
   const std::optional<MouseButton> button = ChartButton(event->button());
   if (!button) return QWidget::mouseReleaseEvent(event);
-  DrawOnScreen([&](Canvas& c) { ChartMouseUp(chart_, *button, ChartPoint(event), c); });
+  DrawOnScreen([&](Canvas& c) { ChartMouseUp(chart_, layout_, *button, ChartPoint(event), c); });
 }
 
 void TChartWidget::leaveEvent(QEvent* event) {

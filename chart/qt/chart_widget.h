@@ -17,6 +17,8 @@ class TChartWidget : public QWidget, public HistogramTarget {
   explicit TChartWidget(QWidget* parent = nullptr);
 
   TChart& Chart() { return chart_; }
+  // The layout of the last paint on screen: what the mouse is read against.
+  const TChartLayout& Layout() const { return layout_; }
   TBarSeries& Series1() { return series1_; }
   // The separators of the value marks (the window passes its locale's).
   void SetNumberMarks(const NumberMarks& marks) { chart_.Separators = marks; }
@@ -45,6 +47,7 @@ class TChartWidget : public QWidget, public HistogramTarget {
 
   TChart chart_;
   TBarSeries& series1_;
+  TChartLayout layout_;
   // The window's pixels: the chart as last painted, with the rubber band
   // inverted over it while a zoom is dragged. Qt lets a widget draw only
   // while it paints, so mouse handling draws here and asks for a paint.

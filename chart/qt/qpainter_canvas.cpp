@@ -21,6 +21,7 @@ QPainterCanvas::QPainterCanvas(QPainter& painter, int pixelsPerInch)
   painter_.setRenderHint(QPainter::Antialiasing, false);
   painter_.setRenderHint(QPainter::TextAntialiasing, true);
   font_ = ToQFont(Font());
+  measuredFont_ = font_;
   ApplyPen();
   ApplyBrush();
   painter_.setBackgroundMode(Qt::OpaqueMode);
@@ -113,6 +114,24 @@ int QPainterCanvas::TextWidth(std::string_view text) {
 }
 
 int QPainterCanvas::TextHeight(std::string_view) { return QFontMetrics(font_).height(); }
+
+// A layout measures many labels in one font: the last font measured is kept
+// rather than built again for each.
+const QFont& QPainterCanvas::MeasuredFont(const FontSpec& font) {
+  if (font == Font()) return font_;
+  if (!(font == measuredSpec_)) {
+    measuredSpec_ = font;
+    measuredFont_ = ToQFont(font);
+  }
+  return measuredFont_;
+}
+
+int QPainterCanvas::TextWidthIn(const FontSpec& font, std::string_view text) {
+  return QFontMetrics(MeasuredFont(font))
+      .horizontalAdvance(QString::fromUtf8(text.data(), qsizetype(text.size())));
+}
+
+int QPainterCanvas::LineHeightIn(const FontSpec& font) { return QFontMetrics(MeasuredFont(font)).height(); }
 
 void QPainterCanvas::Rectangle(const Rect& r) {
   if (r.right <= r.left || r.bottom <= r.top) return;

@@ -26,6 +26,8 @@ class QPainterCanvas : public Canvas {
   void SetBackMode(BackMode m) override;
   int TextWidth(std::string_view text) override;
   int TextHeight(std::string_view text) override;
+  int TextWidthIn(const FontSpec& font, std::string_view text) override;
+  int LineHeightIn(const FontSpec& font) override;
   int PixelsPerInch() const override { return pixelsPerInch_; }
   void Rectangle(const Rect& r) override;
   void Polygon(std::span<const Point> points) override;
@@ -47,11 +49,14 @@ class QPainterCanvas : public Canvas {
   void ApplyPen();
   void ApplyBrush();
   void DrawTextAt(QPointF origin, const QString& text);
+  const QFont& MeasuredFont(const FontSpec& font);
   QPainter& painter_;
   int pixelsPerInch_;
   // Device pixels per pixel of the chart: above 1 on a high-density screen.
   qreal devicePixelRatio_ = 1;
   QFont font_;
+  FontSpec measuredSpec_;
+  QFont measuredFont_;
 };
 
 // An off-screen image with its own painter; the painter ends before the

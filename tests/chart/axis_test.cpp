@@ -23,51 +23,55 @@ TEST(NextLabelStep, RunsOneTwoFive) {
   }
 }
 
+// The layout of one axis of `chart` along `plot`.
+TAxisLayout Placed(const TChartAxis& axis, const Rect& plot) {
+  TChartLayout layout;
+  layout.plot = plot;
+  TAxisLayout a = axis.StartLayout();
+  axis.PlacePixels(layout, a);
+  return a;
+}
+
 TEST(Axis, ValueToPixelOnAVerticalAxis) {
   TChart chart;
-  TChartAxis& a = chart.LeftAxis;
-  chart.PlotRect = {10, 50, 600, 350};
-  a.CalcPixels();
-  ASSERT_EQ(a.StartPixel, 50);
-  ASSERT_EQ(a.EndPixel, 350);
-  a.LowValue = 0, a.HighValue = 10, a.ValueSpan = 10;
+  TAxisLayout a = Placed(chart.LeftAxis, {10, 50, 600, 350});
+  ASSERT_EQ(a.startPixel, 50);
+  ASSERT_EQ(a.endPixel, 350);
+  a.lowValue = 0, a.highValue = 10, a.valueSpan = 10;
   EXPECT_EQ(a.ValueToPixel(0), 350);
   EXPECT_EQ(a.ValueToPixel(10), 50);
   EXPECT_EQ(a.ValueToPixel(5), 200);
   EXPECT_DOUBLE_EQ(a.PixelToValue(200), 5);
   EXPECT_DOUBLE_EQ(a.PixelToValue(50), 10);
-  a.Inverted = true;
+  a.inverted = true;
   EXPECT_EQ(a.ValueToPixel(0), 50);
   EXPECT_EQ(a.ValueToPixel(10), 350);
   EXPECT_DOUBLE_EQ(a.PixelToValue(80), 1);
   // A zero span maps every value to the centre; a far value too.
-  a.HighValue = 0, a.ValueSpan = 0;
+  a.highValue = 0, a.valueSpan = 0;
   EXPECT_EQ(a.ValueToPixel(3), 200);
-  a.HighValue = 1e-300, a.ValueSpan = 1e-300;
+  a.highValue = 1e-300, a.valueSpan = 1e-300;
   EXPECT_EQ(a.ValueToPixel(1), 200);
 }
 
 TEST(Axis, WidenRangeByPixelsPutsTheDataInsideTheEnds) {
   TChart chart;
-  TChartAxis& a = chart.BottomAxis;
-  chart.PlotRect = {60, 20, 610, 400};
-  a.CalcPixels();
-  ASSERT_EQ(a.AxisLength, 550);
-  a.LowValue = 0, a.HighValue = 9, a.ValueSpan = 9;
-  a.WidenRangeByPixels(36, 36);
-  EXPECT_NEAR(a.LowValue, -0.678, 0.0005);
-  EXPECT_NEAR(a.HighValue, 9.678, 0.0005);
-  EXPECT_EQ(a.StartPixel, 60);
-  EXPECT_EQ(a.EndPixel, 610);
+  TAxisLayout a = Placed(chart.BottomAxis, {60, 20, 610, 400});
+  ASSERT_EQ(a.length, 550);
+  a.lowValue = 0, a.highValue = 9, a.valueSpan = 9;
+  a.WidenByPixels(36, 36);
+  EXPECT_NEAR(a.lowValue, -0.678, 0.0005);
+  EXPECT_NEAR(a.highValue, 9.678, 0.0005);
+  EXPECT_EQ(a.startPixel, 60);
+  EXPECT_EQ(a.endPixel, 610);
   EXPECT_EQ(a.ValueToPixel(0), 60 + 36);
   EXPECT_EQ(a.ValueToPixel(9), 610 - 36);
 
   // A vertical axis keeps its top margin above the highest value.
-  TChartAxis& v = chart.LeftAxis;
-  v.CalcPixels();
-  v.LowValue = 0, v.HighValue = 100, v.ValueSpan = 100;
-  v.WidenRangeByPixels(36, 0);
-  EXPECT_EQ(v.LowValue, 0);
+  TAxisLayout v = Placed(chart.LeftAxis, {60, 20, 610, 400});
+  v.lowValue = 0, v.highValue = 100, v.valueSpan = 100;
+  v.WidenByPixels(36, 0);
+  EXPECT_EQ(v.lowValue, 0);
   EXPECT_EQ(v.ValueToPixel(100), 20 + 36);
   EXPECT_EQ(v.ValueToPixel(0), 400);
 }
@@ -75,9 +79,8 @@ TEST(Axis, WidenRangeByPixelsPutsTheDataInsideTheEnds) {
 TEST(Axis, LabelIncrementFitsTheLabelsIntoTheLength) {
   TChart chart;
   RecordingCanvas canvas;
-  TChartAxis& a = chart.BottomAxis;  // angle 0: the extent is the label width
-  chart.PlotRect = {0, 0, 100, 100};
-  a.CalcPixels();
+  TChartAxis& axis = chart.BottomAxis;  // angle 0: the extent is the label width
+  TAxisLayout a = Placed(axis, {0, 0, 100, 100});
   struct Case {
     double low, high;
     double increment;
@@ -87,9 +90,9 @@ TEST(Axis, LabelIncrementFitsTheLabelsIntoTheLength) {
   // separation, so 100 pixels hold 6 of them.
   for (const Case& c : {Case{0, 100, 0, 20}, {0, 5, 0, 1}, {0, 0, 0, 1e-12}, {0, 0.5, 0, 0.1},
                         {0, 100, 3, 20}, {0, 40, 3, 5}}) {
-    a.LowValue = c.low, a.HighValue = c.high, a.ValueSpan = c.high - c.low;
-    a.SetIncrement(c.increment);
-    EXPECT_NEAR(a.LabelIncrement(canvas), c.step, c.step * 1e-9) << c.low << " " << c.high;
+    a.lowValue = c.low, a.highValue = c.high, a.valueSpan = c.high - c.low;
+    axis.SetIncrement(c.increment);
+    EXPECT_NEAR(axis.LabelIncrement(canvas, a), c.step, c.step * 1e-9) << c.low << " " << c.high;
   }
 }
 
@@ -105,27 +108,30 @@ TEST(Axis, TextLabelsThatWouldOverlapAreLeftOut) {
   RecordingCanvas canvas;
   chart.canvas3D.canvas = &canvas;
   chart.canvas3D.is3D = false;
-  chart.PlotRect = {0, 0, 200, 100};
-  TChartAxis& a = chart.BottomAxis;
-  a.CalcPixels();
+  TChartLayout layout;
+  layout.plot = {0, 0, 200, 100};
+  TChartAxis& axis = chart.BottomAxis;
+  TAxisLayout& a = layout.Of(axis);
+  a = Placed(axis, layout.plot);
   // Pixels 10, 31 and 32: the x values are 0, 1, 2.
   s.XValues.SetValue(1, 1.05);
   s.XValues.SetValue(2, 1.1);
-  a.LowValue = -0.5, a.HighValue = 9.5, a.ValueSpan = 10;
-  s.firstVisible = 0, s.lastVisible = 2;
+  a.lowValue = -0.5, a.highValue = 9.5, a.valueSpan = 10;
+  a.increment = axis.LabelIncrement(canvas, a);
+  layout.series.push_back({&s, 0, 2});
   ASSERT_EQ(a.ValueToPixel(0), 10);
   ASSERT_EQ(a.ValueToPixel(1.05), 31);
   ASSERT_EQ(a.ValueToPixel(1.1), 32);
-  a.Paint(chart.canvas3D);
+  axis.Paint(chart.canvas3D, layout);
   const auto texts = canvas.Lines("text ");
   ASSERT_EQ(texts.size(), 2u);
-  EXPECT_EQ(texts[0], "text 10," + std::to_string(a.LabelPixel) + " AAAA");
-  EXPECT_EQ(texts[1], "text 32," + std::to_string(a.LabelPixel) + " CCCC");
+  EXPECT_EQ(texts[0], "text 10," + std::to_string(a.labelPixel) + " AAAA");
+  EXPECT_EQ(texts[1], "text 32," + std::to_string(a.labelPixel) + " CCCC");
 
   // Without separation every label is drawn.
   canvas.ClearLog();
-  a.SetLabelsSeparation(0);
-  a.Paint(chart.canvas3D);
+  axis.SetLabelsSeparation(0);
+  axis.Paint(chart.canvas3D, layout);
   EXPECT_EQ(canvas.Lines("text ").size(), 3u);
 }
 
@@ -157,8 +163,7 @@ TEST(Axis, SetMinMaxOrdersAndSwitchesToManual) {
   EXPECT_FALSE(a.AutomaticMinimum);
   a.SetMinMax(3, 3);
   EXPECT_DOUBLE_EQ(a.Maximum(), 3 + 1e-10);
-  a.CalcAutomaticRange();  // manual: kept
-  EXPECT_EQ(a.LowValue, 3);
+  EXPECT_EQ(a.StartLayout().lowValue, 3);  // manual: kept
 }
 
 }  // namespace

@@ -33,19 +33,16 @@ std::vector<int> Numbers(const std::string& line) {
 TEST(ChartLayout, DefaultMarginsOnTheResultsPanel) {
   TChart chart;
   ConfigureResultsChart(chart);
-  chart.PanelRect = kPanel;
-  ComputePlotRect(chart);
-  EXPECT_EQ(chart.PlotRect, (Rect{21, 18, 668, 431}));
+  EXPECT_EQ(MarginRect(chart, kPanel), (Rect{21, 18, 668, 431}));
   EXPECT_EQ(MulDiv(3, 689, 100), 21);
   EXPECT_EQ(MulDiv(3, 650, 100), 20);  // 19.5 rounds up
   EXPECT_EQ(MulDiv(-3, 650, 100), -20);
 
   // Degenerate sizes are widened, never fail.
-  chart.PanelRect = {0, 0, 10, 10};
   chart.MarginLeft = 60;
   chart.MarginRight = 60;
-  ComputePlotRect(chart);
-  EXPECT_EQ(chart.PlotRect.right, chart.PlotRect.left + 1);
+  const Rect tiny = MarginRect(chart, {0, 0, 10, 10});
+  EXPECT_EQ(tiny.right, tiny.left + 1);
 }
 
 TEST(ChartLayout, TitleLinesTakeTheirHeightPlusFive) {
@@ -56,10 +53,10 @@ TEST(ChartLayout, TitleLinesTakeTheirHeightPlusFive) {
   ASSERT_EQ(lineHeight, 15);  // 13-pixel Arial in the recording metric
   chart.Title.Text.SetLines({"Histogram of simulated values of Delta", "N=100, m=0.1000, Delta obs=0.0050",
                              "Amongst 1000 simulations, 963 lower values, 37 higher values"});
-  chart.PanelRect = kPanel;
-  ComputePlotRect(chart);
-  PlaceAndPaintTitle(chart, canvas, chart.Title, true);
-  EXPECT_EQ(chart.PlotRect.top, 18 + 3 * lineHeight + 5);
+  Rect plot = MarginRect(chart, kPanel);
+  const TTitleLayout placed = PlaceTitle(chart, chart.Title, true, canvas, kPanel, plot);
+  PaintTitle(canvas, chart.Title, placed);
+  EXPECT_EQ(plot.top, 18 + 3 * lineHeight + 5);
   // Centred lines, one line height apart, on a white box as wide as the
   // longest line plus a "W".
   const int cw = RecordingCanvas::CharWidth(chart.Title.Font.Resolved(96));
@@ -72,21 +69,21 @@ TEST(ChartLayout, TitleLinesTakeTheirHeightPlusFive) {
   ASSERT_EQ(texts.size(), 3u);
   const int width2 = static_cast<int>(longest.size()) * cw;
   EXPECT_EQ(texts[2], "text " + ToString(Point{m - width2 / 2, 18 + 2 * lineHeight}) + " " + longest);
-  EXPECT_EQ(chart.Title.LastTitleBox.top, 18);
+  EXPECT_EQ(placed.box.top, 18);
 
   // No lines: no room, nothing painted.
   canvas.ClearLog();
   chart.Title.Text.Clear();
-  ComputePlotRect(chart);
-  PlaceAndPaintTitle(chart, canvas, chart.Title, true);
-  EXPECT_EQ(chart.PlotRect.top, 18);
+  plot = MarginRect(chart, kPanel);
+  PaintTitle(canvas, chart.Title, PlaceTitle(chart, chart.Title, true, canvas, kPanel, plot));
+  EXPECT_EQ(plot.top, 18);
   EXPECT_TRUE(canvas.Lines("rect").empty());
   EXPECT_TRUE(canvas.Lines("text").empty());
 
   // A foot takes its room from the bottom.
   chart.Foot.Text.SetLines({"foot"});
-  PlaceAndPaintTitle(chart, canvas, chart.Foot, false);
-  EXPECT_EQ(chart.PlotRect.bottom, 431 - RecordingCanvas::LineHeightOf(chart.Foot.Font.Resolved(96)) - 5);
+  PlaceTitle(chart, chart.Foot, false, canvas, kPanel, plot);
+  EXPECT_EQ(plot.bottom, 431 - RecordingCanvas::LineHeightOf(chart.Foot.Font.Resolved(96)) - 5);
 }
 
 TEST(ChartLayout, DepthIsOnePointFivePercentOfThePlotWidth) {
@@ -96,14 +93,15 @@ TEST(ChartLayout, DepthIsOnePointFivePercentOfThePlotWidth) {
     int width;
     int depth;
   };
+  TChartLayout layout;
   for (const Case& c : {Case{640, 10}, {600, 9}, {647, 10}, {100, 2}}) {
-    chart.PlotRect = {0, 0, c.width, 300};
-    ComputeDepth(chart);
-    EXPECT_EQ(chart.DepthPixels, c.depth) << c.width;
+    layout.plot = {0, 0, c.width, 300};
+    ComputeDepth(chart, 1, layout);
+    EXPECT_EQ(layout.depthPixels, c.depth) << c.width;
   }
   chart.View3D = false;
-  ComputeDepth(chart);
-  EXPECT_EQ(chart.DepthPixels, 0);
+  ComputeDepth(chart, 1, layout);
+  EXPECT_EQ(layout.depthPixels, 0);
 }
 
 TEST(ChartDrawing, EmptyChartBeforeTheFirstRun) {
@@ -111,7 +109,7 @@ TEST(ChartDrawing, EmptyChartBeforeTheFirstRun) {
   ConfigureResultsChart(chart);
   chart.canvas3D.buffered = false;
   RecordingCanvas canvas;
-  DrawChart(chart, canvas, kPanel);
+  const TChartLayout layout = DrawChart(chart, canvas, kPanel);
   // Background, the one-line title, then the plot.
   EXPECT_EQ(canvas.Log()[0], "brush FFFFFF solid");
   EXPECT_EQ(canvas.Log()[1], "fill FFFFFF 0,0,689,449");
@@ -121,25 +119,25 @@ TEST(ChartDrawing, EmptyChartBeforeTheFirstRun) {
   // One value label "0" at the centre of the bottom axis, turned 90 degrees.
   const auto rotated = canvas.Lines("rotated ");
   ASSERT_EQ(rotated.size(), 1u);
-  const TChartAxis& bottom = chart.BottomAxis;
-  EXPECT_EQ(bottom.LowValue, 0);
-  EXPECT_EQ(bottom.HighValue, 0);
-  const int h = RecordingCanvas::LineHeightOf(bottom.LabelsFont.Resolved(96)) / 2;
-  EXPECT_EQ(rotated[0], "rotated 90 " + ToString(Point{bottom.CenterPixel - h, bottom.LabelPixel}) + " 0");
+  const TAxisLayout& bottom = layout.Of(chart.BottomAxis);
+  EXPECT_EQ(bottom.lowValue, 0);
+  EXPECT_EQ(bottom.highValue, 0);
+  const int h = RecordingCanvas::LineHeightOf(chart.BottomAxis.LabelsFont.Resolved(96)) / 2;
+  EXPECT_EQ(rotated[0], "rotated 90 " + ToString(Point{bottom.centerPixel - h, bottom.labelPixel}) + " 0");
   // The bottom axis takes the label's width, a space and 6 pixels; the left axis 6.
-  const int cw = RecordingCanvas::CharWidth(bottom.LabelsFont.Resolved(96));
-  EXPECT_EQ(bottom.LabelPixel, 431 - 2 * cw);
-  EXPECT_EQ(chart.PlotRect.bottom, bottom.LabelPixel - 6);
-  EXPECT_EQ(chart.PlotRect.left, 21 + 6);
+  const int cw = RecordingCanvas::CharWidth(chart.BottomAxis.LabelsFont.Resolved(96));
+  EXPECT_EQ(bottom.labelPixel, 431 - 2 * cw);
+  EXPECT_EQ(layout.plot.bottom, bottom.labelPixel - 6);
+  EXPECT_EQ(layout.plot.left, 21 + 6);
   // No bars, no marks, and the left axis draws only its line: one tick line
   // is the bottom axis'.
   EXPECT_TRUE(canvas.Lines("polygon FF0000").empty());
-  const int tickTop = chart.PlotRect.bottom + 1;
+  const int tickTop = layout.plot.bottom + 1;
   int ticks = 0, leftTicks = 0;
   for (const std::string& line : canvas.Lines("line ")) {
     const auto n = Numbers(line);
     if (n[0] == n[2] && n[1] == tickTop && n[3] == tickTop + 4) ++ticks;
-    if (n[1] == n[3] && n[0] == chart.PlotRect.left - 1) ++leftTicks;
+    if (n[1] == n[3] && n[0] == layout.plot.left - 1) ++leftTicks;
   }
   EXPECT_EQ(ticks, 1);
   EXPECT_EQ(leftTicks, 0);
@@ -162,9 +160,9 @@ TEST(ChartDrawing, AllCountsZeroGiveFlatBarsAndZeroMarks) {
   chart.canvas3D.buffered = false;
   FillHistogram(chart, std::vector<int>(10, 0), 3);
   RecordingCanvas canvas;
-  DrawChart(chart, canvas, kPanel);
-  EXPECT_EQ(chart.LeftAxis.LowValue, 0);
-  EXPECT_EQ(chart.LeftAxis.HighValue, 0);  // no top margin without a count
+  const TChartLayout layout = DrawChart(chart, canvas, kPanel);
+  EXPECT_EQ(layout.Of(chart.LeftAxis).lowValue, 0);
+  EXPECT_EQ(layout.Of(chart.LeftAxis).highValue, 0);  // no top margin without a count
   // Front faces (after the bar brush) have equal top and bottom.
   int fronts = 0;
   const auto& log = canvas.Log();
@@ -196,24 +194,25 @@ TEST(ChartDrawing, AfterARunTenBarsTenLabelsAndMarksAboveTheBars) {
   TBarSeries& s = FillHistogram(chart, counts, 4);
   chart.Title.Text.SetLines({"a", "b", "c"});
   RecordingCanvas canvas;
-  DrawChart(chart, canvas, kPanel);
+  const TChartLayout layout = DrawChart(chart, canvas, kPanel);
 
-  const TChartAxis& bottom = chart.BottomAxis;
-  EXPECT_EQ(s.barWidth, s.CalcBarWidth(chart));
-  EXPECT_EQ(bottom.ValueToPixel(0), bottom.StartPixel + s.barWidth);
-  EXPECT_EQ(bottom.ValueToPixel(9), bottom.EndPixel - s.barWidth);
+  const TAxisLayout& bottom = layout.Of(chart.BottomAxis);
+  const TSeriesLayout& bars = layout.Of(s);
+  EXPECT_EQ(bars.barWidth, s.CalcBarWidth(chart, layout));
+  EXPECT_EQ(bottom.ValueToPixel(0), bottom.startPixel + bars.barWidth);
+  EXPECT_EQ(bottom.ValueToPixel(9), bottom.endPixel - bars.barWidth);
   // The tallest bar's mark leaves room above it for the box and arrow.
-  const TChartAxis& left = chart.LeftAxis;
+  const TAxisLayout& left = layout.Of(chart.LeftAxis);
   const int markRoom = RecordingCanvas::LineHeightOf(s.Marks.Font.Resolved(96)) + 20 + 2 + 1;
-  EXPECT_EQ(left.ValueToPixel(230), left.StartPixel + markRoom);
-  EXPECT_EQ(left.ValueToPixel(0), left.EndPixel);
+  EXPECT_EQ(left.ValueToPixel(230), left.startPixel + markRoom);
+  EXPECT_EQ(left.ValueToPixel(0), left.endPixel);
 
   // Ten class labels read upward under their bars.
   const auto rotated = canvas.Lines("rotated 90 ");
   ASSERT_EQ(rotated.size(), 10u);
-  const int h = RecordingCanvas::LineHeightOf(bottom.LabelsFont.Resolved(96)) / 2;
+  const int h = RecordingCanvas::LineHeightOf(chart.BottomAxis.LabelsFont.Resolved(96)) / 2;
   for (int i = 0; i < 10; ++i)
-    EXPECT_EQ(rotated[size_t(i)], "rotated 90 " + ToString(Point{bottom.ValueToPixel(i) - h, bottom.LabelPixel}) +
+    EXPECT_EQ(rotated[size_t(i)], "rotated 90 " + ToString(Point{bottom.ValueToPixel(i) - h, bottom.labelPixel}) +
                                       " " + s.Label(i));
   // The red class: red front, (127, 0, 0) side, (191, 0, 0) top.
   const auto& log = canvas.Log();
@@ -221,18 +220,18 @@ TEST(ChartDrawing, AfterARunTenBarsTenLabelsAndMarksAboveTheBars) {
   ASSERT_NE(red, log.end());
   const auto front = std::find_if(red, log.end(), [](auto& l) { return l.rfind("polygon", 0) == 0; });
   ASSERT_NE(front, log.end());
-  const Rect box = s.BarBox(chart, 4);
-  const TKivCanvas3D& c3d = chart.canvas3D;
-  EXPECT_EQ(*front, "polygon FF0000 solid " + ToString(c3d.ProjectPoint(box.left, box.top, s.startZ)) + " " +
-                        ToString(c3d.ProjectPoint(box.right, box.top, s.startZ)) + " " +
-                        ToString(c3d.ProjectPoint(box.right, box.bottom, s.startZ)) + " " +
-                        ToString(c3d.ProjectPoint(box.left, box.bottom, s.startZ)));
+  const Rect box = s.BarBox(chart, layout, 4);
+  const TProjection& c3d = layout.projection;
+  EXPECT_EQ(*front, "polygon FF0000 solid " + ToString(c3d.ProjectPoint(box.left, box.top, bars.startZ)) + " " +
+                        ToString(c3d.ProjectPoint(box.right, box.top, bars.startZ)) + " " +
+                        ToString(c3d.ProjectPoint(box.right, box.bottom, bars.startZ)) + " " +
+                        ToString(c3d.ProjectPoint(box.left, box.bottom, bars.startZ)));
   EXPECT_EQ((front + 1)->substr(0, 21), "brush 7F0000 solid");
   EXPECT_EQ((front + 3)->substr(0, 21), "brush BF0000 solid");
   // Its mark: an arrow up from the bar's top centre, a white box over it.
-  const int mid = box.left + s.barWidth / 2;
-  const Point from = c3d.ProjectPoint(mid, box.top, s.middleZ);
-  const Point to = c3d.ProjectPoint(mid, box.top - 20, s.middleZ);
+  const int mid = box.left + bars.barWidth / 2;
+  const Point from = c3d.ProjectPoint(mid, box.top, bars.middleZ);
+  const Point to = c3d.ProjectPoint(mid, box.top - 20, bars.middleZ);
   EXPECT_TRUE(canvas.Has("line " + ToString(from) + " " + ToString(to)));
   const FontSpec markFont = s.Marks.Font.Resolved(96);
   const int bw = 3 * RecordingCanvas::CharWidth(markFont) + RecordingCanvas::CharWidth(markFont) + 2;
@@ -249,10 +248,10 @@ TEST(ChartDrawing, WallsAndTheirColours) {
   ConfigureResultsChart(chart);
   chart.canvas3D.buffered = false;
   RecordingCanvas canvas;
-  DrawChart(chart, canvas, kPanel);
-  const Rect& p = chart.PlotRect;
-  const TKivCanvas3D& c = chart.canvas3D;
-  const int d = chart.DepthPixels;
+  const TChartLayout layout = DrawChart(chart, canvas, kPanel);
+  const Rect& p = layout.plot;
+  const TProjection& c = layout.projection;
+  const int d = layout.depthPixels;
   auto quad = [&](Point a, Point b, Point e, Point f) {
     return ToString(a) + " " + ToString(b) + " " + ToString(e) + " " + ToString(f);
   };
@@ -273,9 +272,10 @@ TEST(ChartDrawing, WallsAndTheirColours) {
   // In 2D only the back wall, as a plain rectangle.
   canvas.ClearLog();
   chart.View3D = false;
-  DrawChart(chart, canvas, kPanel);
-  EXPECT_EQ(chart.DepthPixels, 0);
-  EXPECT_TRUE(canvas.Has("rect " + ToString(Rect{p.left, p.top, p.right + 1, p.bottom})));
+  const TChartLayout flat = DrawChart(chart, canvas, kPanel);
+  EXPECT_EQ(flat.depthPixels, 0);
+  const Rect& q = flat.plot;
+  EXPECT_TRUE(canvas.Has("rect " + ToString(Rect{q.left, q.top, q.right + 1, q.bottom})));
   EXPECT_TRUE(canvas.Lines("polygon").empty());
 }
 
@@ -283,23 +283,24 @@ TEST(ChartDrawing, UnchangedBufferedChartRepaintsByOneCopy) {
   TChart chart;
   ConfigureResultsChart(chart);
   RecordingCanvas window;
-  PaintChart(chart, window, kPanel);
-  PaintChart(chart, window, kPanel);
+  TChartLayout drawn;
+  PaintChart(chart, window, kPanel, drawn);
+  PaintChart(chart, window, kPanel, drawn);
   EXPECT_EQ(window.Lines("bitmap ").size(), 1u);
   EXPECT_EQ(window.Lines("fill ").size(), 1u);  // one full drawing
   EXPECT_EQ(window.Lines("copy bitmap 689x449 at 0,0").size(), 2u);
   // A change redraws into the same bitmap; a new size makes a new one.
   chart.Title.Text.Add("second line");
-  PaintChart(chart, window, kPanel);
+  PaintChart(chart, window, kPanel, drawn);
   EXPECT_EQ(window.Lines("fill ").size(), 2u);
   EXPECT_EQ(window.Lines("bitmap ").size(), 1u);
-  PaintChart(chart, window, {0, 0, 400, 250});
+  PaintChart(chart, window, {0, 0, 400, 250}, drawn);
   EXPECT_EQ(window.Lines("bitmap ").size(), 2u);
   // Nothing while printing.
   chart.PrintingInProgress = true;
   window.ClearLog();
   chart.Invalidate();
-  PaintChart(chart, window, kPanel);
+  PaintChart(chart, window, kPanel, drawn);
   EXPECT_TRUE(window.Log().empty());
 }
 

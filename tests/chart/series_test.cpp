@@ -141,37 +141,42 @@ TEST(BarSeries, WidthAndHorizontalMarginsOnA550PixelAxis) {
   TChart chart;
   TBarSeries& s = ConfigureResultsChart(chart);
   for (int i = 0; i < 10; ++i) s.AppendPoint(i, "c", clWhite);
-  chart.PlotRect = {50, 40, 600, 400};
-  chart.BottomAxis.CalcPixels();
-  ASSERT_EQ(chart.BottomAxis.AxisLength, 550);
-  EXPECT_EQ(s.CalcBarWidth(chart), 36);  // room 50, 35 made even
-  const AxisMargins m = s.HorizontalMargins(chart);
+  TChartLayout layout;
+  layout.plot = {50, 40, 600, 400};
+  TAxisLayout& bottom = layout.Of(chart.BottomAxis);
+  chart.BottomAxis.PlacePixels(layout, bottom);
+  ASSERT_EQ(bottom.length, 550);
+  TSeriesLayout own;
+  EXPECT_EQ(s.CalcBarWidth(chart, layout), 36);  // room 50, 35 made even
+  const AxisMargins m = s.HorizontalMargins(chart, layout, own);
   EXPECT_EQ(m.start, 36);
   EXPECT_EQ(m.end, 36);
+  EXPECT_EQ(own.barWidth, 36);
   s.SideMargins = false;
-  EXPECT_EQ(s.CalcBarWidth(chart), 38);  // room 55, 38.5 to even 38
-  EXPECT_EQ(s.HorizontalMargins(chart).start, 19);
+  EXPECT_EQ(s.CalcBarWidth(chart, layout), 38);  // room 55, 38.5 to even 38
+  EXPECT_EQ(s.HorizontalMargins(chart, layout, own).start, 19);
   s.CustomBarWidth = 21;
-  EXPECT_EQ(s.CalcBarWidth(chart), 21);
+  EXPECT_EQ(s.CalcBarWidth(chart, layout), 21);
   s.CustomBarWidth = 0;
   s.RemoveAllPoints();
-  EXPECT_EQ(s.CalcBarWidth(chart), 0);
+  EXPECT_EQ(s.CalcBarWidth(chart, layout), 0);
 }
 
 TEST(BarSeries, VerticalMarginIsForMarksAboveRisingBarsOnly) {
   TChart chart;
   TBarSeries& s = ConfigureResultsChart(chart);
   RecordingCanvas canvas;
-  EXPECT_EQ(s.VerticalMargins(chart, canvas).start, 0);  // no points
+  const TChartLayout layout;
+  EXPECT_EQ(s.VerticalMargins(chart, layout, canvas).start, 0);  // no points
   for (int i = 0; i < 10; ++i) s.AppendPoint(0, "c", clWhite);
-  EXPECT_EQ(s.VerticalMargins(chart, canvas).start, 0);  // all counts zero
+  EXPECT_EQ(s.VerticalMargins(chart, layout, canvas).start, 0);  // all counts zero
   s.AppendPoint(3, "c", clWhite);
   const int lineHeight = RecordingCanvas::LineHeightOf(s.Marks.Font.Resolved(96));
-  const AxisMargins m = s.VerticalMargins(chart, canvas);
+  const AxisMargins m = s.VerticalMargins(chart, layout, canvas);
   EXPECT_EQ(m.start, lineHeight + 20 + 2 + 1);
   EXPECT_EQ(m.end, 0);
   s.AppendPoint(-1, "c", clWhite);
-  EXPECT_EQ(s.VerticalMargins(chart, canvas).end, lineHeight + 20 + 2 + 1);
+  EXPECT_EQ(s.VerticalMargins(chart, layout, canvas).end, lineHeight + 20 + 2 + 1);
 }
 
 TEST(ChartExceptions, BadValuesThrowAndKeepTheOldValue) {
@@ -203,7 +208,7 @@ TEST(ChartExceptions, BadValuesThrowAndKeepTheOldValue) {
   expectMessage([&] { a.SetLabelsSeparation(-1); }, "Labels Separation % must be greater than 0");
   expectMessage([&] { a.SetLabelsAngle(361); }, "Axis Labels Angle must be between 0 and 359 degrees");
   EXPECT_THROW(a.SetIncrement(-0.5), AxisException);
-  a.LowValue = -1;
+  a.SetMinimum(-1);
   expectMessage([&] { a.SetLogarithmic(true); }, "Logarithmic Axis Min and Max values should be >= 0");
   EXPECT_FALSE(a.Logarithmic());
   a.SetLabelsAngle(360);

@@ -21,6 +21,7 @@ struct DrawnChart {
   std::unique_ptr<TChart> chart = std::make_unique<TChart>();
   TBarSeries& series = ConfigureResultsChart(*chart);
   RecordingCanvas screen;
+  TChartLayout layout;  // of the last paint
   int repaints = 0;
 
   explicit DrawnChart(const std::vector<int>& counts = {12, 40, 98, 180, 230, 200, 130, 70, 30,
@@ -39,7 +40,7 @@ struct DrawnChart {
   }
   void Paint() {
     RecordingCanvas paint;
-    DrawChart(*chart, paint, kPanel);
+    layout = DrawChart(*chart, paint, kPanel);
   }
   TChart& operator*() { return *chart; }
   TChart* operator->() { return chart.get(); }
@@ -49,7 +50,7 @@ std::string Band(int l, int t, int r, int b) { return "rect " + ToString(Rect{l,
 
 TEST(ZoomDrag, RubberBandIsInvertedDrawnTwiceToEraseAndRedrawnByAPaint) {
   DrawnChart c;
-  ASSERT_TRUE(ChartMouseDown(*c, MouseButton::Left, ssNone, {100, 100}, c.screen));
+  ASSERT_TRUE(ChartMouseDown(*c, c.layout, MouseButton::Left, ssNone, {100, 100}, c.screen));
   EXPECT_TRUE(c->ZoomDrag.Active);
   const std::vector<std::string> press{"pen 000000 solid 1 notxor", "brush FFFFFF clear",
                                        Band(100, 100, 100, 100)};
@@ -57,13 +58,13 @@ TEST(ZoomDrag, RubberBandIsInvertedDrawnTwiceToEraseAndRedrawnByAPaint) {
 
   // Each move erases the old band and draws the new one; the same point again does nothing.
   c.screen.ClearLog();
-  ChartMouseMove(*c, {300, 250}, c.screen);
-  ChartMouseMove(*c, {300, 250}, c.screen);
+  ChartMouseMove(*c, c.layout, {300, 250}, c.screen);
+  ChartMouseMove(*c, c.layout, {300, 250}, c.screen);
   EXPECT_EQ(c.screen.Lines("rect "), (std::vector<std::string>{Band(100, 100, 100, 100),
                                                               Band(100, 100, 300, 250)}));
   // A band dragged up and left is drawn from its top-left corner.
-  ChartMouseMove(*c, {40, 30}, c.screen);
-  ChartMouseMove(*c, {300, 250}, c.screen);
+  ChartMouseMove(*c, c.layout, {40, 30}, c.screen);
+  ChartMouseMove(*c, c.layout, {300, 250}, c.screen);
   EXPECT_TRUE(c.screen.Has(Band(40, 30, 100, 100)));
 
   // A repaint during the drag draws the band last, before the canvas is reset.
@@ -77,7 +78,7 @@ TEST(ZoomDrag, RubberBandIsInvertedDrawnTwiceToEraseAndRedrawnByAPaint) {
 
   // Release: erased once more, the pen back to copy mode.
   c.screen.ClearLog();
-  ChartMouseUp(*c, MouseButton::Left, {300, 250}, c.screen);
+  ChartMouseUp(*c, c.layout, MouseButton::Left, {300, 250}, c.screen);
   EXPECT_FALSE(c->ZoomDrag.Active);
   EXPECT_EQ(c.screen.Lines("rect "), (std::vector<std::string>{Band(100, 100, 300, 250)}));
   EXPECT_EQ(c.screen.Log().back(), "pen 000000 solid 1");
@@ -111,11 +112,11 @@ TEST(ZoomDrag, ReleaseZoomsUndoesOrIgnoresBySizeAndDirection) {
     c->OnUndoZoom = [&] { ++undos; };
     const Point from = k.dx > 0 ? Point{150, 150} : Point{400, 380};
     const Point to{from.x + k.dx, from.y + k.dy};
-    ASSERT_TRUE(ChartMouseDown(*c, MouseButton::Left, ssNone, from, c.screen));
-    ChartMouseMove(*c, to, c.screen);
-    const double pressValue = c->BottomAxis.PixelToValue(from.x);
+    ASSERT_TRUE(ChartMouseDown(*c, c.layout, MouseButton::Left, ssNone, from, c.screen));
+    ChartMouseMove(*c, c.layout, to, c.screen);
+    const double pressValue = c.layout.Of(c->BottomAxis).PixelToValue(from.x);
     c.repaints = 0;
-    ChartMouseUp(*c, MouseButton::Left, to, c.screen);
+    ChartMouseUp(*c, c.layout, MouseButton::Left, to, c.screen);
     const std::string what = std::to_string(k.dx) + " x " + std::to_string(k.dy);
     EXPECT_EQ(zooms, k.outcome == Zoom ? 1 : 0) << what;
     EXPECT_EQ(undos, k.outcome == Undo ? 1 : 0) << what;
@@ -166,16 +167,20 @@ TEST(ChartHitTest, FindsSeriesPointsAxesTitleAndPlotInThatOrder) {
   DrawnChart c;
   const TChart& chart = *c;
   const TBarSeries& s = c.series;
-  const TKivCanvas3D& p3 = chart.canvas3D;
-  const Rect bar = s.BarBox(chart, 4), low = s.BarBox(chart, 0);
+  const TChartLayout& layout = c.layout;
+  const TProjection& p3 = layout.projection;
+  const TSeriesLayout& bars = layout.Of(s);
+  const Rect bar = s.BarBox(chart, layout, 4), low = s.BarBox(chart, layout, 0);
   const int midY = (bar.top + bar.bottom) / 2;
-  const Point front = p3.ProjectPoint((bar.left + bar.right) / 2, midY, s.startZ);
-  const Point side = p3.ProjectPoint(bar.right, midY, s.middleZ);
-  const Point above = p3.ProjectPoint((low.left + low.right) / 2, low.top - 40, s.startZ);
-  const TChartAxis& b = chart.BottomAxis;
-  const TChartAxis& l = chart.LeftAxis;
+  const Point front = p3.ProjectPoint((bar.left + bar.right) / 2, midY, bars.startZ);
+  const Point side = p3.ProjectPoint(bar.right, midY, bars.middleZ);
+  const Point above = p3.ProjectPoint((low.left + low.right) / 2, low.top - 40, bars.startZ);
+  const TChartAxis* bottom = &chart.BottomAxis;
+  const TChartAxis* left = &chart.LeftAxis;
+  const TAxisLayout& b = layout.Of(*bottom);
+  const TAxisLayout& l = layout.Of(*left);
   const int gapX = b.ValueToPixel(4.5);  // between two bars
-  const Rect title = chart.Title.LastTitleBox;
+  const Rect title = layout.title.box;
   ASSERT_GT(title.Width(), 0);
   using K = ChartPartKind;
   struct Case {
@@ -189,48 +194,49 @@ TEST(ChartHitTest, FindsSeriesPointsAxesTitleAndPlotInThatOrder) {
            {"bar front", front, K::Series, 4, nullptr},
            {"bar side", side, K::Series, 4, nullptr},
            {"above a low bar", above, K::Plot, -1, nullptr},
-           {"bottom ticks", {gapX, b.LabelPixel}, K::Axis, -1, &b},
-           {"3 above the bottom line", {gapX, b.LinePixel - 3}, K::Axis, -1, &b},
-           {"4 above the bottom line", {gapX, b.LinePixel - 4}, K::Plot, -1, nullptr},
-           {"on the bottom labels", {gapX, b.LabelPixel + 1}, K::None, -1, nullptr},
-           {"right of the left line", {l.LinePixel + 3, l.CenterPixel}, K::Axis, -1, &l},
-           {"plot by the left line", {l.LinePixel + 4, l.CenterPixel}, K::Plot, -1, nullptr},
+           {"bottom ticks", {gapX, b.labelPixel}, K::Axis, -1, bottom},
+           {"3 above the bottom line", {gapX, b.linePixel - 3}, K::Axis, -1, bottom},
+           {"4 above the bottom line", {gapX, b.linePixel - 4}, K::Plot, -1, nullptr},
+           {"on the bottom labels", {gapX, b.labelPixel + 1}, K::None, -1, nullptr},
+           {"right of the left line", {l.linePixel + 3, l.centerPixel}, K::Axis, -1, left},
+           {"plot by the left line", {l.linePixel + 4, l.centerPixel}, K::Plot, -1, nullptr},
            {"title", {(title.left + title.right) / 2, title.top + 2}, K::Title, -1, nullptr},
            {"panel corner", {2, 2}, K::None, -1, nullptr}}) {
-    const ChartHit hit = HitTest(chart, k.at);
+    const ChartHit hit = HitTest(chart, layout, k.at);
     EXPECT_EQ(hit.part, k.part) << k.what;
     EXPECT_EQ(hit.point, k.point) << k.what;
     EXPECT_EQ(hit.axis, k.axis) << k.what;
   }
   // Without an active series the plot is not a part that takes a press.
+  const Point inPlot{l.linePixel + 10, l.centerPixel};
   c.series.Active = false;
   c.Paint();
-  EXPECT_EQ(HitTest(*c, {l.LinePixel + 10, l.CenterPixel}).part, ChartPartKind::None);
+  EXPECT_EQ(HitTest(*c, c.layout, inPlot).part, ChartPartKind::None);
 }
 
 TEST(ChartMouse, PressesThatStartNoDrag) {
   DrawnChart c;
-  const Rect title = c->Title.LastTitleBox;
+  const Rect title = c.layout.title.box;
   const Point onTitle{(title.left + title.right) / 2, title.top + 2};
-  const Point inPlot = c->PlotCenter();
-  EXPECT_FALSE(ChartMouseDown(*c, MouseButton::Left, ssNone, onTitle, c.screen));
-  EXPECT_FALSE(ChartMouseDown(*c, MouseButton::Right, ssNone, onTitle, c.screen));
-  EXPECT_FALSE(ChartMouseDown(*c, MouseButton::Middle, ssNone, inPlot, c.screen));
+  const Point inPlot = c.layout.PlotCenter();
+  EXPECT_FALSE(ChartMouseDown(*c, c.layout, MouseButton::Left, ssNone, onTitle, c.screen));
+  EXPECT_FALSE(ChartMouseDown(*c, c.layout, MouseButton::Right, ssNone, onTitle, c.screen));
+  EXPECT_FALSE(ChartMouseDown(*c, c.layout, MouseButton::Middle, ssNone, inPlot, c.screen));
   c->AllowZoom = false;
-  EXPECT_FALSE(ChartMouseDown(*c, MouseButton::Left, ssNone, inPlot, c.screen));
+  EXPECT_FALSE(ChartMouseDown(*c, c.layout, MouseButton::Left, ssNone, inPlot, c.screen));
   c->AllowPanning = TPanningMode::pmNone;
-  EXPECT_FALSE(ChartMouseDown(*c, MouseButton::Right, ssNone, inPlot, c.screen));
+  EXPECT_FALSE(ChartMouseDown(*c, c.layout, MouseButton::Right, ssNone, inPlot, c.screen));
   EXPECT_FALSE(c->ZoomDrag.Active || c->ScrollDrag.Active);
   EXPECT_TRUE(c.screen.Log().empty());
 
   // No key is required, and pressing one does not stop a drag.
   c->AllowZoom = true;
-  EXPECT_TRUE(ChartMouseDown(*c, MouseButton::Left, ssShift | ssCtrl, inPlot, c.screen));
+  EXPECT_TRUE(ChartMouseDown(*c, c.layout, MouseButton::Left, ssShift | ssCtrl, inPlot, c.screen));
   // A second button during a drag starts nothing, and its release ends no zoom.
   c->AllowPanning = TPanningMode::pmBoth;
-  EXPECT_FALSE(ChartMouseDown(*c, MouseButton::Right, ssNone, inPlot, c.screen));
+  EXPECT_FALSE(ChartMouseDown(*c, c.layout, MouseButton::Right, ssNone, inPlot, c.screen));
   EXPECT_FALSE(c->ScrollDrag.Active);
-  ChartMouseUp(*c, MouseButton::Right, inPlot, c.screen);
+  ChartMouseUp(*c, c.layout, MouseButton::Right, inPlot, c.screen);
   EXPECT_TRUE(c->ZoomDrag.Active);
 }
 
@@ -240,16 +246,16 @@ TEST(ScrollDrag, EachMoveScrollsByTheStepSinceThePreviousOneUntilThePlotIsLeft) 
   c->OnScroll = [&] { ++scrolls; };
   TChartAxis& b = c->BottomAxis;
   TChartAxis& l = c->LeftAxis;
-  const double right10 = b.PixelToValue(260) - b.PixelToValue(250);
-  const double down30 = l.PixelToValue(200) - l.PixelToValue(230);
-  ASSERT_TRUE(ChartMouseDown(*c, MouseButton::Right, ssNone, {200, 200}, c.screen));
-  ChartMouseMove(*c, {250, 200}, c.screen);
+  const double right10 = c.layout.Of(b).PixelToValue(260) - c.layout.Of(b).PixelToValue(250);
+  const double down30 = c.layout.Of(l).PixelToValue(200) - c.layout.Of(l).PixelToValue(230);
+  ASSERT_TRUE(ChartMouseDown(*c, c.layout, MouseButton::Right, ssNone, {200, 200}, c.screen));
+  ChartMouseMove(*c, c.layout, {250, 200}, c.screen);
   const double bMin = b.Minimum(), lMin = l.Minimum(), lMax = l.Maximum();
   EXPECT_TRUE(l.Automatic());  // no vertical movement yet
-  ChartMouseMove(*c, {250, 200}, c.screen);
+  ChartMouseMove(*c, c.layout, {250, 200}, c.screen);
   EXPECT_EQ(scrolls, 1);
   // Down moves the vertical ranges up.
-  ChartMouseMove(*c, {260, 230}, c.screen);
+  ChartMouseMove(*c, c.layout, {260, 230}, c.screen);
   EXPECT_NEAR(b.Minimum(), bMin - right10, 1e-12);
   EXPECT_NEAR(l.Minimum(), lMin + down30, 1e-12);
   EXPECT_NEAR(l.Maximum(), lMax + down30, 1e-12);
@@ -258,9 +264,9 @@ TEST(ScrollDrag, EachMoveScrollsByTheStepSinceThePreviousOneUntilThePlotIsLeft) 
 
   // Leaving the plot ends the scroll; coming back does not resume it.
   const double after = b.Minimum();
-  ChartMouseMove(*c, {c->PlotRect.right + 5, 230}, c.screen);
+  ChartMouseMove(*c, c.layout, {c.layout.plot.right + 5, 230}, c.screen);
   EXPECT_FALSE(c->ScrollDrag.Active);
-  ChartMouseMove(*c, {300, 230}, c.screen);
+  ChartMouseMove(*c, c.layout, {300, 230}, c.screen);
   EXPECT_EQ(b.Minimum(), after);
   EXPECT_TRUE(c.screen.Log().empty());  // a scroll draws no band
 }
@@ -274,11 +280,11 @@ TEST(ScrollDrag, PanningModeAndTheAllowHandlerDecideWhichAxesMove) {
                  {TPanningMode::pmVertical, false, true}}) {
     DrawnChart c;
     c->AllowPanning = k.mode;
-    ASSERT_TRUE(ChartMouseDown(*c, MouseButton::Right, ssNone, {200, 200}, c.screen));
-    ChartMouseMove(*c, {220, 220}, c.screen);
+    ASSERT_TRUE(ChartMouseDown(*c, c.layout, MouseButton::Right, ssNone, {200, 200}, c.screen));
+    ChartMouseMove(*c, c.layout, {220, 220}, c.screen);
     EXPECT_EQ(!c->BottomAxis.Automatic(), k.horizontal) << int(k.mode);
     EXPECT_EQ(!c->LeftAxis.Automatic(), k.vertical) << int(k.mode);
-    ChartMouseUp(*c, MouseButton::Left, {220, 220}, c.screen);  // any release ends it
+    ChartMouseUp(*c, c.layout, MouseButton::Left, {220, 220}, c.screen);  // any release ends it
     EXPECT_FALSE(c->ScrollDrag.Active);
   }
   // A handler may refuse an axis or change its proposed range.
@@ -288,8 +294,8 @@ TEST(ScrollDrag, PanningModeAndTheAllowHandlerDecideWhichAxesMove) {
     if (&axis == &c->LeftAxis) minimum = -1, maximum = 7;
     return true;
   };
-  ASSERT_TRUE(ChartMouseDown(*c, MouseButton::Right, ssNone, {200, 200}, c.screen));
-  ChartMouseMove(*c, {220, 220}, c.screen);
+  ASSERT_TRUE(ChartMouseDown(*c, c.layout, MouseButton::Right, ssNone, {200, 200}, c.screen));
+  ChartMouseMove(*c, c.layout, {220, 220}, c.screen);
   EXPECT_TRUE(c->TopAxis.Automatic());
   EXPECT_FALSE(c->BottomAxis.Automatic());
   EXPECT_EQ(c->LeftAxis.Minimum(), -1);
@@ -309,8 +315,8 @@ TEST(UndoZoom, RestoresTheStateBeforeTheFirstZoomOrScroll) {
   ZoomToValues(*c, target);
   target.left = {120, 150};
   ZoomToValues(*c, target);  // a second zoom keeps the first saved state
-  ASSERT_TRUE(ChartMouseDown(*c, MouseButton::Right, ssNone, {200, 200}, c.screen));
-  ChartMouseMove(*c, {230, 180}, c.screen);
+  ASSERT_TRUE(ChartMouseDown(*c, c.layout, MouseButton::Right, ssNone, {200, 200}, c.screen));
+  ChartMouseMove(*c, c.layout, {230, 180}, c.screen);
   UndoZoom(*c);
   EXPECT_FALSE(c->IsZoomed);
   EXPECT_FALSE(c->LeftAxis.Automatic());

@@ -72,7 +72,7 @@ class RenderedRun : public ::testing::Test {
     QPainter painter(image_.get());
     QPainterCanvas canvas(painter, 96);
     chart_->canvas3D.buffered = false;
-    DrawChart(*chart_, canvas, {0, 0, 689, 449});
+    layout_ = DrawChart(*chart_, canvas, {0, 0, 689, 449});
   }
   static void TearDownTestSuite() {
     image_.reset();
@@ -99,10 +99,11 @@ class RenderedRun : public ::testing::Test {
   };
   static Faces FacesOf(int i) {
     const TBarSeries& s = Series();
-    const Rect box = s.BarBox(*chart_, i);
-    const TKivCanvas3D& c = chart_->canvas3D;
-    const int zMid = (s.startZ + s.endZ) / 2, yMid = (box.top + box.bottom) / 2;
-    return {c.ProjectPoint(box.left + 5, yMid, s.startZ), c.ProjectPoint(box.right, yMid, zMid),
+    const Rect box = s.BarBox(*chart_, layout_, i);
+    const TProjection& c = layout_.projection;
+    const TSeriesLayout& own = layout_.Of(s);
+    const int zMid = (own.startZ + own.endZ) / 2, yMid = (box.top + box.bottom) / 2;
+    return {c.ProjectPoint(box.left + 5, yMid, own.startZ), c.ProjectPoint(box.right, yMid, zMid),
             c.ProjectPoint(box.left + 8, box.top, zMid)};  // off the arrow at the centre
   }
   static QImage Load(const char* name) { return QImage(QString::fromStdString(dir_->File(name))); }
@@ -110,10 +111,12 @@ class RenderedRun : public ::testing::Test {
   static std::unique_ptr<test::ScratchDir> dir_;
   static std::unique_ptr<TChart> chart_;
   static std::unique_ptr<QImage> image_;
+  static TChartLayout layout_;
 };
 std::unique_ptr<test::ScratchDir> RenderedRun::dir_;
 std::unique_ptr<TChart> RenderedRun::chart_;
 std::unique_ptr<QImage> RenderedRun::image_;
+TChartLayout RenderedRun::layout_;
 
 TEST_F(RenderedRun, ThePngIsTheResultsChartAsDrawnHere) {
   const QImage png = Load("hist.png");
@@ -128,7 +131,7 @@ TEST_F(RenderedRun, BarsAreShadedBoxesInTheirClassColours) {
   ASSERT_GE(red, 0);
   ASSERT_GE(white, 0);
   // Bars of a few counts are too low to sample their faces.
-  ASSERT_GT(Series().BarBox(*chart_, red).bottom - Series().BarBox(*chart_, red).top, 6);
+  ASSERT_GT(Series().BarBox(*chart_, layout_, red).Height(), 6);
   const Faces r = FacesOf(red), w = FacesOf(white);
   EXPECT_EQ(PixelAt(png, r.front), (Rgb{255, 0, 0}));
   EXPECT_EQ(PixelAt(png, r.side), (Rgb{127, 0, 0}));
@@ -145,13 +148,13 @@ TEST_F(RenderedRun, BarsAreShadedBoxesInTheirClassColours) {
 
 TEST_F(RenderedRun, LeftWallIsLightYellowAndTheBackWallShowsThePanel) {
   const QImage png = Load("hist.png");
-  const Rect& p = chart_->PlotRect;
-  const TKivCanvas3D& c = chart_->canvas3D;
-  EXPECT_EQ(PixelAt(png, c.ProjectPoint(p.left, (p.top + p.bottom) / 2, chart_->DepthPixels / 2)),
-            (Rgb{255, 255, 128}));
-  EXPECT_EQ(PixelAt(png, c.ProjectPoint(p.left + 3, p.top + 3, chart_->DepthPixels)), (Rgb{255, 255, 255}));
+  const Rect& p = layout_.plot;
+  const TProjection& c = layout_.projection;
+  const int depth = layout_.depthPixels;
+  EXPECT_EQ(PixelAt(png, c.ProjectPoint(p.left, (p.top + p.bottom) / 2, depth / 2)), (Rgb{255, 255, 128}));
+  EXPECT_EQ(PixelAt(png, c.ProjectPoint(p.left + 3, p.top + 3, depth)), (Rgb{255, 255, 255}));
   // The back wall's outline.
-  EXPECT_EQ(PixelAt(png, c.ProjectPoint((p.left + p.right) / 2 + 3, p.top - 1, chart_->DepthPixels)),
+  EXPECT_EQ(PixelAt(png, c.ProjectPoint((p.left + p.right) / 2 + 3, p.top - 1, depth)),
             (Rgb{0, 0, 0}));
   EXPECT_EQ(PixelAt(png, {5, 5}), (Rgb{255, 255, 255}));
 }
@@ -179,21 +182,21 @@ TEST_F(RenderedRun, TheThreeTitleLinesAreCentredAboveThePlot) {
     EXPECT_NEAR(maxX - minX, width, 4) << "line " << line;
   }
   EXPECT_EQ(chart_->Title.Text[0], "Histogram of simulated values of Delta");
-  EXPECT_EQ(chart_->PlotRect.top > top + 3 * h + 5, true);
+  EXPECT_EQ(layout_.plot.top > top + 3 * h + 5, true);
 }
 
 TEST_F(RenderedRun, TenClassLabelsReadUpwardUnderTheirBars) {
   const QImage png = Load("hist.png");
-  const TChartAxis& bottom = chart_->BottomAxis;
+  const TAxisLayout& bottom = layout_.Of(chart_->BottomAxis);
   QImage probe(1, 1, QImage::Format_RGB32);
   QPainter painter(&probe);
   QPainterCanvas canvas(painter, 96);
-  canvas.SetFont(bottom.LabelsFont.Resolved(96));
+  canvas.SetFont(chart_->BottomAxis.LabelsFont.Resolved(96));
   const int h = LineHeight(canvas) / 2;
   for (int i = 0; i < 10; ++i) {
     const int p = bottom.ValueToPixel(i);
     int minX = 689, maxX = -1, minY = 449, maxY = -1;
-    for (int y = bottom.LabelPixel; y < 449; ++y)
+    for (int y = bottom.labelPixel; y < 449; ++y)
       for (int x = p - h - 1; x <= p + h + 1; ++x)
         if (Dark(png, x, y)) {
           minX = std::min(minX, x), maxX = std::max(maxX, x);
@@ -203,7 +206,7 @@ TEST_F(RenderedRun, TenClassLabelsReadUpwardUnderTheirBars) {
     const int length = canvas.TextWidth(Series().Label(i));
     // Turned 90 degrees: as long as the text is wide, ending at the band's top.
     EXPECT_NEAR(maxY - minY, length, 4) << Series().Label(i);
-    EXPECT_LE(minY - bottom.LabelPixel, 3) << Series().Label(i);
+    EXPECT_LE(minY - bottom.labelPixel, 3) << Series().Label(i);
     EXPECT_LE(maxX - minX, 2 * h + 2) << Series().Label(i);
     EXPECT_GT(maxY - minY, 3 * (maxX - minX)) << Series().Label(i);
   }
@@ -242,8 +245,8 @@ TEST_F(RenderedRun, SvgShowsTheSameDrawing) {
   EXPECT_EQ(PixelAt(image, r.top), (Rgb{191, 0, 0}));
   EXPECT_EQ(PixelAt(image, w.side), (Rgb{127, 127, 127}));
   EXPECT_EQ(PixelAt(image, w.top), (Rgb{191, 191, 191}));
-  const Rect& p = chart_->PlotRect;
-  EXPECT_EQ(PixelAt(image, chart_->canvas3D.ProjectPoint(p.left, (p.top + p.bottom) / 2, chart_->DepthPixels / 2)),
+  const Rect& p = layout_.plot;
+  EXPECT_EQ(PixelAt(image, layout_.projection.ProjectPoint(p.left, (p.top + p.bottom) / 2, layout_.depthPixels / 2)),
             (Rgb{255, 255, 128}));
 }
 

@@ -83,15 +83,17 @@ class ZoomWidget : public ::testing::Test {
 
 TEST_F(ZoomWidget, DragRightAndDownZoomsAllFourAxesAndTheReverseDragUndoes) {
   // The values at the corner pixels, on the chart as shown.
-  auto along = [](const TChartAxis& a) {
+  auto along = [this](const TChartAxis& axis) {
+    const TAxisLayout& a = widget.Layout().Of(axis);
     return AxisRange{a.PixelToValue(100), a.PixelToValue(300)};
   };
-  auto across = [](const TChartAxis& a) {
+  auto across = [this](const TChartAxis& axis) {
+    const TAxisLayout& a = widget.Layout().Of(axis);
     return AxisRange{a.PixelToValue(250), a.PixelToValue(100)};
   };
   const Ranges expected{along(chart().TopAxis), along(chart().BottomAxis), across(chart().LeftAxis),
                         across(chart().RightAxis)};
-  const int barHeight = widget.Series1().BarBox(chart(), 4).Height();
+  const int barHeight = widget.Series1().BarBox(chart(), widget.Layout(), 4).Height();
   ASSERT_TRUE(AllAutomatic(chart()));
 
   // During the drag the band shows inverted over the chart; the band of the
@@ -133,7 +135,7 @@ TEST_F(ZoomWidget, DragRightAndDownZoomsAllFourAxesAndTheReverseDragUndoes) {
   }
   EXPECT_EQ(after, redrawn);
   EXPECT_NE(after, shown);
-  EXPECT_GT(widget.Series1().BarBox(chart(), 4).Height(), barHeight);  // drawn larger
+  EXPECT_GT(widget.Series1().BarBox(chart(), widget.Layout(), 4).Height(), barHeight);  // drawn larger
 
   // Up and left: undo, the axes automatic again and the first picture back.
   Drag(Qt::LeftButton, {300, 250}, {100, 100});
@@ -153,7 +155,7 @@ TEST_F(ZoomWidget, SmallDragOnlyErasesItsBand) {
 }
 
 TEST_F(ZoomWidget, PressOnTheTitleStartsNoDrag) {
-  const Rect t = chart().Title.LastTitleBox;
+  const Rect t = widget.Layout().title.box;
   const QPoint title((t.left + t.right) / 2, (t.top + t.bottom) / 2);
   for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
     QTest::mousePress(&widget, button, {}, title);
@@ -168,7 +170,8 @@ TEST_F(ZoomWidget, PressOnTheTitleStartsNoDrag) {
 TEST_F(ZoomWidget, RightDragScrollsByThePointersMovementUntilItLeavesThePlot) {
   const TChartAxis& bottom = chart().BottomAxis;
   const Ranges before = Current(chart());
-  const double value50 = bottom.PixelToValue(250) - bottom.PixelToValue(200);
+  const TAxisLayout& shownBottom = widget.Layout().Of(bottom);
+  const double value50 = shownBottom.PixelToValue(250) - shownBottom.PixelToValue(200);
   ASSERT_GT(value50, 0);
   const int red = LeftmostRed(shown);
 
@@ -181,7 +184,7 @@ TEST_F(ZoomWidget, RightDragScrollsByThePointersMovementUntilItLeavesThePlot) {
   EXPECT_GT(LeftmostRed(Grab()), red);  // the bars moved right
 
   // Out of the plot the scroll ends; back inside it does not resume.
-  QTest::mouseMove(&widget, {250, chart().PlotRect.top - 2});
+  QTest::mouseMove(&widget, {250, widget.Layout().plot.top - 2});
   EXPECT_FALSE(chart().ScrollDrag.Active);
   const Ranges ended = Current(chart());
   QTest::mouseMove(&widget, {300, 200});
@@ -204,10 +207,11 @@ TEST_F(ZoomWidget, ARunAfterAZoomKeepsTheZoomedRangesAndTheUndoFitsTheNewHistogr
   ShowRun(widget, second, 0.2);
   const QImage afterRun = Grab();
   // Shown in the zoomed ranges, with no room added for the bars.
-  EXPECT_DOUBLE_EQ(chart().LeftAxis.LowValue, zoomed.left.minimum);
-  EXPECT_DOUBLE_EQ(chart().LeftAxis.HighValue, zoomed.left.maximum);
-  EXPECT_DOUBLE_EQ(chart().BottomAxis.LowValue, zoomed.bottom.minimum);
-  EXPECT_DOUBLE_EQ(chart().BottomAxis.HighValue, zoomed.bottom.maximum);
+  const TChartLayout& drawn = widget.Layout();
+  EXPECT_DOUBLE_EQ(drawn.Of(chart().LeftAxis).lowValue, zoomed.left.minimum);
+  EXPECT_DOUBLE_EQ(drawn.Of(chart().LeftAxis).highValue, zoomed.left.maximum);
+  EXPECT_DOUBLE_EQ(drawn.Of(chart().BottomAxis).lowValue, zoomed.bottom.minimum);
+  EXPECT_DOUBLE_EQ(drawn.Of(chart().BottomAxis).highValue, zoomed.bottom.maximum);
 
   // After the undo the chart is the one a never-zoomed chart shows for the
   // second run.
