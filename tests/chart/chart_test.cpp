@@ -104,6 +104,66 @@ TEST(ChartLayout, DepthIsOnePointFivePercentOfThePlotWidth) {
   EXPECT_EQ(layout.depthPixels, 0);
 }
 
+// Every character 6 pixels wide and every line 12 high, in any font: a
+// layout measured without a canvas.
+class FixedMeasure : public TextMeasure {
+ public:
+  int TextWidthIn(const FontSpec&, std::string_view text) override { return 6 * static_cast<int>(text.size()); }
+  int LineHeightIn(const FontSpec&) override { return 12; }
+};
+
+// The results chart with bars 1 … 10 labelled c0 … c9, laid out at two sizes;
+// the numbers are worked by hand in the comments.
+TEST(ChartLayout, KnownChartAtTwoSizes) {
+  TChart chart;
+  TBarSeries& s = ConfigureResultsChart(chart);
+  for (int i = 0; i < 10; ++i) s.AppendPoint(i + 1, "c" + std::to_string(i), clWhite);
+  struct Case {
+    Rect panel;
+    Rect titleBox;  // 38 characters + "W" = 234 wide, centred between the margins
+    Point titleAt;
+    Rect plot;  // margins, title + 5, depth, bottom labels 12 + 6, left 6
+    int depth;  // 1.5 % of the plot's width
+    int labelPixel;
+    double leftHigh;  // 35 pixels of mark room above 10
+    double bottomLow;  // one bar width of room left of 0
+    int barWidth;  // 70 % of the length / 11, made even
+    Rect firstBar, lastBar;
+    Point center;
+  };
+  for (const Case& c : {Case{{0, 0, 689, 449}, {227, 18, 461, 30}, {230, 18}, {27, 45, 658, 413}, 10, 419,
+                             3680.0 / 333, -360.0 / 551, 40, {47, 380, 87, 413}, {598, 80, 638, 413}, {342, 229}},
+                        Case{{0, 0, 400, 300}, {83, 12, 317, 24}, {86, 12}, {18, 35, 382, 270}, 6, 276, 11.75,
+                             -216.0 / 316, 24, {30, 250, 54, 270}, {346, 70, 370, 270}, {200, 152}}}) {
+    FixedMeasure measure;
+    const TChartLayout layout = LayOutChart(chart, measure, c.panel);
+    const std::string size = std::to_string(c.panel.right) + " x " + std::to_string(c.panel.bottom);
+    EXPECT_EQ(layout.title.box, c.titleBox) << size;
+    ASSERT_EQ(layout.title.lines.size(), 1u) << size;
+    EXPECT_EQ(layout.title.lines[0].at, c.titleAt) << size;
+    EXPECT_FALSE(layout.foot.shown) << size;
+    EXPECT_EQ(layout.plot, c.plot) << size;
+    EXPECT_EQ(layout.depthPixels, c.depth) << size;
+    const TAxisLayout& bottom = layout.Of(chart.BottomAxis);
+    const TAxisLayout& left = layout.Of(chart.LeftAxis);
+    EXPECT_EQ(bottom.labelPixel, c.labelPixel) << size;
+    EXPECT_EQ(bottom.linePixel, c.plot.bottom) << size;
+    EXPECT_EQ(left.linePixel, c.plot.left) << size;
+    EXPECT_EQ(left.lowValue, 0) << size;
+    EXPECT_NEAR(left.highValue, c.leftHigh, 1e-12) << size;
+    EXPECT_NEAR(bottom.lowValue, c.bottomLow, 1e-12) << size;
+    EXPECT_NEAR(bottom.highValue, 9 - c.bottomLow, 1e-12) << size;
+    EXPECT_EQ(layout.Of(s).barWidth, c.barWidth) << size;
+    EXPECT_EQ(layout.Of(s).firstVisible, 0) << size;
+    EXPECT_EQ(layout.Of(s).lastVisible, 9) << size;
+    EXPECT_EQ(s.BarBox(chart, layout, 0), c.firstBar) << size;
+    EXPECT_EQ(s.BarBox(chart, layout, 9), c.lastBar) << size;
+    EXPECT_EQ(layout.projection.center, c.center) << size;
+  }
+  // Laying out writes nothing into the chart: only a drawing keeps the range it showed.
+  EXPECT_EQ(chart.BottomAxis.Maximum(), 0);
+}
+
 TEST(ChartDrawing, EmptyChartBeforeTheFirstRun) {
   TChart chart;
   ConfigureResultsChart(chart);

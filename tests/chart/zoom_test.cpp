@@ -163,6 +163,41 @@ TEST(ZoomToValues, AnimatedStepsMoveAThirdOfTheWayAndRepaintAtOnce) {
   EXPECT_EQ(c->LeftAxis.Maximum(), 5 + 1e-10);
 }
 
+// The results chart with bars 1 … 10 at 400 × 300 in a 6 × 12 pixel text
+// metric: the plot is 18, 35, 382, 270, bar 0 at pixel 42, bar 9 at 358, the
+// value 10 at pixel 70 (worked in chart_test's KnownChartAtTwoSizes).
+TEST(ZoomToRectangle, TakesItsRangesFromALayoutWithoutAnyPainting) {
+  struct FixedMeasure : TextMeasure {
+    int TextWidthIn(const FontSpec&, std::string_view text) override { return 6 * static_cast<int>(text.size()); }
+    int LineHeightIn(const FontSpec&) override { return 12; }
+  } measure;
+  TChart chart;
+  TBarSeries& s = ConfigureResultsChart(chart);
+  for (int i = 0; i < 10; ++i) s.AppendPoint(i + 1, "c" + std::to_string(i), clWhite);
+  const TChartLayout layout = LayOutChart(chart, measure, {0, 0, 400, 300});
+  ASSERT_EQ(layout.plot, (Rect{18, 35, 382, 270}));
+
+  // What a press finds is read from the layout too.
+  EXPECT_EQ(HitTest(chart, layout, {200, 24}).part, ChartPartKind::None);  // under the title box
+  EXPECT_EQ(HitTest(chart, layout, {200, 23}).part, ChartPartKind::Title);
+  const ChartHit bar = HitTest(chart, layout, {358, 200});
+  EXPECT_EQ(bar.part, ChartPartKind::Series);
+  EXPECT_EQ(bar.point, 9);
+  EXPECT_EQ(HitTest(chart, layout, {358, 60}).part, ChartPartKind::Plot);  // above the bar
+
+  chart.ZoomDrag = {358, 270, 42, 70, false};  // dragged up and left: ordered first
+  const ZoomRanges r = RectangleRanges(chart, layout);
+  EXPECT_NEAR(r.bottom.minimum, 0, 1e-12);
+  EXPECT_NEAR(r.bottom.maximum, 9, 1e-12);
+  EXPECT_NEAR(r.left.minimum, 0, 1e-12);
+  EXPECT_NEAR(r.left.maximum, 10, 1e-12);
+  ZoomToRectangle(chart, layout);
+  EXPECT_NEAR(chart.BottomAxis.Minimum(), 0, 1e-12);
+  EXPECT_NEAR(chart.BottomAxis.Maximum(), 9, 1e-12);
+  EXPECT_NEAR(chart.LeftAxis.Maximum(), 10, 1e-12);
+  EXPECT_TRUE(chart.IsZoomed);
+}
+
 TEST(ChartHitTest, FindsSeriesPointsAxesTitleAndPlotInThatOrder) {
   DrawnChart c;
   const TChart& chart = *c;
