@@ -7,6 +7,7 @@
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPageSetupDialog>
 #include <QPrinter>
 #include <QScreen>
@@ -137,6 +138,11 @@ void TChartPreview::Build() {
   body->setSpacing(0);
   body->addWidget(Panel2);
   body->addWidget(PreviewPage, 1);
+  UpdatePageControls();
+  // Page Up and Page Down turn the pages wherever the focus is: the printer
+  // list and the margin boxes would take them for themselves.
+  installEventFilter(this);
+  for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
@@ -249,7 +255,60 @@ void TChartPreview::BuildLeftPanel() {
   connect(ShowMargins, &QCheckBox::clicked, this, &TChartPreview::ShowMarginsClick);
   connect(Resolution, &QScrollBar::valueChanged, this, &TChartPreview::ResolutionChange);
   connect(CBProp, &QCheckBox::clicked, this, &TChartPreview::CBPropClick);
+  BuildPageGroup();
 }
+
+void TChartPreview::BuildPageGroup() {
+  PageGroup = new QGroupBox("Pages:", Panel2);
+  PageGroup->setObjectName("PageGroup");
+  PageGroup->setGeometry(4, 304, 104, 62);
+  PageLabel = new QLabel(PageGroup);
+  PageLabel->setObjectName("PageLabel");
+  PageLabel->setGeometry(4, 16, 96, 16);
+  PageLabel->setAlignment(Qt::AlignCenter);
+  BPrevPage = new QPushButton(style()->standardIcon(QStyle::SP_ArrowLeft), "", PageGroup);
+  BPrevPage->setObjectName("BPrevPage");
+  BPrevPage->setGeometry(6, 34, 44, 22);
+  BPrevPage->setToolTip("Previous page (Page Up)");
+  BNextPage = new QPushButton(style()->standardIcon(QStyle::SP_ArrowRight), "", PageGroup);
+  BNextPage->setObjectName("BNextPage");
+  BNextPage->setGeometry(54, 34, 44, 22);
+  BNextPage->setToolTip("Next page (Page Down)");
+  for (QPushButton* b : {BPrevPage, BNextPage}) b->setAutoDefault(false);
+  connect(BPrevPage, &QPushButton::clicked, this, &TChartPreview::BPrevPageClick);
+  connect(BNextPage, &QPushButton::clicked, this, &TChartPreview::BNextPageClick);
+}
+
+void TChartPreview::UpdatePageControls() {
+  const int count = PreviewPage->PageCount(), page = PreviewPage->PageIndex();
+  PageGroup->setVisible(count > 1);
+  PageLabel->setText(QString("Page %1 of %2").arg(page + 1).arg(count));
+  BPrevPage->setEnabled(page > 0);
+  BNextPage->setEnabled(page + 1 < count);
+}
+
+void TChartPreview::ShowPage(int page) {
+  PreviewPage->SetPageIndex(page);
+  UpdatePageControls();
+}
+
+bool TChartPreview::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) && PreviewPage->PageCount() > 1) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool up = key->key() == Qt::Key_PageUp, down = key->key() == Qt::Key_PageDown;
+    if (key->modifiers() == Qt::NoModifier && (up || down)) {
+      // Claimed before any shortcut, so that it arrives here as a press.
+      if (type == QEvent::ShortcutOverride) event->accept();
+      else ShowPage(PreviewPage->PageIndex() + (down ? 1 : -1));
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TChartPreview::BPrevPageClick() { ShowPage(PreviewPage->PageIndex() - 1); }
+void TChartPreview::BNextPageClick() { ShowPage(PreviewPage->PageIndex() + 1); }
 
 void TChartPreview::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
@@ -323,6 +382,8 @@ void TChartPreview::UpdateMargins(const chart::PrintMargins& margins, bool fromD
 
 void TChartPreview::RefreshPreview() {
   if (updatingMargins_) return;
+  // A new page setup may give the printable fewer pages.
+  ShowPage(PreviewPage->PageIndex());
   PreviewPage->Invalidate();
   BReset->setEnabled(printable_->Margins() != savedMargins_);
 }

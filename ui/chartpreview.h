@@ -2,7 +2,7 @@
 // The modal print preview of the results chart (or of any printable: the
 // loci's table, the scan plot): printer choice and setup, orientation,
 // margins typed or dragged on the page, proportional margins, detail traded
-// for size, and the print itself.
+// for size, the pages of a printable of many, and the print itself.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -57,6 +57,11 @@ class TChartPreview : public QDialog {
   QGroupBox* ChangeDetailGroup;
   QScrollBar* Resolution;
   QCheckBox* CBProp;
+  // Shown for a printable of more than one page; Page Up and Page Down too.
+  QGroupBox* PageGroup;
+  QLabel* PageLabel;
+  QPushButton* BPrevPage;
+  QPushButton* BNextPage;
   TKivPreviewPage* PreviewPage;
 
   chart::TPrintable& Printable() { return *printable_; }
@@ -75,6 +80,8 @@ class TChartPreview : public QDialog {
   // change): from a drag it switches proportional off.
   void UpdateMargins(const chart::PrintMargins& margins, bool fromDrag);
   void RefreshPreview();
+  // Shows `page` (0-based, kept within the pages) and updates the controls.
+  void ShowPage(int page);
 
  public slots:
   void SETopMaChange();
@@ -90,15 +97,20 @@ class TChartPreview : public QDialog {
   void CBPropClick();
   void BPrintClick();
   void BCloseClick();
+  void BPrevPageClick();
+  void BNextPageClick();
 
  protected:
   void showEvent(QShowEvent* event) override;
   void reject() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildTopPanel();
   void BuildLeftPanel();
   QSpinBox* AddMarginBox(const char* name, int left, int top);
+  void BuildPageGroup();
+  void UpdatePageControls();
   // `side` of PrintMargins changed in `box`; `opposite` is the other side's.
   void MarginChange(QSpinBox* box, int chart::PrintMargins::*side, int chart::PrintMargins::*opposite);
   void Build();

@@ -42,24 +42,39 @@ class WaitCursor {
 
 }  // namespace
 
+namespace {
+
+// 90 % of the client's height, centred across.
+Rect FitToHeight(int pageWidth, int pageHeight, int clientWidth, int clientHeight) {
+  const int height = clientHeight - Percent(clientHeight, 10);
+  const int width = pageHeight <= 0 ? clientWidth : MulDiv(height, pageWidth, pageHeight);
+  const int left = (clientWidth - width) / 2, top = Percent(clientHeight, 5);
+  return {left, top, left + width, top + height};
+}
+
+// 90 % of the client's width, centred down.
+Rect FitToWidth(int pageWidth, int pageHeight, int clientWidth, int clientHeight) {
+  const int width = clientWidth - Percent(clientWidth, 10);
+  const int height = pageWidth <= 0 ? clientHeight : MulDiv(width, pageHeight, pageWidth);
+  const int left = Percent(clientWidth, 5), top = (clientHeight - height) / 2;
+  return {left, top, left + width, top + height};
+}
+
+}  // namespace
+
 Rect PaperRectFor(int pageWidth, int pageHeight, int clientWidth, int clientHeight) {
-  Rect r;
+  const bool known = pageWidth > 0 && pageHeight > 0;
   if (pageWidth < pageHeight) {
-    const int height = clientHeight - Percent(clientHeight, 10);
-    const int width = pageHeight <= 0 ? clientWidth : MulDiv(height, pageWidth, pageHeight);
-    r.left = (clientWidth - width) / 2;
-    r.right = r.left + width;
-    r.top = Percent(clientHeight, 5);
-    r.bottom = r.top + height;
+    const Rect r = FitToHeight(pageWidth, pageHeight, clientWidth, clientHeight);
+    if (!known || r.Width() <= clientWidth - Percent(clientWidth, 10)) return r;
   } else {
-    const int width = clientWidth - Percent(clientWidth, 10);
-    const int height = pageWidth <= 0 ? clientHeight : MulDiv(width, pageHeight, pageWidth);
-    r.top = (clientHeight - height) / 2;
-    r.bottom = r.top + height;
-    r.left = Percent(clientWidth, 5);
-    r.right = r.left + width;
+    const Rect r = FitToWidth(pageWidth, pageHeight, clientWidth, clientHeight);
+    if (!known || r.Height() <= clientHeight - Percent(clientHeight, 10)) return r;
   }
-  return r;
+  // A wide, low window for a landscape page, or a narrow, tall one for a
+  // portrait page: the other side limits the paper.
+  return pageWidth < pageHeight ? FitToWidth(pageWidth, pageHeight, clientWidth, clientHeight)
+                                : FitToHeight(pageWidth, pageHeight, clientWidth, clientHeight);
 }
 
 Rect ImageRectFor(const Rect& paper, const chart::PrintMargins& m) {
@@ -102,6 +117,15 @@ TKivPreviewPage::TKivPreviewPage(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
   setMouseTracking(true);
+}
+
+int TKivPreviewPage::PageCount() const { return Image ? std::max(1, Image->PageCount()) : 1; }
+
+void TKivPreviewPage::SetPageIndex(int page) {
+  page = std::clamp(page, 0, PageCount() - 1);
+  if (page == page_) return;
+  page_ = page;
+  Invalidate();
 }
 
 void TKivPreviewPage::Invalidate() {
@@ -181,7 +205,7 @@ void TKivPreviewPage::DrawChartImage(QPainter& painter) {
   image.fill(chart::ToQColor(PaperColor));
   {
     QPainter p(&image);
-    chart::DrawForPrint(printable, p, {0, 0, size.width, size.height});
+    chart::DrawForPrint(printable, p, {0, 0, size.width, size.height}, std::min(page_, PageCount() - 1));
   }
   const QRect target(r.left, r.top, r.Width(), r.Height());
   if (!AsBitmap) {
@@ -223,7 +247,7 @@ void TKivPreviewPage::Print() {
     chart::PrintDocument(*Image, *printer_);
     return;
   }
-  // The first page as the preview shows it, as one image stretched over the area.
+  // The page shown, as the preview shows it: one image stretched over the area.
   chart::TPrintable& printable = *Image;
   const Rect area = chart::PrintArea(printable, chart::PageOf(*printer_));
   const chart::LogicalSize size = chart::PrintLogicalSize(printable);
@@ -231,7 +255,7 @@ void TKivPreviewPage::Print() {
   image.fill(chart::ToQColor(PaperColor));
   {
     QPainter p(&image);
-    chart::DrawForPrint(printable, p, {0, 0, image.width(), image.height()});
+    chart::DrawForPrint(printable, p, {0, 0, image.width(), image.height()}, std::min(page_, PageCount() - 1));
   }
   printer_->setDocName(printable.DocumentTitle());
   QPainter painter;

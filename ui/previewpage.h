@@ -1,7 +1,7 @@
 #pragma once
-// The preview's sheet of paper: the printer's page in proportion, the chart
-// drawn on it inside the print margins as it will print, and the margins
-// dragged with the mouse. Painted into an off-screen image that is copied to
+// The preview's sheet of paper: the printer's page in proportion, one page
+// of the chart (or table) drawn on it inside the print margins as it will
+// print, and the margins dragged with the mouse. Painted into an off-screen image that is copied to
 // the screen, so the margin lines can be drawn and erased in XOR between
 // paints.
 #include <QImage>
@@ -26,7 +26,8 @@ enum class TPreviewZone {
 };
 
 // The paper: 90 % of the client's height (portrait) or width (landscape),
-// centred, in the page's proportions.
+// centred, in the page's proportions; where that would not fit the other
+// way, 90 % of the other side, so no part of the page is cut.
 chart::Rect PaperRectFor(int pageWidth, int pageHeight, int clientWidth, int clientHeight);
 // The image inside the paper's margins (percent of the paper's sides).
 chart::Rect ImageRectFor(const chart::Rect& paper, const chart::PrintMargins& margins);
@@ -58,6 +59,12 @@ class TKivPreviewPage : public QWidget {
   void SetPrinter(QPrinter* printer) { printer_ = printer; }
   QPrinter* Printer() const { return printer_; }
 
+  // The page of the printable shown (0-based), and how many it has.
+  int PageIndex() const { return page_; }
+  int PageCount() const;
+  // Shows `page`, kept within the printable's pages.
+  void SetPageIndex(int page);
+
   const chart::Rect& PaperRect() const { return paperRect_; }
   const chart::Rect& ImageRect() const { return imageRect_; }
   TPreviewZone DragZone() const { return dragZone_; }
@@ -68,7 +75,8 @@ class TKivPreviewPage : public QWidget {
   void Invalidate();
   // The margin lines in XOR at the current ImageRect: drawing twice erases.
   void DrawMarginLines();
-  // The page's print: the chart alone on one page of the printer.
+  // The page's print: every page of the printable; as a bitmap, the page
+  // shown alone.
   void Print();
 
  protected:
@@ -87,6 +95,7 @@ class TKivPreviewPage : public QWidget {
   QCursor CursorFor(TPreviewZone zone) const;
 
   QPrinter* printer_ = nullptr;
+  int page_ = 0;
   QImage bitmap_;
   bool dirty_ = true;
   chart::Rect paperRect_, imageRect_;

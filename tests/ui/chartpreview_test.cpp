@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "chart/chart.h"
 #include "chart/qt/chart_widget.h"
@@ -43,6 +44,22 @@ void FillHistogram(dw::chart::TChart& chart) {
     s.AppendPoint(3 + (i * 5) % 9, label, i == 4 ? dw::chart::clRed : dw::chart::clWhite);
   }
 }
+
+// Three pages, each filled with its own colour; the pages drawn are kept in
+// the order they were asked for.
+class ThreePages : public dw::chart::TPrintSettings {
+ public:
+  dw::chart::LogicalSize PrintedSize() const override { return {400, 300}; }
+  int PageCount() const override { return 3; }
+  void DrawPage(dw::chart::Canvas& canvas, const Rect& rect, int page) override {
+    const dw::chart::Color kColours[] = {dw::chart::RGB(255, 0, 0), dw::chart::RGB(0, 255, 0), dw::chart::RGB(0, 0, 255)};
+    drawn.push_back(page);
+    canvas.SetBrush({kColours[page]});
+    canvas.FillRect(rect);
+  }
+  QString DocumentTitle() const override { return "Table"; }
+  std::vector<int> drawn;
+};
 
 // A 300-dpi Letter PDF printer, left in portrait so opening must turn it.
 void MakePdfPrinter(QPrinter& printer) {
@@ -452,6 +469,57 @@ class ChartPreviewTest : public QObject {
     QVERIFY(main.Chart1->Chart().Dirty());
   }
 
+  void PagesOfAPrintableOfManyAreShownOneByOne() {
+    ThreePages pages;
+    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    MakePdfPrinter(*printer_);
+    TChartPreview w(nullptr, pages, printer_.get());
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    TKivPreviewPage* page = w.PreviewPage;
+    // The colour at the middle of the page's image, as painted.
+    auto shown = [&] {
+      page->repaint();
+      const Rect& r = page->ImageRect();
+      const qreal ratio = page->Bitmap().devicePixelRatio();
+      return page->Bitmap().pixel(int((r.left + r.right) / 2 * ratio), int((r.top + r.bottom) / 2 * ratio)) & 0xFFFFFF;
+    };
+    auto expect = [&](int k, bool previous, bool next, QRgb colour) {
+      QCOMPARE(w.PageLabel->text(), QString("Page %1 of 3").arg(k));
+      QCOMPARE(page->PageIndex(), k - 1);
+      QCOMPARE(w.BPrevPage->isEnabled(), previous);
+      QCOMPARE(w.BNextPage->isEnabled(), next);
+      QCOMPARE(shown(), colour);
+      QCOMPARE(pages.drawn.back(), k - 1);
+    };
+    QVERIFY(w.PageGroup->isVisible());
+    // Page Up and Down turn the pages even from the printer list, which has the focus.
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.Printers));
+    expect(1, false, true, 0xFF0000);
+    QTest::mouseClick(w.BNextPage, Qt::LeftButton);
+    expect(2, true, true, 0x00FF00);
+    QTest::keyClick(w.Printers, Qt::Key_PageDown);
+    expect(3, true, false, 0x0000FF);
+    QTest::keyClick(w.Printers, Qt::Key_PageDown);  // at the end: stays
+    expect(3, true, false, 0x0000FF);
+    QTest::keyClick(w.Printers, Qt::Key_PageUp);
+    expect(2, true, true, 0x00FF00);
+    QTest::mouseClick(w.BPrevPage, Qt::LeftButton);
+    expect(1, false, true, 0xFF0000);
+
+    // A wide, low window still shows the whole landscape page.
+    w.resize(1400, 420);
+    QTRY_COMPARE(page->height(), 420 - 38);
+    page->repaint();
+    QVERIFY(page->PaperRect().top >= 0);
+    QVERIFY(page->PaperRect().bottom <= page->height());
+    QVERIFY(page->PaperRect().Width() < page->width());
+
+    // A chart has one page: no page controls.
+    Open();
+    QVERIFY(w_->PageGroup->isHidden());
+  }
+
   // ---- the page's geometry ----
 
   void PaperAndImageRects() {
@@ -461,8 +529,13 @@ class ChartPreviewTest : public QObject {
     };
     // Landscape: 446 = 496 − 50 wide, 446 × 2550 / 3300 = 344.6 → 345 high.
     // Portrait: 350 = 389 − 39 high, 350 × 2550 / 3300 = 270.5 → 270 wide.
+    // Too low for the landscape page: 450 = 500 − 50 high, 450 × 3300 / 2550
+    // = 582.4 → 582 wide. Too narrow for the portrait page: 270 = 300 − 30
+    // wide, 270 × 3300 / 2550 = 349.4 → 349 high.
     for (const Case& c : {Case{3300, 2550, 496, 389, {25, 22, 471, 367}},
                           Case{2550, 3300, 496, 389, {113, 19, 383, 369}},
+                          Case{3300, 2550, 1488, 500, {453, 25, 1035, 475}},
+                          Case{2550, 3300, 300, 900, {15, 275, 285, 624}},
                           Case{0, 0, 200, 100, {10, 0, 190, 100}}})
       QCOMPARE(Show(dw::ui::PaperRectFor(c.pw, c.ph, c.cw, c.ch)), Show(c.paper));
     const Rect paper{25, 22, 471, 367};
