@@ -408,6 +408,16 @@ void PaintBackground(const TChart& chart, const Rect& r, Canvas& c) {
   }
 }
 
+// The band from the top of the 3D frame to the bottom of the plot, across
+// the panel: marks that need not keep to the plot keep to it, so that a bar
+// scrolled or zoomed out of the top of the plot puts no mark over the titles
+// or the labels. Marks of a chart at rest lie inside it.
+Rect MarkBand(const TChartLayout& layout) {
+  const TProjection& p = layout.projection;
+  return {layout.panel.left, p.ProjectPoint(layout.plot.left, layout.plot.top, layout.depthPixels).y,
+          layout.panel.right, p.ProjectPoint(layout.plot.left, layout.plot.bottom, 0).y};
+}
+
 void PaintSeries(TChart& chart, const TChartLayout& layout, TKivCanvas3D& c3d) {
   Canvas& c = c3d.C();
   const Rect& p = layout.plot;
@@ -423,9 +433,12 @@ void PaintSeries(TChart& chart, const TChartLayout& layout, TKivCanvas3D& c3d) {
       }
     }
     s.DrawPoints(chart, layout, c3d);
-    if (chart.ClipPoints && !s.Marks.Clip) c.RemoveClip();
+    if (chart.ClipPoints && !s.Marks.Clip) {
+      c.RemoveClip();
+      c.ClipToRect(MarkBand(layout));
+    }
     s.DrawMarks(chart, layout, c3d);
-    if (chart.ClipPoints && s.Marks.Clip) c.RemoveClip();
+    if (chart.ClipPoints) c.RemoveClip();
   }
 }
 

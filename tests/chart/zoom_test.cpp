@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -304,6 +306,51 @@ TEST(ScrollDrag, EachMoveScrollsByTheStepSinceThePreviousOneUntilThePlotIsLeft) 
   ChartMouseMove(*c, c.layout, {300, 230}, c.screen);
   EXPECT_EQ(b.Minimum(), after);
   EXPECT_TRUE(c.screen.Log().empty());  // a scroll draws no band
+}
+
+// Four numbers of a logged rectangle or clip: "rect l,t,r,b".
+Rect LoggedRect(const std::string& line) {
+  Rect r;
+  std::sscanf(line.c_str() + line.rfind(' ') + 1, "%d,%d,%d,%d", &r.left, &r.top, &r.right, &r.bottom);
+  return r;
+}
+
+TEST(ScrollDrag, BarsScrolledUpKeepToThePlotAndTheirMarksStayOffTheTitle) {
+  DrawnChart c;
+  ASSERT_TRUE(ChartMouseDown(*c, c.layout, MouseButton::Right, ssNone, {300, 350}, c.screen));
+  ChartMouseMove(*c, c.layout, {300, 150}, c.screen);  // up: the bars rise out of the plot
+  RecordingCanvas paint;
+  const TChartLayout layout = DrawChart(*c, paint, kPanel);
+  const auto& log = paint.Log();
+  TKivCanvas3D projected;
+  static_cast<TProjection&>(projected) = layout.projection;
+  std::string outline = "clip polygon";
+  for (const Point& p : projected.ClipOutline(layout.plot, layout.depthPixels)) outline += " " + ToString(p);
+  // The bars: every polygon between the clip to the plot's 3D outline and its end.
+  const auto clip = std::find(log.begin(), log.end(), outline);
+  ASSERT_NE(clip, log.end());
+  const auto unclip = std::find(clip, log.end(), "unclip");
+  ASSERT_NE(unclip, log.end());
+  EXPECT_EQ(std::count_if(log.begin(), clip, [](auto& l) { return l.rfind("polygon FF0000", 0) == 0; }), 0);
+  EXPECT_GT(std::count_if(clip, unclip, [](auto& l) { return l.rfind("polygon FF0000", 0) == 0; }), 0);
+  EXPECT_EQ(std::count_if(unclip, log.end(), [](auto& l) { return l.rfind("polygon", 0) == 0; }), 0);
+
+  // The marks: drawn under a clip that ends where the title's room ends.
+  ASSERT_NE(unclip + 1, log.end());
+  ASSERT_EQ(unclip[1].rfind("clip rect ", 0), 0u) << unclip[1];
+  const Rect band = LoggedRect(unclip[1]);
+  EXPECT_EQ(band.top, layout.title.box.bottom + 5);
+  EXPECT_EQ(band.bottom, layout.plot.bottom);
+  const auto end = std::find(unclip + 1, log.end(), "unclip");
+  ASSERT_NE(end, log.end());
+  int above = 0, marks = 0;
+  for (auto l = unclip + 2; l != end; ++l)
+    if (l->rfind("rect ", 0) == 0) {
+      ++marks;
+      if (LoggedRect(*l).top < band.top) ++above;  // would have covered the title
+    }
+  EXPECT_EQ(marks, 10);
+  EXPECT_GT(above, 0);
 }
 
 TEST(ScrollDrag, PanningModeAndTheAllowHandlerDecideWhichAxesMove) {
