@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "chart/qt/chart_widget.h"
+#include "chart/qt/print.h"
 #include "chart/qt/qpainter_canvas.h"
 
 namespace dw::chart {
@@ -165,6 +166,30 @@ TEST_F(ZoomWidget, PressOnTheTitleStartsNoDrag) {
   }
   EXPECT_TRUE(AllAutomatic(chart()));
   EXPECT_EQ(Grab(), shown);
+}
+
+// A print lays the chart out at its own size. Presses before the screen
+// repaints are still judged against the chart the screen shows: right of its
+// plot is nothing, though the print's plot reaches far beyond.
+TEST_F(ZoomWidget, APrintBetweenPaintsLeavesPressesToTheChartShown) {
+  const Rect plot = widget.Layout().plot;
+  const QPoint rightOfPlot(plot.right + 15, (plot.top + plot.bottom) / 2);
+  ASSERT_LT(rightOfPlot.x(), widget.width());
+  chart().PrintDetail = -100;  // laid out on twice the area
+  QImage paper(1400, 900, QImage::Format_RGB32);
+  {
+    QPainter painter(&paper);
+    DrawChartForPrint(chart(), painter, {0, 0, 1378, 898}, 96);
+  }
+  ASSERT_GT(chart().PlotRect.right, rightOfPlot.x());
+  QTest::mousePress(&widget, Qt::LeftButton, {}, rightOfPlot);
+  EXPECT_TRUE(chart().Dirty());  // judged before any repaint
+  EXPECT_FALSE(chart().ZoomDrag.Active);
+  QTest::mouseRelease(&widget, Qt::LeftButton, {}, rightOfPlot);
+  const QPoint inPlot((plot.left + plot.right) / 2, (plot.top + plot.bottom) / 2);
+  QTest::mousePress(&widget, Qt::RightButton, {}, inPlot);
+  EXPECT_TRUE(chart().ScrollDrag.Active);
+  QTest::mouseRelease(&widget, Qt::RightButton, {}, inPlot);
 }
 
 TEST_F(ZoomWidget, RightDragScrollsByThePointersMovementUntilItLeavesThePlot) {
