@@ -31,8 +31,15 @@ struct Drawing {
   bool antialiased = false;
 };
 
-// The bytes of the file in `format`; empty when drawing failed.
-std::string RenderDrawing(const Drawing& drawing, ChartFileFormat format, int width, int height);
+// The bytes of the file in `format`; empty when drawing failed. A PNG is
+// drawn at `pixelsPerInch` (so 192 gives twice the pixels, everything twice
+// as large) and says so in its header; SVG and PDF are vector drawings of
+// width × height at 96 per inch, which `pixelsPerInch` does not change.
+std::string RenderDrawing(const Drawing& drawing, ChartFileFormat format, int width, int height,
+                          int pixelsPerInch = 96);
+
+// The pixels a PNG of width × height at 96 per inch takes at `pixelsPerInch`.
+int PixelsAt(int size, int pixelsPerInch);
 
 // Writes the bytes whole (an earlier file stays until the new one is on the
 // disk). On failure returns false with a message naming the file and the
