@@ -156,8 +156,9 @@ void TLociTablePrintable::DrawPage(chart::Canvas& canvas, const Rect& rect, int 
 
 chart::LogicalSize TScanPicturePrintable::PrintedSize() const {
   if (!pictures_) return {720, 480};
-  // The file's width, within what still prints at a readable type size.
-  const int width = std::clamp(scan::DefaultPictureSize(*pictures_, kind_).width, 720, 1200);
+  // The file's width, within what still prints at 6 points or more on a
+  // landscape page.
+  const int width = std::clamp(scan::DefaultPictureSize(*pictures_, kind_).width, 720, 960);
   return {width, width * 2 / 3};
 }
 
