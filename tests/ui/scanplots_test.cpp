@@ -52,6 +52,26 @@ class ScanPlotsTest : public QObject {
   void init() { dw::ui::SetNumberMarks(dw::NumberMarks{'.', ','}); }
   void cleanupTestCase() { delete w_; }
 
+  // --plot-size's text, as the command line and the dialog's sizes share it.
+  void APlotSizeIsWidthByHeightInRange() {
+    struct Case {
+      const char* text;
+      int width, height;  // 0: refused
+    };
+    for (const Case& c : {Case{"640x400", 640, 400}, Case{"16X20000", 16, 20000},
+                          Case{"15x400", 0, 0}, Case{"640x20001", 0, 0}, Case{"640", 0, 0},
+                          Case{"640x", 0, 0}, Case{"x400", 0, 0}, Case{" 640x400", 0, 0},
+                          Case{"640x400px", 0, 0}, Case{"-640x400", 0, 0}}) {
+      const auto size = dw::scan::ParsePlotSize(c.text);
+      QCOMPARE(size.has_value(), c.width > 0);
+      if (size) {
+        QCOMPARE(size->width, c.width);
+        QCOMPARE(size->height, c.height);
+        QCOMPARE(size->pixelsPerInch, 96);
+      }
+    }
+  }
+
   // The q picture only where the loci have positions; the choice made stays
   // with the next scan that offers it.
   void ThePicturesOfferedFollowTheData() {
