@@ -101,10 +101,8 @@ bool TScanPictureView::event(QEvent* event) {
   if (event->type() != QEvent::ToolTip) return QWidget::event(event);
   auto* help = static_cast<QHelpEvent*>(event);
   const auto locus = LocusAt(help->pos());
-  if (locus && scan_ && *locus < scan_->loci.size())
-    QToolTip::showText(help->globalPos(), LocusTip(scan_->loci[*locus]), this);
-  else
-    QToolTip::hideText();
+  if (!locus || !scan_ || *locus >= scan_->loci.size()) return QWidget::event(event);  // the hint
+  QToolTip::showText(help->globalPos(), LocusTip(scan_->loci[*locus]), this);
   return true;
 }
 

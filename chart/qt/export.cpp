@@ -149,7 +149,8 @@ bool WriteDrawing(const std::string& fileName, const std::string& bytes, std::st
   return true;
 }
 
-std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int height) {
+std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int height,
+                        int pixelsPerInch) {
   Drawing drawing;
   drawing.title = "Chart1";
   drawing.draw = [&chart](Canvas& canvas, const Rect& area) {
@@ -158,8 +159,9 @@ std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int he
     chart.canvas3D.buffered = false;
     DrawChart(chart, canvas, area);
     chart.canvas3D.buffered = buffered;
+    chart.canvas3D.dirty = true;  // laid out at the file's size, not the screen's
   };
-  return RenderDrawing(drawing, format, width, height);
+  return RenderDrawing(drawing, format, width, height, pixelsPerInch);
 }
 
 

@@ -46,8 +46,11 @@ int PixelsAt(int size, int pixelsPerInch);
 // system's reason.
 bool WriteDrawing(const std::string& fileName, const std::string& bytes, std::string& error);
 
-// The bytes of `chart` drawn at width × height pixels (96 per inch) in the
-// format; empty when drawing failed. WriteDrawing writes them.
-std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int height);
+// The bytes of `chart` drawn at width × height pixels (96 per inch; a PNG at
+// pixelsPerInch as RenderDrawing) in the format; empty when drawing failed.
+// WriteDrawing writes them. The chart is left dirty, so a screen showing it
+// lays it out again at its own size.
+std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int height,
+                        int pixelsPerInch = 96);
 
 }  // namespace dw::chart

@@ -17,6 +17,7 @@
 #include "ui/locitab.h"
 #include "ui/mainwindow.h"
 #include "ui/scanplots.h"
+#include "chart/qt/chart_widget.h"
 
 using dw::scan::PictureKind;
 using dw::ui::TScanPictures;
@@ -178,6 +179,54 @@ class ScanPlotsTest : public QObject {
     const QImage image(file);
     QCOMPARE(image.size(), QSize(960, 640));
     QCOMPARE(image.dotsPerMeterX(), 7559);  // 192 per inch
+  }
+
+  // The Results tab's histogram exports too: the file, then its size (the
+  // command line's 689 × 449 proposed), here 400 × 300 at 192 per inch.
+  void TheHistogramExportsAtTheSizeAsked() {
+    QVERIFY(w_);
+    QTemporaryDir dir;
+    w_->FichFreq->setText(QStringLiteral(DW_SOURCE_DIR "/examples/freqini.txt"));
+    w_->FichFst->setText(dir.filePath("fst.txt"));
+    w_->repetitions->SetValue(20);
+    QVERIFY(!w_->ExportChartButton->isEnabled());  // nothing to export before a run
+    {
+      DialogWatcher watcher;
+      QTest::mouseClick(w_->Button1, Qt::LeftButton);
+      QCOMPARE(watcher.seen.size(), size_t{1});  // the run's summary
+    }
+    QVERIFY(w_->ExportChartButton->isEnabled());
+    const QString file = dir.filePath("chart.png");
+    int proposedWidth = 0;
+    QString proposedFile;
+    QTimer answer;
+    answer.setInterval(5);
+    QObject::connect(&answer, &QTimer::timeout, &answer, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal || !modal->isVisible()) return;
+      if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+        proposedFile = files->selectedFiles().value(0);
+        files->selectFile(file);
+        QMetaObject::invokeMethod(files, "accept");
+      } else if (auto* size = qobject_cast<dw::ui::TPlotSizeDialog*>(modal)) {
+        proposedWidth = size->WidthBox->value();
+        size->WidthBox->setValue(400);
+        size->HeightBox->setValue(300);
+        size->DpiBox->setValue(192);
+        size->accept();
+      }
+    });
+    answer.start();
+    QTest::mouseClick(w_->ExportChartButton, Qt::LeftButton);
+    QCOMPARE(proposedFile, dir.filePath("histogram.png"));
+    QCOMPARE(proposedWidth, 689);
+    const QImage image(file);
+    QCOMPARE(image.size(), QSize(800, 600));
+    int dark = 0;  // bars' edges, axes and text, drawn twice as large
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) dark += qGray(image.pixel(x, y)) < 80;
+    QVERIFY2(dark > 2000, qPrintable(QString::number(dark)));
+    QVERIFY(w_->Chart1->Chart().Dirty());  // the screen lays it out again
   }
 };
 
