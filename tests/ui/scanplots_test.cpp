@@ -49,6 +49,24 @@ class ScanPlotsTest : public QObject {
  private:
   TTestneutre* w_ = nullptr;
 
+ private:
+  // The window with the example scanned (seed 2026, T = 100), made once.
+  void ScanTheExample() {
+    if (w_ && w_->Loci->Scan()) return;
+    delete w_;
+    w_ = new TTestneutre(120);
+    w_->show();
+    w_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w_));
+    QVERIFY(w_->Loci->OpenDataFile(kExample, {}));
+    w_->SetProgressDelay(1000000);
+    DialogWatcher watcher;
+    w_->Loci->ScanT->SetValue(100);
+    w_->Loci->ScanSeed->setText("2026");
+    QTest::mouseClick(w_->Loci->ScanButton, Qt::LeftButton);
+    QCOMPARE(watcher.seen.size(), size_t{0});
+  }
+
  private slots:
   void init() { dw::ui::SetNumberMarks(dw::NumberMarks{'.', ','}); }
   void cleanupTestCase() { delete w_; }
@@ -102,18 +120,9 @@ class ScanPlotsTest : public QObject {
   // selects that locus's row, whatever the table's order; a click beside
   // every point leaves the selection alone. The pointer names the locus.
   void AClickOnALocusSelectsItsRow() {
-    delete w_;
-    w_ = new TTestneutre(120);
-    w_->show();
-    w_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(w_));
-    QVERIFY(w_->Loci->OpenDataFile(kExample, {}));
-    w_->SetProgressDelay(1000000);
-    DialogWatcher watcher;
-    w_->Loci->ScanT->SetValue(100);
-    w_->Loci->ScanSeed->setText("2026");
-    QTest::mouseClick(w_->Loci->ScanButton, Qt::LeftButton);
+    ScanTheExample();
     QVERIFY(w_->Loci->Scan());
+    DialogWatcher watcher;
     w_->Loci->ScanPlot->resize(900, 360);
     // Sorted by a column, the table's rows are not the file's order.
     w_->Loci->LociTable->sortByColumn(3, Qt::DescendingOrder);
@@ -147,7 +156,8 @@ class ScanPlotsTest : public QObject {
   // The export asks the size: a PNG of 480 × 320 at 192 per inch has twice
   // the pixels; cancelling the size writes nothing.
   void TheExportTakesTheSizeAsked() {
-    QVERIFY(w_ && w_->Loci->Scan());
+    ScanTheExample();
+    QVERIFY(w_->Loci->Scan());
     QTemporaryDir dir;
     const QString file = dir.filePath("wc.png");
     w_->Loci->ScanPlot->Choice->setCurrentIndex(1);
@@ -184,7 +194,7 @@ class ScanPlotsTest : public QObject {
   // The Results tab's histogram exports too: the file, then its size (the
   // command line's 689 × 449 proposed), here 400 × 300 at 192 per inch.
   void TheHistogramExportsAtTheSizeAsked() {
-    QVERIFY(w_);
+    ScanTheExample();
     QTemporaryDir dir;
     w_->FichFreq->setText(QStringLiteral(DW_SOURCE_DIR "/examples/freqini.txt"));
     w_->FichFst->setText(dir.filePath("fst.txt"));
