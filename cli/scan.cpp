@@ -32,6 +32,23 @@ static_assert(kLocusRefused == kExitRefused && kLocusRuntimeError == kExitRuntim
 
 namespace {
 
+// The plots' size from --plot-size and --plot-dpi (each optional); none when
+// either is not valid.
+std::optional<FileSize> PlotSizeOf(const ScanOptions& o) {
+  FileSize size;
+  if (o.plotSize) {
+    const auto given = ParsePlotSize(*o.plotSize);
+    if (!given) return std::nullopt;
+    size = *given;
+  }
+  if (o.plotDpi) {
+    const auto dpi = ParseOptionInteger(*o.plotDpi);
+    if (!dpi || *dpi < 48 || *dpi > 1200) return std::nullopt;
+    size.pixelsPerInch = static_cast<int>(*dpi);
+  }
+  return size;
+}
+
 const NumberMarks kMarks{'.', ','};
 
 // Loci done out of all, on standard error when it is a terminal.
@@ -138,6 +155,16 @@ int ReadSettings(const ScanOptions& o, ScanSettings& s, std::ostream& err) {
   }
   if (o.plotWcHe && !chart::ChartFormatFromFileName(*o.plotWcHe)) {
     err << "--plot-wc-he: '" << *o.plotWcHe << "' must end in .png, .svg or .pdf\n";
+    return kExitUsage;
+  }
+  if (o.plotQ && !chart::ChartFormatFromFileName(*o.plotQ)) {
+    err << "--plot-q: '" << *o.plotQ << "' must end in .png, .svg or .pdf\n";
+    return kExitUsage;
+  }
+  if (!PlotSizeOf(o)) {
+    err << (o.plotSize && !ParsePlotSize(*o.plotSize)
+                ? "--plot-size: '" + *o.plotSize + "' is not WIDTHxHEIGHT in pixels, each 16 to 20000\n"
+                : "--plot-dpi: '" + o.plotDpi.value_or("") + "' is not a whole number from 48 to 1200\n");
     return kExitUsage;
   }
   if (o.plot && !chart::ChartFormatFromFileName(*o.plot)) {
@@ -308,6 +335,17 @@ void AddScanOptions(CLI::App& scan, ScanOptions& o) {
                   "Draw each locus's WC against its He over the null's 95 % and 99 % envelope to "
                   "FILE (.png, .svg or .pdf)")
       ->type_name("FILE");
+  scan.add_option("--plot-q", o.plotQ,
+                  "Draw -log10 q along the chromosomes to FILE (.png, .svg or .pdf; VCF or BCF "
+                  "input)")
+      ->type_name("FILE");
+  scan.add_option("--plot-size", o.plotSize,
+                  "Draw the plots WIDTHxHEIGHT pixels at 96 per inch (the page of an SVG or PDF); "
+                  "default: a size for the number of loci")
+      ->type_name("WxH");
+  scan.add_option("--plot-dpi", o.plotDpi,
+                  "Pixels per inch of a PNG plot: 192 doubles its pixels (default 96)")
+      ->type_name("INT");
   scan.add_option("--json", o.json,
                   "Write the scan as JSON to FILE (- for standard output, instead of the table)")
       ->type_name("FILE");
@@ -364,7 +402,7 @@ int CheckPartOutputs(const ScanOptions& o, std::ostream& err) {
     err << what << " writes its document to --json FILE: give one\n";
     return kExitUsage;
   }
-  if (o.tsv || o.plot || o.plotWcHe || o.resultsDir) {
+  if (o.tsv || o.plot || o.plotWcHe || o.plotQ || o.resultsDir) {
     err << what << " writes no table, plot or files: 'driftwise merge' of the parts does\n";
     return kExitUsage;
   }
@@ -385,6 +423,7 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   if (options.tsv) roles.push_back({"--tsv", *options.tsv});
   if (options.plot) roles.push_back({"--plot", *options.plot});
   if (options.plotWcHe) roles.push_back({"--plot-wc-he", *options.plotWcHe});
+  if (options.plotQ) roles.push_back({"--plot-q", *options.plotQ});
   if (options.json) roles.push_back({"--json", *options.json});
   // Before any locus runs, not after all of them.
   if (const int status = CheckFileRoles(roles, err)) return status;
@@ -409,6 +448,10 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   }
   data::LociData data;
   if (const int status = LoadData(options.file, options.popmap, data, err)) return status;
+  if (options.plotQ && !data.hasPositions) {
+    err << "--plot-q: " << options.file << " has no positions: the q picture needs VCF or BCF input\n";
+    return kExitUsage;
+  }
   std::vector<ScannedLocus> loci;
   if (const auto problem = PlanLoci(std::move(data), settings, loci)) {
     err << *problem << "\n";
@@ -462,13 +505,14 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
   if (options.job)
     return WritePartDocument(*options.json, *given, job, jobs, result.summary, out, err);
   return WriteScanResults(result.summary, options.tsv, options.json, options.plot, out, err,
-                          options.plotWcHe);
+                          options.plotWcHe, options.plotQ, *PlotSizeOf(options));
 }
 
 int WriteScanResults(const ScanSummary& summary, const std::optional<std::string>& tsv,
                      const std::optional<std::string>& json, const std::optional<std::string>& plot,
                      std::ostream& out, std::ostream& err,
-                     const std::optional<std::string>& plotWcHe) {
+                     const std::optional<std::string>& plotWcHe,
+                     const std::optional<std::string>& plotQ, const FileSize& plotSize) {
   int status = kExitDone;
   for (const ScannedLocus& locus : summary.loci)
     if (Tested(locus) && !locus.ran) {
@@ -490,14 +534,21 @@ int WriteScanResults(const ScanSummary& summary, const std::optional<std::string
   out.flush();
   if (plot) {
     std::string error;
-    if (!WriteScanPlot(*plot, PlotOf(summary), error)) {
+    if (!WriteScanPlot(*plot, PlotOf(summary), error, plotSize)) {
       err << error << "\n";
       return kExitRuntimeError;
     }
   }
   if (plotWcHe) {
     std::string error;
-    if (!WriteWcHePlot(*plotWcHe, WcHePlotOf(summary), error)) {
+    if (!WriteWcHePlot(*plotWcHe, WcHePlotOf(summary), error, plotSize)) {
+      err << error << "\n";
+      return kExitRuntimeError;
+    }
+  }
+  if (plotQ) {
+    std::string error;
+    if (!WriteQPlot(*plotQ, QPlotOf(summary), error, plotSize)) {
       err << error << "\n";
       return kExitRuntimeError;
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/qt/plotfile.h"
 #include "scan/scan.h"
 
 namespace CLI {
@@ -31,6 +32,8 @@ struct ScanOptions {
   std::string start = "pooled";  // or "observed"
   std::optional<std::string> seed, threads, tsv, resultsDir, plot, json;
   std::optional<std::string> plotWcHe;  // WC against He with the null's envelope
+  std::optional<std::string> plotQ;     // -log10 q along the chromosomes (VCF, BCF)
+  std::optional<std::string> plotSize, plotDpi;  // every plot's size: "WxH", pixels per inch
   bool fitOnly = false;             // fit the null, write it (--json) and stop
   std::optional<std::string> null;  // a null written by --fit-only
   std::optional<std::string> job, jobs;  // the part of the loci to test under --null
@@ -50,7 +53,9 @@ int ScanCommand(const ScanOptions& options, std::ostream& out, std::ostream& err
 int WriteScanResults(const scan::ScanSummary& summary, const std::optional<std::string>& tsv,
                      const std::optional<std::string>& json, const std::optional<std::string>& plot,
                      std::ostream& out, std::ostream& err,
-                     const std::optional<std::string>& plotWcHe = std::nullopt);
+                     const std::optional<std::string>& plotWcHe = std::nullopt,
+                     const std::optional<std::string>& plotQ = std::nullopt,
+                     const scan::FileSize& plotSize = {});
 
 // `merge` of the documents `scan --null … --job K --jobs J --json` wrote:
 // checks that they are every part of one array under one null and one data

@@ -138,6 +138,21 @@ std::vector<bool> NamedLoci(const Frame& f, const ScanPlot& plot, int spacing) {
   return named;
 }
 
+// Half a locus's share of the width either side of it, at least the point's
+// size, from the band's top (or the point's) to its bottom.
+std::vector<PlotMark> LocusColumns(const Frame& f, const ScanPlot& plot) {
+  const std::size_t count = plot.loci.size();
+  std::vector<PlotMark> marks;
+  if (count == 0) return marks;
+  const int half = std::max(5, f.plot.Width() / static_cast<int>(2 * count));
+  for (std::size_t i = 0; i < count; ++i) {
+    const PlotLocus& l = plot.loci[i];
+    const int x = f.X(i, count), y = f.Y(l.observed);
+    marks.push_back({{x - half, std::min(f.Y(l.high), y - 5), x + half, std::max(f.Y(l.low), y + 5)}, i});
+  }
+  return marks;
+}
+
 int NamesHeight(const ScanPlot& plot, chart::Canvas& canvas) {
   int widest = 0;
   for (const PlotLocus& l : plot.loci) widest = std::max(widest, canvas.TextWidth(l.name));
@@ -146,7 +161,7 @@ int NamesHeight(const ScanPlot& plot, chart::Canvas& canvas) {
 
 }  // namespace
 
-void DrawScanPlot(const ScanPlot& plot, chart::Canvas& canvas, const Rect& area) {
+std::vector<PlotMark> DrawScanPlot(const ScanPlot& plot, chart::Canvas& canvas, const Rect& area) {
   canvas.SetFont(chart::FontSpec{});
   canvas.SetBrush({chart::clWhite});
   canvas.FillRect(area);
@@ -184,6 +199,7 @@ void DrawScanPlot(const ScanPlot& plot, chart::Canvas& canvas, const Rect& area)
     const int h = canvas.TextHeight(plot.loci[i].name);
     canvas.RotatedTextOut({f.X(i, count) - h / 2, f.plot.bottom + 6}, plot.loci[i].name, 90);
   }
+  return LocusColumns(f, plot);
 }
 
 PlotSize ScanPlotSize(const ScanPlot& plot) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "chart/canvas.h"
+#include "scan/plothit.h"
 
 namespace dw::scan {
 
@@ -29,7 +30,9 @@ struct ScanPlot {
 // zero; (−1, 1) when there is nothing to show.
 void PlotRange(const ScanPlot& plot, double& bottom, double& top);
 
-void DrawScanPlot(const ScanPlot& plot, chart::Canvas& canvas, const chart::Rect& area);
+// Returns each locus's column over its band and point, for the pointer.
+std::vector<PlotMark> DrawScanPlot(const ScanPlot& plot, chart::Canvas& canvas,
+                                   const chart::Rect& area);
 
 // The size the plot is drawn at in a file: a width that grows with the
 // number of loci up to 2400, 480 high. Names are written where they fit;

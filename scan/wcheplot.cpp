@@ -104,11 +104,12 @@ void DrawLocus(const Frame& f, const WcHeLocus& l, chart::Canvas& canvas) {
 WcHePlot WcHePlotOf(const ScanSummary& s) {
   WcHePlot plot;
   std::vector<std::pair<double, const ScannedLocus*>> byHe;
-  for (const ScannedLocus& l : s.loci) {
+  for (std::size_t i = 0; i < s.loci.size(); ++i) {
+    const ScannedLocus& l = s.loci[i];
     if (!l.ran) continue;
     const double he = static_cast<double>(data::SummariseLocus(l.counts).expectedHeterozygosity);
     plot.loci.push_back({l.name, he, static_cast<double>(l.estimate.wc), l.qWc <= s.fdr,
-                         l.deltaTested && l.q <= s.fdr});
+                         l.deltaTested && l.q <= s.fdr, i});
     byHe.emplace_back(he, &l);
   }
   std::sort(byHe.begin(), byHe.end(),
@@ -135,7 +136,8 @@ WcHePlot WcHePlotOf(const ScanSummary& s) {
   return plot;
 }
 
-void DrawWcHePlot(const WcHePlot& plot, chart::Canvas& canvas, const chart::Rect& area) {
+std::vector<PlotMark> DrawWcHePlot(const WcHePlot& plot, chart::Canvas& canvas,
+                                   const chart::Rect& area) {
   canvas.SetFont(chart::FontSpec{});
   canvas.SetBrush({chart::clWhite});
   canvas.FillRect(area);
@@ -170,6 +172,12 @@ void DrawWcHePlot(const WcHePlot& plot, chart::Canvas& canvas, const chart::Rect
     if (!l.flaggedWc && !l.flaggedDelta) DrawLocus(f, l, canvas);
   for (const WcHeLocus& l : plot.loci)
     if (l.flaggedWc || l.flaggedDelta) DrawLocus(f, l, canvas);
+  std::vector<PlotMark> marks;
+  for (std::size_t i = 0; i < plot.loci.size(); ++i) {
+    const int x = f.X(plot.loci[i].he), y = f.Y(plot.loci[i].wc);
+    marks.push_back({{x - 5, y - 5, x + 5, y + 5}, i});
+  }
+  return marks;
 }
 
 }  // namespace dw::scan

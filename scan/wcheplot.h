@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "chart/canvas.h"
+#include "scan/plothit.h"
 #include "scan/report.h"
 
 namespace dw::scan {
@@ -16,6 +17,7 @@ struct WcHeLocus {
   std::string name;
   double he = 0, wc = 0;
   bool flaggedWc = false, flaggedDelta = false;
+  std::size_t locus = 0;  // its index in the scan's loci
 };
 
 // The envelope at one He: WC's 0.5, 2.5, 97.5 and 99.5 % under the null.
@@ -33,6 +35,8 @@ struct WcHePlot {
 // most 20 groups of at least 5 loci each.
 WcHePlot WcHePlotOf(const ScanSummary& s);
 
-void DrawWcHePlot(const WcHePlot& plot, chart::Canvas& canvas, const chart::Rect& area);
+// Returns a box around each locus's point, for the pointer.
+std::vector<PlotMark> DrawWcHePlot(const WcHePlot& plot, chart::Canvas& canvas,
+                                   const chart::Rect& area);
 
 }  // namespace dw::scan

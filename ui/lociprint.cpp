@@ -154,45 +154,20 @@ void TLociTablePrintable::DrawPage(chart::Canvas& canvas, const Rect& rect, int 
   }
 }
 
-chart::LogicalSize TScanPlotPrintable::PrintedSize() const {
-  const scan::PlotSize size = scan::ScanPlotSize(plot_);
-  return {size.width, size.height};
+chart::LogicalSize TScanPicturePrintable::PrintedSize() const {
+  if (!pictures_) return {720, 480};
+  // The file's width, within what still prints at 6 points or more on a
+  // landscape page.
+  const int width = std::clamp(scan::DefaultPictureSize(*pictures_, kind_).width, 720, 960);
+  return {width, width * 2 / 3};
 }
 
-void TScanPlotPrintable::DrawPage(chart::Canvas& canvas, const Rect& rect, int) {
-  scan::DrawScanPlot(plot_, canvas, rect);
+void TScanPicturePrintable::DrawPage(chart::Canvas& canvas, const Rect& rect, int) {
+  if (pictures_) scan::DrawPicture(*pictures_, kind_, canvas, rect);
 }
 
-TScanPlotView::TScanPlotView(QWidget* parent) : QWidget(parent) {
-  setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void TScanPlotView::SetPlot(const scan::ScanPlot* plot) {
-  plot_ = plot;
-  update();
-}
-
-void TScanPlotView::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  if (!plot_) {
-    painter.fillRect(rect(), palette().window());
-    return;
-  }
-  painter.setRenderHint(QPainter::Antialiasing);
-  chart::QPainterCanvas canvas(painter, 96);
-  // Narrower than its title, the plot is drawn wider and shrunk to fit, so
-  // the title shows whole.
-  canvas.SetFont(chart::FontSpec{});
-  int needed = 0;
-  for (const QString& line : QString::fromStdString(plot_->title).split('\n'))
-    needed = std::max(needed, canvas.TextWidth(line.toStdString()) + 24);
-  if (needed > width()) {
-    const int tall = height() * needed / std::max(1, width());
-    painter.setWindow(0, 0, needed, tall);
-    scan::DrawScanPlot(*plot_, canvas, {0, 0, needed, tall});
-    return;
-  }
-  scan::DrawScanPlot(*plot_, canvas, {0, 0, width(), height()});
+QString TScanPicturePrintable::DocumentTitle() const {
+  return kind_ == scan::PictureKind::Delta ? QString("Scan plot") : QString(scan::PictureName(kind_));
 }
 
 }  // namespace dw::ui

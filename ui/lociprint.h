@@ -1,13 +1,12 @@
 #pragma once
 // What the Loci tab shows, as the print preview prints it and as the tab
 // draws it: the loci's table (page after page of rows under the column
-// names) and the scan plot. Both are drawn on the chart canvas.
-#include <QWidget>
+// names) and the scan's picture. Both are drawn on the chart canvas.
 #include <string>
 #include <vector>
 
 #include "chart/qt/print.h"
-#include "scan/plot.h"
+#include "scan/pictures.h"
 
 namespace dw::ui {
 
@@ -51,31 +50,24 @@ class TLociTablePrintable : public chart::TPrintSettings {
   int line_ = 14;
 };
 
-class TScanPlotPrintable : public chart::TPrintSettings {
+// A scan picture on paper. It is laid out at a readable 3:2 (wide enough
+// for its loci up to a page's worth), not at the on-screen strip's shape, and
+// the print scales it alike across and down onto the printed area.
+class TScanPicturePrintable : public chart::TPrintSettings {
  public:
-  void SetPlot(scan::ScanPlot plot) { plot_ = std::move(plot); }
-  const scan::ScanPlot& Plot() const { return plot_; }
+  // Not owned; they must outlive the print.
+  void SetPicture(const scan::ScanPictures* pictures, scan::PictureKind kind) {
+    pictures_ = pictures;
+    kind_ = kind;
+  }
+  scan::PictureKind Kind() const { return kind_; }
   chart::LogicalSize PrintedSize() const override;
   void DrawPage(chart::Canvas& canvas, const chart::Rect& rect, int page) override;
-  QString DocumentTitle() const override { return "Scan plot"; }
+  QString DocumentTitle() const override;
 
  private:
-  scan::ScanPlot plot_;
-};
-
-// The scan plot on the Loci tab, drawn at the widget's size.
-class TScanPlotView : public QWidget {
-  Q_OBJECT
- public:
-  explicit TScanPlotView(QWidget* parent = nullptr);
-  void SetPlot(const scan::ScanPlot* plot);  // not owned; null: nothing
-  QSize sizeHint() const override { return {720, 300}; }
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-
- private:
-  const scan::ScanPlot* plot_ = nullptr;
+  const scan::ScanPictures* pictures_ = nullptr;
+  scan::PictureKind kind_ = scan::PictureKind::Delta;
 };
 
 }  // namespace dw::ui

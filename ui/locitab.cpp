@@ -217,10 +217,12 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
   LociTable->verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   LociTable->installEventFilter(this);
   w_.SetHint(LociTable, "The loci of the file; click a column's name to sort by it");
-  ScanPlot = new TScanPlotView(Splitter);
+  ScanPlot = new TScanPictures(Splitter);
   ScanPlot->setObjectName("ScanPlot");
   ScanPlot->setMinimumHeight(w_.Scaled(120));
   ScanPlot->hide();
+  connect(ScanPlot, &TScanPictures::LocusClicked, this,
+          [this](std::size_t locus) { SelectSourceRow(*LociTable, sorted_, static_cast<int>(locus)); });
   w_.Place(Splitter, 8, 172, 780, 304);
   connect(LociTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &TLociTab::UpdateButtons);
@@ -673,12 +675,11 @@ void TLociTab::RunScan() {
 void TLociTab::DropScan() {
   scan_.reset();
   scanExported_ = false;
-  plot_ = {};
   if (model_.HasScan()) {
     model_.SetObserved(scan::ObservedColumns(data_->hasPositions), scan::ObservedRows(*data_));
     ShowLocusNames();
   }
-  ScanPlot->SetPlot(nullptr);
+  ScanPlot->SetScan(nullptr);
   ScanPlot->hide();
   ScanLabel->clear();
   ScanLabel->setToolTip({});
@@ -711,9 +712,7 @@ void TLociTab::ShowScan(scan::ScanSummary summary, qint64 elapsedMs, const QStri
   model_.AddScan(Pick(scan::ScanColumns(), shown), rows, flags);
   ShowLocusNames();
   if (selectedRow >= 0) LociTable->selectRow(sorted_.mapFromSource(model_.index(selectedRow, 0)).row());
-  plot_ = scan::PlotOf(s);
-  plotPrint_.SetPlot(plot_);
-  ScanPlot->SetPlot(&plot_);
+  ScanPlot->SetScan(&s);
   ScanPlot->show();
   // The table shows its rows (up to a dozen), the plot takes the rest.
   const int height = Splitter->height();
@@ -811,9 +810,9 @@ void TLociTab::ExportPlotButtonClick() {
 
 void TLociTab::ExportPlot() {
   if (!scan_) return;
-  const QString proposed = QDir(DataFolder()).filePath(DataStem() + "-scan.png");
+  const QString proposed = QDir(DataFolder()).filePath(DataStem() + ScanPlot->FileSuffix() + ".png");
   const QString name =
-      AskSaveFile("ExportPlotDialog", "Export the scan plot",
+      AskSaveFile("ExportPlotDialog", "Export the scan plot (" + QString(scan::PictureName(ScanPlot->Kind())) + ")",
                   {"PNG image (*.png)", "SVG drawing (*.svg)", "PDF document (*.pdf)"}, proposed);
   if (name.isEmpty()) return;
   const auto format = chart::ChartFormatFromFileName(name.toStdString());
@@ -822,7 +821,10 @@ void TLociTab::ExportPlot() {
                     ".svg or .pdf");
     return;
   }
-  const std::string bytes = scan::RenderScanPlot(plot_, *format);
+  const scan::PictureKind kind = ScanPlot->Kind();
+  const auto size = AskFileSize(&w_, scan::DefaultPictureSize(ScanPlot->Pictures(), kind), *format);
+  if (!size) return;
+  const std::string bytes = scan::RenderPicture(ScanPlot->Pictures(), kind, *format, *size);
   if (bytes.empty()) {
     ShowErrorBox("Cannot draw the plot for '" + name.toStdString() + "'");
     return;
@@ -858,6 +860,7 @@ void TLociTab::PrintTableButtonClick() {
 
 void TLociTab::PrintPlotButtonClick() {
   if (!scan_) return;
+  plotPrint_.SetPicture(&ScanPlot->Pictures(), ScanPlot->Kind());
   ShowPrintPreview(&w_, plotPrint_);
 }
 

@@ -20,6 +20,7 @@
 #include "scan/scan.h"
 #include "ui/lociprint.h"
 #include "ui/locimodel.h"
+#include "ui/scanplots.h"
 
 class QCloseEvent;
 
@@ -56,7 +57,7 @@ class TLociTab : public QObject {
   QLabel* ScanLabel;
   QSplitter* Splitter;
   QTableView* LociTable;
-  TScanPlotView* ScanPlot;
+  TScanPictures* ScanPlot;  // the chosen picture of the scan
 
   TLociModel& Model() { return model_; }
   TLociSortModel& SortModel() { return sorted_; }
@@ -144,9 +145,8 @@ class TLociTab : public QObject {
   QString popmapName_;  // the population map of a VCF or BCF file; empty for Genepop
   QString openChoice_;
   std::optional<scan::ScanSummary> scan_;
-  scan::ScanPlot plot_;
   TLociTablePrintable tablePrint_;
-  TScanPlotPrintable plotPrint_;
+  TScanPicturePrintable plotPrint_;
   TScanJob* scanJob_ = nullptr;
   bool closeAfterScan_ = false;
   bool scanExported_ = false;

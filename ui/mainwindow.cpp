@@ -25,6 +25,7 @@
 #include "runtime/messages.h"
 #include "ui/anchorlayout.h"
 #include "engine/frequencyfile.h"
+#include "ui/chartexport.h"
 #include "ui/chartpreview.h"
 #include "ui/explain.h"
 #include "ui/help.h"
@@ -375,7 +376,7 @@ void TTestneutre::BuildResultsTab() {
   ResultLabel->setTextFormat(Qt::PlainText);
   ResultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   ResultLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Place(ResultLabel, 8, 4, 600, 48);
+  Place(ResultLabel, 8, 4, 524, 48);
   Chart1 = new chart::TChartWidget(tab);
   Chart1->setObjectName("Chart1");
   Place(Chart1, 8, 52, 689, 421);
@@ -386,12 +387,18 @@ void TTestneutre::BuildResultsTab() {
   Place(Button2, 616, 8, 65, 33);
   connect(Button2, &QPushButton::clicked, this, &TTestneutre::Button2Click);
   Button2->setEnabled(false);
+  ExportChartButton = new TButton("E&xport...", tab);
+  ExportChartButton->setObjectName("ExportChartButton");
+  Place(ExportChartButton, 540, 8, 70, 33);
+  connect(ExportChartButton, &QPushButton::clicked, this, &TTestneutre::ExportChartButtonClick);
+  ExportChartButton->setEnabled(false);
 
   // The chart takes whatever the window gains over its design; "Print"
   // keeps its place at the chart's top right corner.
   layout2_->AddWidget(ResultLabel, ResultLabel->geometry());
   layout2_->AddWidget(Chart1, Chart1->geometry(), kAnchorAll);
   layout2_->AddWidget(Button2, Button2->geometry(), akTop | akRight);
+  layout2_->AddWidget(ExportChartButton, ExportChartButton->geometry(), akTop | akRight);
 }
 
 void TTestneutre::BuildStatusBar() {
@@ -420,7 +427,8 @@ void TTestneutre::SetTabOrder() {
                       vdelta,      infinite, Fini,         stepping, repetitions, FichFreq,
                       SpeedButton1, FichFst, SpeedButton2, Button1, BitBtn2,      BitBtn1};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
-  setTabOrder(Chart1, Button2);
+  setTabOrder(Chart1, ExportChartButton);
+  setTabOrder(ExportChartButton, Button2);
   const QList<QWidget*> loci = Loci->Controls();
   for (qsizetype i = 0; i + 1 < loci.size(); ++i) setTabOrder(loci[i], loci[i + 1]);
 }
@@ -574,6 +582,7 @@ void TTestneutre::ShowRunResult() {
   Chart1->show();
   Chart1->update();
   Button2->setEnabled(true);
+  ExportChartButton->setEnabled(true);
 }
 
 QString TTestneutre::CancelledRunMessage(uint32_t done, bool hadHistogram) const {
@@ -629,6 +638,10 @@ void TTestneutre::Button2Click() {
   ShowChartPreview(this, Chart1);
 }
 
+void TTestneutre::ExportChartButtonClick() {
+  ExportChartFile(this, *Chart1, QFileInfo(FichFst->text()).absolutePath());
+}
+
 void TTestneutre::BitBtn2Click() { ShowHelpContents(); }
 
 void TTestneutre::SetHelpTopics() {
@@ -648,7 +661,8 @@ void TTestneutre::SetHelpTopics() {
       {SpeedButton2, "fields.html#output"}, {Button1, "fields.html#go"},
       {BitBtn2, "index.html"},              {BitBtn1, "fields.html#close"},
       {TabSheet2, "histogram.html"},        {Chart1, "histogram.html"},
-      {Button2, "printing.html"},           {TabSheet3, "loci.html"},
+      {Button2, "printing.html"},           {ExportChartButton, "printing.html"},
+      {TabSheet3, "loci.html"},
   };
   for (const Topic& t : topics) SetHelpTopic(t.control, t.topic);
 }

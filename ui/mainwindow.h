@@ -98,6 +98,7 @@ class TTestneutre : public QMainWindow {
   TButton* BitBtn1;
   chart::TChartWidget* Chart1;
   TButton* Button2;
+  TButton* ExportChartButton;  // the histogram as PNG, SVG or PDF
   // Above the chart: nothing to show yet, then the last run's p-values.
   QLabel* ResultLabel;
   static constexpr const char* kNothingYet =
@@ -110,6 +111,7 @@ class TTestneutre : public QMainWindow {
   void SpeedButton1Click();
   void SpeedButton2Click();
   void Button2Click();
+  void ExportChartButtonClick();
   void BitBtn2Click();
 
  protected:

@@ -186,7 +186,7 @@ void TKivPreviewPage::DrawChartImage(QPainter& painter) {
   chart::TPrintable& printable = *Image;
   const Rect& r = imageRect_;
   if (r.Width() <= 0 || r.Height() <= 0) return;
-  const chart::LogicalSize size = chart::PrintLogicalSize(printable);
+  const chart::LogicalSize size = chart::PrintLogicalSize(printable, r);
   if (size.width <= 0 || size.height <= 0) return;
   // The chart laid out at its logical size, as it prints, then stretched
   // over the image rectangle. Drawn straight through a mapping that scales
@@ -250,7 +250,7 @@ void TKivPreviewPage::Print() {
   // The page shown, as the preview shows it: one image stretched over the area.
   chart::TPrintable& printable = *Image;
   const Rect area = chart::PrintArea(printable, chart::PageOf(*printer_));
-  const chart::LogicalSize size = chart::PrintLogicalSize(printable);
+  const chart::LogicalSize size = chart::PrintLogicalSize(printable, area);
   QImage image(std::max(1, size.width), std::max(1, size.height), QImage::Format_RGB32);
   image.fill(chart::ToQColor(PaperColor));
   {

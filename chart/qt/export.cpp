@@ -68,13 +68,18 @@ void DrawOnto(const Drawing& drawing, QPainter& painter, int width, int height) 
   drawing.draw(canvas, {0, 0, width, height});
 }
 
-QByteArray RenderPng(const Drawing& drawing, int width, int height) {
-  QImage image(width, height, QImage::Format_RGB32);
+QByteArray RenderPng(const Drawing& drawing, int width, int height, int pixelsPerInch) {
+  QImage image(PixelsAt(width, pixelsPerInch), PixelsAt(height, pixelsPerInch),
+               QImage::Format_RGB32);
   image.fill(Qt::white);
-  image.setDotsPerMeterX(3780);  // 96 per inch
-  image.setDotsPerMeterY(3780);
+  const int perMetre = qRound(pixelsPerInch / 0.0254);  // 3780 for 96 per inch
+  image.setDotsPerMeterX(perMetre);
+  image.setDotsPerMeterY(perMetre);
   {
     QPainter painter(&image);
+    // Laid out at 96 per inch and magnified, so the picture is the same at
+    // any resolution, only finer.
+    if (pixelsPerInch != 96) painter.scale(pixelsPerInch / 96.0, pixelsPerInch / 96.0);
     DrawOnto(drawing, painter, width, height);
   }
   QByteArray bytes;
@@ -119,12 +124,17 @@ QByteArray RenderPdf(const Drawing& drawing, int width, int height) {
 
 }  // namespace
 
-std::string RenderDrawing(const Drawing& drawing, ChartFileFormat format, int width,
-                          int height) {
+int PixelsAt(int size, int pixelsPerInch) {
+  return static_cast<int>((static_cast<long long>(size) * pixelsPerInch + 48) / 96);
+}
+
+std::string RenderDrawing(const Drawing& drawing, ChartFileFormat format, int width, int height,
+                          int pixelsPerInch) {
   EnsureGuiApplication();
+  if (width <= 0 || height <= 0 || pixelsPerInch <= 0) return {};
   QByteArray bytes;
   switch (format) {
-    case ChartFileFormat::Png: bytes = RenderPng(drawing, width, height); break;
+    case ChartFileFormat::Png: bytes = RenderPng(drawing, width, height, pixelsPerInch); break;
     case ChartFileFormat::Svg: bytes = RenderSvg(drawing, width, height); break;
     case ChartFileFormat::Pdf: bytes = RenderPdf(drawing, width, height); break;
   }
@@ -139,7 +149,8 @@ bool WriteDrawing(const std::string& fileName, const std::string& bytes, std::st
   return true;
 }
 
-std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int height) {
+std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int height,
+                        int pixelsPerInch) {
   Drawing drawing;
   drawing.title = "Chart1";
   drawing.draw = [&chart](Canvas& canvas, const Rect& area) {
@@ -148,8 +159,9 @@ std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int he
     chart.canvas3D.buffered = false;
     DrawChart(chart, canvas, area);
     chart.canvas3D.buffered = buffered;
+    chart.canvas3D.dirty = true;  // laid out at the file's size, not the screen's
   };
-  return RenderDrawing(drawing, format, width, height);
+  return RenderDrawing(drawing, format, width, height, pixelsPerInch);
 }
 
 

@@ -31,16 +31,26 @@ struct Drawing {
   bool antialiased = false;
 };
 
-// The bytes of the file in `format`; empty when drawing failed.
-std::string RenderDrawing(const Drawing& drawing, ChartFileFormat format, int width, int height);
+// The bytes of the file in `format`; empty when drawing failed. A PNG is
+// drawn at `pixelsPerInch` (so 192 gives twice the pixels, everything twice
+// as large) and says so in its header; SVG and PDF are vector drawings of
+// width × height at 96 per inch, which `pixelsPerInch` does not change.
+std::string RenderDrawing(const Drawing& drawing, ChartFileFormat format, int width, int height,
+                          int pixelsPerInch = 96);
+
+// The pixels a PNG of width × height at 96 per inch takes at `pixelsPerInch`.
+int PixelsAt(int size, int pixelsPerInch);
 
 // Writes the bytes whole (an earlier file stays until the new one is on the
 // disk). On failure returns false with a message naming the file and the
 // system's reason.
 bool WriteDrawing(const std::string& fileName, const std::string& bytes, std::string& error);
 
-// The bytes of `chart` drawn at width × height pixels (96 per inch) in the
-// format; empty when drawing failed. WriteDrawing writes them.
-std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int height);
+// The bytes of `chart` drawn at width × height pixels (96 per inch; a PNG at
+// pixelsPerInch as RenderDrawing) in the format; empty when drawing failed.
+// WriteDrawing writes them. The chart is left dirty, so a screen showing it
+// lays it out again at its own size.
+std::string RenderChart(TChart& chart, ChartFileFormat format, int width, int height,
+                        int pixelsPerInch = 96);
 
 }  // namespace dw::chart

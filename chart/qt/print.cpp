@@ -9,6 +9,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QScreen>
+#include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "chart/chart.h"
@@ -54,6 +56,14 @@ Rect PrintAreaFor(const PrintMargins& margins, int pageWidth, int pageHeight) {
 
 LogicalSize PrintLogicalSize(int chartWidth, int chartHeight, int detail) {
   return {chartWidth - MulDiv(chartWidth, detail, 100), chartHeight - MulDiv(chartHeight, detail, 100)};
+}
+
+LogicalSize FittedLogicalSize(const LogicalSize& size, int width, int height) {
+  if (size.width <= 0 || size.height <= 0 || width <= 0 || height <= 0) return size;
+  const long double surface = static_cast<long double>(size.width) * size.height;
+  const long double aspect = static_cast<long double>(width) / height;
+  return {std::max(1, static_cast<int>(RoundToInt(std::sqrt(surface * aspect)))),
+          std::max(1, static_cast<int>(RoundToInt(std::sqrt(surface / aspect))))};
 }
 
 Rect NormalizedRect(const Rect& rect) {
@@ -175,11 +185,16 @@ LogicalSize PrintLogicalSize(const TPrintable& printable) {
   return PrintLogicalSize(printed.width, printed.height, printable.Detail());
 }
 
+LogicalSize PrintLogicalSize(const TPrintable& printable, const Rect& area) {
+  const Rect r = NormalizedRect(area);
+  return FittedLogicalSize(PrintLogicalSize(printable), r.Width(), r.Height());
+}
+
 void DrawForPrint(TPrintable& printable, QPainter& painter, const Rect& rect, int page,
                   int pixelsPerInch) {
   const Rect r = NormalizedRect(rect);
   if (r.Width() <= 0 || r.Height() <= 0) return;
-  const LogicalSize size = PrintLogicalSize(printable);
+  const LogicalSize size = PrintLogicalSize(printable, r);
   if (size.width <= 0 || size.height <= 0) return;
   const Rect logical = LogicalRect(r, size);
   painter.save();

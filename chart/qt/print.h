@@ -42,6 +42,10 @@ struct LogicalSize {
   int width = 0, height = 0;
 };
 LogicalSize PrintLogicalSize(int chartWidth, int chartHeight, int detail);
+// `size` reshaped to the aspect of an area of width × height, its surface
+// kept: what is laid out there maps onto the area alike across and down, so
+// text keeps its shape whatever the page's proportions.
+LogicalSize FittedLogicalSize(const LogicalSize& size, int width, int height);
 // `rect` with left/right and top/bottom in order.
 Rect NormalizedRect(const Rect& rect);
 // `rect` (normalised, device pixels) in the logical units of `size`: the
@@ -130,14 +134,18 @@ PrintMargins ProportionalMargins(const TPrintable& printable, const PageGeometry
 // With Proportional on, first stores the proportional margins.
 Rect PrintArea(TPrintable& printable, const PageGeometry& page);
 LogicalSize PrintLogicalSize(const TPrintable& printable);
-// Page `page` stretched over `rect` as DrawChartForPrint stretches the chart.
+// PrintLogicalSize fitted to the shape of `area` (FittedLogicalSize): the
+// size it is laid out at when it prints there.
+LogicalSize PrintLogicalSize(const TPrintable& printable, const Rect& area);
+// Page `page` laid out at PrintLogicalSize(printable, rect) and scaled onto
+// `rect` alike across and down.
 void DrawForPrint(TPrintable& printable, QPainter& painter, const Rect& rect, int page = 0,
                   int pixelsPerInch = ScreenPixelsPerInch());
 
-// Draws the chart stretched over `rect` (device pixels of the painter) as if
-// on a screen of its logical size: anisotropic window/viewport mapping,
-// clipped to rect, unbuffered, PrintingInProgress set meanwhile. The chart
-// is marked dirty afterwards, so the screen lays it out again.
+// Draws the chart over `rect` (device pixels of the painter) as if on a
+// screen of its logical size fitted to rect's shape (the same scale across
+// and down), clipped to rect, unbuffered, PrintingInProgress set meanwhile.
+// The chart is marked dirty afterwards, so the screen lays it out again.
 void DrawChartForPrint(TChart& chart, QPainter& painter, const Rect& rect,
                        int pixelsPerInch = ScreenPixelsPerInch());
 

@@ -326,8 +326,11 @@ class ChartPreviewTest : public QObject {
     QCOMPARE(chart_->PrintDetail, -100);
     page->repaint();
     QVERIFY(page->Bitmap() != normal);  // the same chart laid out on twice the area
-    QVERIFY(std::abs(chart_->PanelRect.Width() - 2 * 689) <= 1);
-    QVERIFY(std::abs(chart_->PanelRect.Height() - 2 * 449) <= 1);
+    // Twice across and down in surface, in the shape of the area it prints
+    // on, so that text is scaled alike both ways.
+    const Rect panel = chart_->PanelRect, shown = page->ImageRect();
+    QVERIFY(std::abs(1.0 * panel.Width() * panel.Height() / (4.0 * 689 * 449) - 1) < 0.01);
+    QVERIFY(std::abs(1.0 * panel.Width() / panel.Height() - 1.0 * shown.Width() / shown.Height()) < 0.02);
   }
 
   void HiddenMarginLinesShowOnlyAtTheDraggedEdge() {

@@ -394,8 +394,20 @@ class LociTabTest : public QObject {
     QVERIFY(ReadAll(Path("window.json")).contains("\"seed\": 2026,"));
     {
       FileDialogAnswer answer("ExportPlotDialog", Path("window.png"));
+      // The size asked next is left as proposed: the command line's.
+      int sizeAsked = 0;
+      QTimer sizeAnswer;
+      sizeAnswer.setInterval(5);
+      QObject::connect(&sizeAnswer, &QTimer::timeout, &sizeAnswer, [&] {
+        auto* dialog = qobject_cast<dw::ui::TPlotSizeDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return;
+        ++sizeAsked;
+        dialog->accept();
+      });
+      sizeAnswer.start();
       QTest::mouseClick(w_->Loci->ExportPlotButton, Qt::LeftButton);
       QCOMPARE(answer.answered, 1);
+      QCOMPARE(sizeAsked, 1);
     }
     QCOMPARE(ReadAll(Path("window.png")), ReadAll(Path("cli.png")));
     QCOMPARE(watcher.seen.size(), size_t{0});

@@ -113,6 +113,21 @@ TEST(PrintGeometry, DetailGrowsTheLogicalSizeAndRectsMapBack) {
   EXPECT_EQ(logical.Height(), 449);
 }
 
+TEST(PrintGeometry, TheLogicalSizeTakesTheAreasShapeAndKeepsItsSurface) {
+  struct Case {
+    int areaWidth, areaHeight, w, h;
+  };
+  // 689 × 449 = 309361 units: √(309361 · 10/7) = 664.8, √(309361 · 7/10) = 465.4.
+  for (const Case& c : {Case{1000, 700, 665, 465}, Case{700, 1000, 465, 665},
+                        Case{500, 500, 556, 556}, Case{2310, 1326, 734, 421},
+                        Case{0, 700, 689, 449}})  // no area: no shape to take
+  {
+    const LogicalSize size = FittedLogicalSize({689, 449}, c.areaWidth, c.areaHeight);
+    EXPECT_EQ(size.width, c.w) << c.areaWidth << "x" << c.areaHeight;
+    EXPECT_EQ(size.height, c.h) << c.areaWidth << "x" << c.areaHeight;
+  }
+}
+
 // Pixels of `image` outside `inside` that are not white.
 int MarksOutside(const QImage& image, const QRect& inside) {
   int n = 0;
@@ -144,8 +159,9 @@ TEST(DrawChartForPrint, StretchesIntoTheRectWithoutPanelOrBevels) {
   EXPECT_EQ(yellow, 0);
   EXPECT_GT(red, 1000);  // the red bar's faces
   EXPECT_GT(dark, 1000);  // axes, walls, text
-  // The chart was laid out at its logical size: the window's units.
-  EXPECT_EQ(chart.PanelRect, (Rect{69, 64, 758, 513}));
+  // The chart was laid out at its logical size (689 × 449) reshaped to the
+  // rect's 10:7, its surface kept: 665 × 465, the window's units.
+  EXPECT_EQ(chart.PanelRect, (Rect{67, 66, 732, 531}));
   EXPECT_FALSE(chart.PrintingInProgress);
   EXPECT_TRUE(chart.canvas3D.buffered);
   EXPECT_TRUE(chart.Dirty());  // the screen lays out again
@@ -155,9 +171,8 @@ TEST(DrawChartForPrint, StretchesIntoTheRectWithoutPanelOrBevels) {
   QImage twice(1200, 900, QImage::Format_RGB32);
   QPainter painter(&twice);
   DrawChartForPrint(chart, painter, {100, 100, 1100, 800}, 96);
-  EXPECT_EQ(chart.PanelRect, (Rect{138, 128, 1516, 1026}));
-  EXPECT_EQ(chart.PanelRect.Width(), 2 * 689);
-  EXPECT_EQ(chart.PanelRect.Height(), 2 * 449);
+  EXPECT_EQ(chart.PanelRect, (Rect{133, 133, 1463, 1064}));
+  EXPECT_EQ(chart.PanelRect.Width(), 2 * 665);
 }
 
 // One landscape Letter page at 300 dpi, written to `file`.
