@@ -25,6 +25,7 @@
 #include "runtime/messages.h"
 #include "ui/anchorlayout.h"
 #include "engine/frequencyfile.h"
+#include "engine/model.h"
 #include "ui/chartpreview.h"
 #include "ui/explain.h"
 #include "ui/help.h"
@@ -43,10 +44,6 @@ constexpr int kFileButtonFontHeight = 17;
 constexpr int kWindowLeft = 97, kWindowTop = 121;
 constexpr int kWindowWidth = 820, kWindowHeight = 570;
 constexpr int kStatusBarHeight = 19;
-// The file dialogs open at least this large (design pixels), so their name,
-// size, type and date columns show side by side.
-constexpr int kFileDialogWidth = 760, kFileDialogHeight = 500;
-
 
 QFont FormFont(int pixelHeight, bool bold) {
   QFont font;
@@ -135,11 +132,11 @@ TTestneutre::TTestneutre(int pixelsPerInch, QWidget* parent) : QMainWindow(paren
   if (pixelsPerInch != kDesignPixelsPerInch) {
     fontHeight = chart::MulDiv(kFontHeight, pixelsPerInch, kDesignPixelsPerInch);
     buttonFontHeight = chart::MulDiv(kFileButtonFontHeight, pixelsPerInch, kDesignPixelsPerInch);
-    textHeight_ = QFontMetrics(FormFont(fontHeight, false)).height();
     // The ratio is taken to the same font's height at the design size, so a
     // fallback font shorter than the designed 16 pixels does not shrink the
     // form further than the text does.
-    designTextHeight_ = QFontMetrics(FormFont(kFontHeight, false)).height();
+    form_ = TFormScale(QFontMetrics(FormFont(fontHeight, false)).height(),
+                       QFontMetrics(FormFont(kFontHeight, false)).height());
   }
   QFont font = FormFont(fontHeight, false);
   setFont(font);
@@ -155,7 +152,9 @@ TTestneutre::TTestneutre(int pixelsPerInch, QWidget* parent) : QMainWindow(paren
   TabSheet3 = AddTabSheet("TabSheet3", "Loci", &layout3_);
   BuildParametersTab(buttonFontHeight);
   BuildResultsTab();
-  Loci = new TLociTab(*this, TabSheet3, *layout3_);
+  Loci = new TLociTab(*this, form_, Limits(), TabSheet3, *layout3_);
+  connect(Loci, &TLociTab::LocusChosen, this, &TTestneutre::UseLocus);
+  connect(Loci, &TLociTab::DataFileOpened, this, [this] { PageControl1->setCurrentIndex(2); });
   BuildStatusBar();
   SetTabOrder();
   SetHelpTopics();
@@ -205,36 +204,9 @@ QSize TTestneutre::Growth() const {
 
 TTestneutre::~TTestneutre() = default;
 
-int TTestneutre::Scaled(int designPixels) const {
-  return textHeight_ == designTextHeight_ ? designPixels
-                                          : chart::MulDiv(designPixels, textHeight_, designTextHeight_);
-}
-
-void TTestneutre::Place(QWidget* widget, int l, int t, int w, int h) const {
-  widget->setGeometry(Scaled(l), Scaled(t), Scaled(w), Scaled(h));
-}
-
-void TTestneutre::PlaceCaption(QWidget* widget, int l, int t, int w, int h) const {
-  Place(widget, l, t, w, h);
-  const QSize needed = widget->sizeHint();
-  QRect box = widget->geometry();
-  if (needed.width() > box.width()) box.setWidth(needed.width());
-  if (needed.height() > box.height()) {
-    box.setTop(box.top() - (needed.height() - box.height()) / 2);
-    box.setHeight(needed.height());
-  }
-  widget->setGeometry(box);
-}
-
-void TTestneutre::SetHint(QWidget* widget, const char* hint) const {
-  widget->setToolTip(hint);
-  widget->setStatusTip(hint);
-  widget->setToolTipDuration(2500);
-}
-
 QLabel* TTestneutre::AddLabel(QWidget* parent, const char* caption, int l, int t, int w, int h) {
   auto* label = new QLabel(caption, parent);
-  PlaceCaption(label, l, t, w, h);
+  form_.PlaceCaption(label, l, t, w, h);
   return label;
 }
 
@@ -245,7 +217,7 @@ TSpinEdit* TTestneutre::AddSpinEdit(QWidget* parent, int32_t min, int32_t max, i
   edit->SetMaxValue(max);
   edit->SetIncrement(step);
   edit->SetValue(value);
-  Place(edit, l, t, w, h);
+  form_.Place(edit, l, t, w, h);
   FitCountBox(edit);
   SetHint(edit, hint);
   connect(edit, &TSpinEdit::Clamped, this, [this, hint](int typed, int kept) {
@@ -259,15 +231,9 @@ TSpinEdit* TTestneutre::AddSpinEdit(QWidget* parent, int32_t min, int32_t max, i
 QLineEdit* TTestneutre::AddEdit(QWidget* parent, const char* text, int l, int t, int w, int h,
                                 const char* hint) {
   auto* edit = new QLineEdit(text, parent);
-  Place(edit, l, t, w, h);
+  form_.Place(edit, l, t, w, h);
   SetHint(edit, hint);
   return edit;
-}
-
-void TTestneutre::FitCountBox(TSpinEdit* box) const {
-  const int missing = box->WidestValueWidth() - box->TextRect().width();
-  if (missing <= 0) return;
-  box->setGeometry(box->geometry().adjusted(-missing / 2, 0, missing - missing / 2, 0));
 }
 
 void TTestneutre::BuildParametersTab(int fileButtonFontHeight) {
@@ -306,18 +272,18 @@ void TTestneutre::BuildParametersTab(int fileButtonFontHeight) {
   auto* group = new QGroupBox("Model :", tab);
   GroupBox1 = group;
   GroupBox1->setObjectName("GroupBox1");
-  Place(GroupBox1, 24, 200, 265, 97);
+  form_.Place(GroupBox1, 24, 200, 265, 97);
   infinite = new QRadioButton("Infinite island model", GroupBox1);
   infinite->setObjectName("infinite");
-  PlaceCaption(infinite, 16, 24, 233, 18);
+  form_.PlaceCaption(infinite, 16, 24, 233, 18);
   SetHint(infinite, "Infinite island model");
   Fini = new QRadioButton("Finite island model", GroupBox1);
   Fini->setObjectName("Fini");
-  PlaceCaption(Fini, 16, 47, 241, 14);
+  form_.PlaceCaption(Fini, 16, 47, 241, 14);
   SetHint(Fini, "Finite island model with P populations");
   stepping = new QRadioButton("Stepping-stone", GroupBox1);
   stepping->setObjectName("stepping");
-  PlaceCaption(stepping, 16, 64, 241, 21);
+  form_.PlaceCaption(stepping, 16, 64, 241, 21);
   SetHint(stepping, "Stepping-stone : when isolation by distance");
   infinite->setChecked(true);
 
@@ -339,7 +305,7 @@ void TTestneutre::BuildParametersTab(int fileButtonFontHeight) {
   SpeedButton1->setAutoRaise(true);
   SpeedButton1->setFocusPolicy(Qt::StrongFocus);
   SpeedButton1->setFont(FormFont(fileButtonFontHeight, true));
-  Place(SpeedButton1, 456, 392, 23, 22);
+  form_.Place(SpeedButton1, 456, 392, 23, 22);
   connect(SpeedButton1, &QToolButton::clicked, this, &TTestneutre::SpeedButton1Click);
   SpeedButton2 = new QToolButton(tab);
   SpeedButton2->setObjectName("SpeedButton2");
@@ -347,20 +313,20 @@ void TTestneutre::BuildParametersTab(int fileButtonFontHeight) {
   SpeedButton2->setAutoRaise(true);
   SpeedButton2->setFocusPolicy(Qt::StrongFocus);
   SpeedButton2->setFont(FormFont(fileButtonFontHeight, true));
-  Place(SpeedButton2, 457, 427, 23, 23);
+  form_.Place(SpeedButton2, 457, 427, 23, 23);
   connect(SpeedButton2, &QToolButton::clicked, this, &TTestneutre::SpeedButton2Click);
 
   Button1 = new TButton("&Go", tab);
   Button1->setObjectName("Button1");
-  Place(Button1, 576, 248, 105, 33);
+  form_.Place(Button1, 576, 248, 105, 33);
   connect(Button1, &QPushButton::clicked, this, &TTestneutre::Button1Click);
   BitBtn2 = new TButton(style()->standardIcon(QStyle::SP_DialogHelpButton), "&Help", tab);
   BitBtn2->setObjectName("BitBtn2");
-  Place(BitBtn2, 576, 320, 105, 33);
+  form_.Place(BitBtn2, 576, 320, 105, 33);
   connect(BitBtn2, &QPushButton::clicked, this, &TTestneutre::BitBtn2Click);
   BitBtn1 = new TButton(style()->standardIcon(QStyle::SP_DialogCloseButton), "&Close", tab);
   BitBtn1->setObjectName("BitBtn1");
-  Place(BitBtn1, 576, 384, 105, 33);
+  form_.Place(BitBtn1, 576, 384, 105, 33);
   connect(BitBtn1, &QPushButton::clicked, this, &QWidget::close);
 
   // Every control keeps its designed place; the form does not stretch.
@@ -375,15 +341,15 @@ void TTestneutre::BuildResultsTab() {
   ResultLabel->setTextFormat(Qt::PlainText);
   ResultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   ResultLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Place(ResultLabel, 8, 4, 600, 48);
+  form_.Place(ResultLabel, 8, 4, 600, 48);
   Chart1 = new chart::TChartWidget(tab);
   Chart1->setObjectName("Chart1");
-  Place(Chart1, 8, 52, 689, 421);
+  form_.Place(Chart1, 8, 52, 689, 421);
   // Nothing to draw or print before the first run.
   Chart1->hide();
   Button2 = new TButton("&Print", tab);
   Button2->setObjectName("Button2");
-  Place(Button2, 616, 8, 65, 33);
+  form_.Place(Button2, 616, 8, 65, 33);
   connect(Button2, &QPushButton::clicked, this, &TTestneutre::Button2Click);
   Button2->setEnabled(false);
 
@@ -555,6 +521,44 @@ std::string TTestneutre::ExplanationOf(const RuntimeError& error) const {
 
 void TTestneutre::SetComparedScan(const QString& line) { comparedScan_ = line; }
 
+ParameterLimits TTestneutre::Limits() const {
+  return {varP->MaxValue(), vara->MaxValue(), varechant->MaxValue(), varN->MaxValue(),
+          varG->MaxValue()};
+}
+
+void TTestneutre::UseLocus(const LocusHandover& locus) {
+  varP->SetValue(locus.P);
+  vara->SetValue(locus.A);
+  varechant->SetValue(locus.n);
+  vdelta->setText(QString::fromStdString(DeltaText(locus.delta, CurrentNumberMarks())));
+  vdelta->setCursorPosition(0);  // every digit is kept; the box shows the first
+  FichFreq->setText(QDir::toNativeSeparators(locus.frequencyFile));
+  const std::optional<scan::NullModel>& null = locus.null;
+  if (null) UseScanNull(*null);
+  SetComparedScan(locus.scanResult);
+  const QString name = QString::fromStdString(locus.name);
+  StatusPanel1->setText(
+      name + ": P, A, n and Delta set" +
+      (null ? ", with the scan's null (N = " + varN->text() + ", m = " + varm->text() + ", T = " +
+                  varG->text() + ", " +
+                  QString::fromUtf8(NamesOf(ModelOfWord(null->model).value_or(
+                                                MigrationModel::InfiniteIsland))
+                                        .prose.data()) +
+                  ")"
+            : QString("; N, m, T and the model stay as they were (no scan has fitted them)")));
+  PageControl1->setCurrentIndex(0);
+  Button1->setFocus(Qt::OtherFocusReason);
+}
+
+void TTestneutre::UseScanNull(const scan::NullModel& null) {
+  varN->SetValue(null.N);
+  varG->SetValue(null.T);
+  varm->setText(QString::fromStdString(null.m).replace('.', QChar::fromLatin1(CurrentNumberMarks().decimal)));
+  infinite->setChecked(null.model == "infinite");
+  Fini->setChecked(null.model == "finite");
+  stepping->setChecked(null.model == "stepping");
+}
+
 void TTestneutre::ShowRunResult() {
   const uint64_t simulations = state_.params.I - state_.UndefinedCount;
   const QString pvalues =
@@ -587,14 +591,6 @@ QString TTestneutre::CancelledRunMessage(uint32_t done, bool hadHistogram) const
                        : "No histogram was drawn.");
 }
 
-void TTestneutre::PrepareFileDialog(QFileDialog& dialog) const {
-  dialog.setDefaultSuffix("txt");
-  dialog.setSizeGripEnabled(true);
-  QSize size(Scaled(kFileDialogWidth), Scaled(kFileDialogHeight));
-  if (const QScreen* display = screen()) size = size.boundedTo(display->availableGeometry().size());
-  dialog.resize(size.expandedTo(dialog.sizeHint()));
-}
-
 void TTestneutre::SpeedButton1Click() {
   QFileDialog dialog(this);
   dialog.setObjectName("OpenDialog1");
@@ -603,12 +599,11 @@ void TTestneutre::SpeedButton1Click() {
   // "*" and not "*.*": on Linux many files have no extension.
   dialog.setNameFilters({"Text files (*.txt)", "All files (*)"});
   dialog.setOption(QFileDialog::ReadOnly, false);
-  PrepareFileDialog(dialog);
-  if (!openChoice_.isEmpty()) dialog.selectFile(openChoice_);
+  // The box's own file, as the run would read it.
+  PrepareFileDialog(dialog, form_, FichFreq->text());
   const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
   if (!accepted) return;
-  openChoice_ = dialog.selectedFiles().first();
-  FichFreq->setText(QDir::toNativeSeparators(openChoice_));
+  FichFreq->setText(QDir::toNativeSeparators(dialog.selectedFiles().first()));
 }
 
 void TTestneutre::SpeedButton2Click() {
@@ -617,12 +612,10 @@ void TTestneutre::SpeedButton2Click() {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilter("Text files (*.txt)");
-  PrepareFileDialog(dialog);
-  if (!saveChoice_.isEmpty()) dialog.selectFile(saveChoice_);
+  PrepareFileDialog(dialog, form_, FichFst->text());
   const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
   if (!accepted) return;
-  saveChoice_ = dialog.selectedFiles().first();
-  FichFst->setText(QDir::toNativeSeparators(saveChoice_));
+  FichFst->setText(QDir::toNativeSeparators(dialog.selectedFiles().first()));
 }
 
 void TTestneutre::Button2Click() {
