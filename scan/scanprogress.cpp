@@ -62,7 +62,7 @@ ProgressShown ScanProgress::Show(ScanCounts now, double elapsedSeconds) {
 }
 
 std::string DurationText(double seconds) {
-  const long long s = std::llround(std::max(0.0, std::floor(seconds)));
+  const long long s = std::llround(std::max(0.0, seconds));
   if (s < 60) return std::to_string(s) + " s";
   if (s < 3600) return std::to_string(s / 60) + " min " + std::to_string(s % 60) + " s";
   return std::to_string(s / 3600) + " h " + std::to_string(s % 3600 / 60) + " min";

@@ -43,7 +43,7 @@ class ScanProgress {
   double shown_ = 0;
 };
 
-// "40 s", "1 min 12 s", "2 h 5 min": whole seconds, the largest two units.
+// "40 s", "1 min 12 s", "2 h 5 min": to the nearest second, the largest two units.
 std::string DurationText(double seconds);
 
 }  // namespace dw::scan

@@ -77,6 +77,10 @@ QString FlaggedName(const scan::ScannedLocus& l, unsigned flag) {
          ")";
 }
 
+// The table export's two kinds.
+const QString kTableAsShown = "Table as shown (*.tsv)";
+const QString kScanAsCommandLine = "Scan results as from the command line, with its JSON (*.tsv)";
+
 // The scan's models, in the order of the tab's list.
 constexpr const char* kModelWords[] = {"infinite", "finite", "stepping"};
 
@@ -171,7 +175,7 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
                       "as set on this tab)");
   ExportTableButton = button("ExportTableButton", "Export &table...", 372, 100,
                              &TLociTab::ExportTableButtonClick,
-                             "Write the table as tab-separated text (and the scan as JSON beside it)");
+                             "Write the table as shown, or the scan's results as the command line writes them (with its JSON beside them), as tab-separated text");
   PrintTableButton = button("PrintTableButton", "P&rint table", 478, 90,
                             &TLociTab::PrintTableButtonClick, "Print the table as it is sorted");
   ExportPlotButton = button("ExportPlotButton", "Export &plot...", 590, 100,
@@ -509,7 +513,7 @@ std::vector<scan::ScannedLocus> TLociTab::PlannedLoci() const {
 }
 
 QString TLociTab::AskSaveFile(const char* name, const QString& caption, const QStringList& filters,
-                              const QString& proposed) {
+                              const QString& proposed, QString* chosenFilter) {
   QFileDialog dialog(&window_, caption);
   dialog.setObjectName(name);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -523,6 +527,7 @@ QString TLociTab::AskSaveFile(const char* name, const QString& caption, const QS
     if (star >= 0) dialog.setDefaultSuffix(filter.mid(star + 2).section(')', 0, 0).section(' ', 0, 0));
   });
   const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  if (chosenFilter) *chosenFilter = dialog.selectedNameFilter();
   return accepted ? dialog.selectedFiles().first() : QString();
 }
 
@@ -776,16 +781,28 @@ void TLociTab::ExportTable() {
   if (!data_) return;
   const QString proposed =
       QDir(DataFolder()).filePath(DataStem() + (scan_ ? "-scan.tsv" : "-loci.tsv"));
-  const QString name = AskSaveFile("ExportTableDialog", "Export the table",
-                                   {"Tab-separated values (*.tsv)", "All files (*)"}, proposed);
+  // The scan's own TSV and JSON stay on offer: users compare them with the
+  // command line's.
+  QStringList filters{kTableAsShown};
+  if (scan_) filters << kScanAsCommandLine;
+  filters << "All files (*)";
+  QString filter;
+  const QString name = AskSaveFile("ExportTableDialog", "Export the table", filters, proposed, &filter);
   if (name.isEmpty()) return;
-  if (!scan_) {
-    WriteExport(name, scan::ObservedTable(*data_));
-    return;
+  if (filter == kScanAsCommandLine) {
+    WriteExport(name, scan::ScanTable(*scan_));
+    WriteExport(CompanionJson(name), scan::ScanJson(*scan_));
+  } else {
+    WriteExport(name, TableTextAsShown());
   }
-  WriteExport(name, scan::ScanTable(*scan_));
-  WriteExport(CompanionJson(name), scan::ScanJson(*scan_));
-  scanExported_ = true;
+  scanExported_ = scan_.has_value();
+}
+
+std::string TLociTab::TableTextAsShown() const {
+  std::vector<std::vector<std::string>> rows;
+  for (int r = 0; r < sorted_.rowCount(); ++r)
+    rows.push_back(model_.Row(sorted_.mapToSource(sorted_.index(r, 0)).row()));
+  return scan::TabSeparated(model_.Columns(), rows);
 }
 
 void TLociTab::ExportPlotButtonClick() {

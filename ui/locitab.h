@@ -154,9 +154,13 @@ class TLociTab : public QObject {
   void ExportPlot();
   void DropScan();
   PrintedTable TableAsShown() const;
-  // A save dialog named `name`; empty when cancelled.
+  // A save dialog named `name`; empty when cancelled. `chosenFilter`, when
+  // given, receives the type chosen.
   QString AskSaveFile(const char* name, const QString& caption, const QStringList& filters,
-                      const QString& proposed);
+                      const QString& proposed, QString* chosenFilter = nullptr);
+  // Every row and column of the table in its current order, each cell as the
+  // command line writes it, under the column names: tab-separated lines.
+  std::string TableTextAsShown() const;
   QString DataFolder() const;
   // The population map of a VCF or BCF file, asked with a file dialog; empty when cancelled.
   QString AskPopulationMap(const QString& data);
