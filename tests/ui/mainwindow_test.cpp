@@ -13,6 +13,9 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTreeView>
+#include <QSettings>
+#include <QHeaderView>
 #include <QtTest>
 
 #include "chart/qt/chart_widget.h"
@@ -657,6 +660,65 @@ class MainWindowTest : public QObject {
     w_->resize(200, 150);
     QTRY_COMPARE(w_->size(), design);
     QTRY_COMPARE(w_->Chart1->size(), QSize(689, 421));
+  }
+
+  // A "..." button's dialog opens on its field's file, in that file's folder
+  // with its name in the name box, and its size, type and date columns are
+  // wide enough for their text.
+  void FileDialogsOpenOnTheFieldsFile() {
+    // A dialog keeps its columns' widths for the next one (in the settings,
+    // here a folder of the test's own): narrow ones, as a smaller font left them.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.filePath("settings"));
+    {
+      QFileDialog earlier;
+      earlier.setOption(QFileDialog::DontUseNativeDialog);
+      QHeaderView* header = earlier.findChild<QTreeView*>()->header();
+      for (int c = 1; c < header->count(); ++c) header->resizeSection(c, 12);
+    }
+    Open();
+    struct Seen {
+      QString name, box, folder;
+      int narrowColumns = 0;
+    };
+    QList<Seen> seen;
+    QTimer look;
+    look.setInterval(5);
+    connect(&look, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog || !dialog->isVisible()) return;
+      auto* view = dialog->findChild<QTreeView*>();
+      if (!view) {
+        seen.push_back({dialog->objectName() + " has no detail view"});
+        dialog->reject();
+        return;
+      }
+      // The folder is read in the background: its rows first, then the widths.
+      if (view->model()->rowCount(view->rootIndex()) == 0) return;
+      Seen s{dialog->objectName(), dialog->findChild<QLineEdit*>("fileNameEdit")->text(),
+             dialog->directory().absolutePath()};
+      for (int c = 1; c < view->header()->count(); ++c)
+        s.narrowColumns += view->columnWidth(c) < static_cast<QAbstractItemView*>(view)->sizeHintForColumn(c);
+      seen.push_back(s);
+      dialog->reject();
+    });
+    look.start();
+    const QString output = dir_.filePath("kept-fst.txt");
+    QFile earlier(dir_.filePath("earlier-fst.txt"));  // a row for the save dialog's list
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write("0.1\n");
+    earlier.close();
+    w_->FichFst->setText(output);
+    QTest::mouseClick(w_->SpeedButton1, Qt::LeftButton);
+    QTest::mouseClick(w_->SpeedButton2, Qt::LeftButton);
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(seen[0].name, QString("OpenDialog1"));
+    QCOMPARE(seen[0].box, QFileInfo(kInput).fileName());
+    QCOMPARE(seen[0].folder, QFileInfo(kInput).absolutePath());
+    QCOMPARE(seen[1].name, QString("SaveDialog1"));
+    QCOMPARE(seen[1].box, QString("kept-fst.txt"));  // not written yet: named all the same
+    QCOMPARE(seen[1].folder, QFileInfo(output).absolutePath());
+    for (const Seen& s : seen) QVERIFY2(s.narrowColumns == 0, qPrintable(s.name));
+    QCOMPARE(w_->FichFreq->text(), kInput);
   }
 
   // The file dialogs: the open dialog's filters ("*", so files without an
