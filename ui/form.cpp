@@ -74,19 +74,36 @@ void FitCountBox(TSpinEdit* box) {
   box->setGeometry(box->geometry().adjusted(-missing / 2, 0, missing - missing / 2, 0));
 }
 
-void PrepareFileDialog(QFileDialog& dialog, const TFormScale& form, const QString& current) {
-  dialog.setDefaultSuffix("txt");
+QString AskFileName(QWidget* owner, const TFormScale& form, const FileQuestion& q,
+                    QString* chosenFilter) {
+  QFileDialog dialog(owner);
+  dialog.setObjectName(q.name);
+  if (!q.title.isEmpty()) dialog.setWindowTitle(q.title);
+  dialog.setAcceptMode(q.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(q.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setNameFilters(q.filters);
+  dialog.setDefaultSuffix(q.suffix);
+  if (q.save)
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+      const int star = filter.indexOf("*.");
+      if (star >= 0) dialog.setDefaultSuffix(filter.mid(star + 2).section(')', 0, 0).section(' ', 0, 0));
+    });
   dialog.setSizeGripEnabled(true);
   QSize size(form.Scaled(kFileDialogWidth), form.Scaled(kFileDialogHeight));
-  const QWidget* owner = dialog.parentWidget() ? dialog.parentWidget() : &dialog;
-  if (const QScreen* display = owner->screen())
+  if (const QScreen* display = (owner ? owner : &dialog)->screen())
     size = size.boundedTo(display->availableGeometry().size());
   dialog.resize(size.expandedTo(dialog.sizeHint()));
   dialog.installEventFilter(new TReadableColumns(&dialog));
-  if (current.isEmpty()) return;
-  const QFileInfo file(current);
-  dialog.setDirectory(file.absolutePath());
-  dialog.selectFile(file.fileName());
+  if (!q.current.isEmpty()) {
+    const QFileInfo file(q.current);
+    dialog.setDirectory(file.absolutePath());
+    dialog.selectFile(file.fileName());
+  } else if (!q.folder.isEmpty()) {
+    dialog.setDirectory(q.folder);
+  }
+  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  if (chosenFilter) *chosenFilter = dialog.selectedNameFilter();
+  return accepted ? dialog.selectedFiles().first() : QString();
 }
 
 }  // namespace dw::ui

@@ -3,6 +3,7 @@
 // inch) and scaled by the window's text height, and the helpers each tab
 // places its controls and opens its file dialogs with.
 #include <QString>
+#include <QStringList>
 
 class QFileDialog;
 class QWidget;
@@ -36,10 +37,25 @@ void SetHint(QWidget* widget, const char* hint);
 // Widens a count box about its designed centre until its widest value shows.
 void FitCountBox(TSpinEdit* box);
 
-// The open and save dialogs: their filter's default extension, a size that
-// shows their columns, columns wide enough to read once shown, and
-// `current` (a file name, absolute or not; empty for none) in the name box
-// in its own folder.
-void PrepareFileDialog(QFileDialog& dialog, const TFormScale& form, const QString& current);
+// What a file dialog asks.
+struct FileQuestion {
+  const char* name = "";  // the dialog's object name
+  QString title;          // empty: the dialog's own ("Open", "Save As")
+  QStringList filters;
+  // Named in the name box, in its own folder (absolute or not); empty for none.
+  QString current;
+  QString folder;  // opened when `current` is empty
+  bool save = false;
+  // Added to a name typed without an extension; a save dialog's follows the
+  // type chosen in the list.
+  QString suffix = "txt";
+};
+
+// The file the user chose, empty when cancelled; `chosenFilter`, when given,
+// receives the type chosen. The dialog opens large enough to show its
+// columns, and its size, type and date columns take their text's width once
+// shown, whatever widths an earlier dialog kept.
+QString AskFileName(QWidget* owner, const TFormScale& form, const FileQuestion& question,
+                    QString* chosenFilter = nullptr);
 
 }  // namespace dw::ui

@@ -4,21 +4,16 @@
 #include "runtime/cpus.h"
 #include "runtime/inttext.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QMessageBox>
 #include <QScreen>
-#include <charconv>
 #include <cstring>
 #include <limits>
-#include <thread>
 
 #include "chart/qt/export.h"
 #include "data/datafile.h"
@@ -130,17 +125,6 @@ void WriteExport(const QString& name, const std::string& bytes) {
 }
 
 }  // namespace
-
-std::string DeltaText(long double delta, const NumberMarks& marks) {
-  // Room for the longest fixed text of a double (about 330 digits).
-  char text[400];
-  const auto [end, error] =
-      std::to_chars(text, text + sizeof text, static_cast<double>(delta), std::chars_format::fixed);
-  std::string shown = error == std::errc() ? std::string(text, end) : std::string("0");
-  for (char& c : shown)
-    if (c == '.') c = marks.decimal;
-  return shown;
-}
 
 TLociTab::TLociTab(QWidget& window, const TFormScale& form, const ParameterLimits& limits,
                    QWidget* sheet, TAnchorLayout& layout)
@@ -413,19 +397,14 @@ QString TLociTab::DataStem() const { return QFileInfo(fileName_).completeBaseNam
 
 void TLociTab::GenepopButtonClick() {
   if (ScanWouldBeLost()) return;
-  QFileDialog dialog(&window_);
-  dialog.setObjectName("GenepopDialog");
-  dialog.setWindowTitle("Open a data file");
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters({"Data files (*.gen *.txt *.vcf *.vcf.gz *.bcf *.gz)",
-                         "Genepop files (*.gen *.txt)", "VCF and BCF files (*.vcf *.vcf.gz *.bcf)",
-                         "All files (*)"});
-  PrepareFileDialog(dialog, form_, openChoice_.isEmpty() ? fileName_ : openChoice_);
-  dialog.setDefaultSuffix("");
-  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  if (!accepted) return;
-  openChoice_ = dialog.selectedFiles().first();
+  const QString chosen = AskFileName(
+      &window_, form_,
+      {"GenepopDialog", "Open a data file",
+       {"Data files (*.gen *.txt *.vcf *.vcf.gz *.bcf *.gz)", "Genepop files (*.gen *.txt)",
+        "VCF and BCF files (*.vcf *.vcf.gz *.bcf)", "All files (*)"},
+       openChoice_.isEmpty() ? fileName_ : openChoice_, {}, false, ""});
+  if (chosen.isEmpty()) return;
+  openChoice_ = chosen;
   QString popmap;
   if (data::NeedsPopulationMap(data::DetectDataFormat(openChoice_.toStdString()))) {
     popmap = AskPopulationMap(openChoice_);
@@ -447,19 +426,12 @@ QString TLociTab::ProposedPopulationMap(const QString& data) {
 }
 
 QString TLociTab::AskPopulationMap(const QString& data) {
-  QFileDialog dialog(&window_);
-  dialog.setObjectName("PopmapDialog");
-  dialog.setWindowTitle("Population map of " + QFileInfo(data).fileName() +
-                        " (lines: sample, tab, population)");
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters({"Population maps (*.tsv *.pop *.txt)", "All files (*)"});
-  const QString proposed = ProposedPopulationMap(data);
-  PrepareFileDialog(dialog, form_, proposed);
-  dialog.setDefaultSuffix("");
-  if (proposed.isEmpty()) dialog.setDirectory(QFileInfo(data).absolutePath());
-  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  return accepted ? dialog.selectedFiles().first() : QString();
+  return AskFileName(&window_, form_,
+                     {"PopmapDialog",
+                      "Population map of " + QFileInfo(data).fileName() +
+                          " (lines: sample, tab, population)",
+                      {"Population maps (*.tsv *.pop *.txt)", "All files (*)"},
+                      ProposedPopulationMap(data), QFileInfo(data).absolutePath(), false, ""});
 }
 
 bool TLociTab::OpenGenepopFile(const QString& name) { return OpenDataFile(name, {}); }
@@ -514,21 +486,9 @@ std::vector<scan::ScannedLocus> TLociTab::PlannedLoci() const {
 
 QString TLociTab::AskSaveFile(const char* name, const QString& caption, const QStringList& filters,
                               const QString& proposed, QString* chosenFilter) {
-  QFileDialog dialog(&window_, caption);
-  dialog.setObjectName(name);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters(filters);
-  PrepareFileDialog(dialog, form_, proposed);
-  dialog.setDefaultSuffix(QFileInfo(proposed).suffix());
-  // The extension follows the type chosen in the list.
-  connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-    const int star = filter.indexOf("*.");
-    if (star >= 0) dialog.setDefaultSuffix(filter.mid(star + 2).section(')', 0, 0).section(' ', 0, 0));
-  });
-  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  if (chosenFilter) *chosenFilter = dialog.selectedNameFilter();
-  return accepted ? dialog.selectedFiles().first() : QString();
+  return AskFileName(&window_, form_,
+                     {name, caption, filters, proposed, {}, true, QFileInfo(proposed).suffix()},
+                     chosenFilter);
 }
 
 void TLociTab::UseLocusButtonClick() {

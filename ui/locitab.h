@@ -186,8 +186,4 @@ class TLociTab : public QObject {
   int progressDelayMs_ = 300;
 };
 
-// The text of a Delta for the Parameters tab: the shortest that reads back
-// to the same double, with the locale's decimal separator.
-std::string DeltaText(long double delta, const NumberMarks& marks);
-
 }  // namespace dw::ui

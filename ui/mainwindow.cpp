@@ -16,6 +16,7 @@
 #include <QStatusTipEvent>
 #include <QStyle>
 #include <algorithm>
+#include <charconv>
 #include <exception>
 
 #include "chart/chart.h"
@@ -107,6 +108,17 @@ QString ModelCaption(const TTestneutre& w) {
 }
 
 }  // namespace
+
+std::string DeltaText(long double delta, const NumberMarks& marks) {
+  // Room for the longest fixed text of a double (about 330 digits).
+  char text[400];
+  const auto [end, error] =
+      std::to_chars(text, text + sizeof text, static_cast<double>(delta), std::chars_format::fixed);
+  std::string shown = error == std::errc() ? std::string(text, end) : std::string("0");
+  for (char& c : shown)
+    if (c == '.') c = marks.decimal;
+  return shown;
+}
 
 bool TButton::event(QEvent* event) {
   if (event->type() == QEvent::Shortcut) {
@@ -592,30 +604,17 @@ QString TTestneutre::CancelledRunMessage(uint32_t done, bool hadHistogram) const
 }
 
 void TTestneutre::SpeedButton1Click() {
-  QFileDialog dialog(this);
-  dialog.setObjectName("OpenDialog1");
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  // "*" and not "*.*": on Linux many files have no extension.
-  dialog.setNameFilters({"Text files (*.txt)", "All files (*)"});
-  dialog.setOption(QFileDialog::ReadOnly, false);
-  // The box's own file, as the run would read it.
-  PrepareFileDialog(dialog, form_, FichFreq->text());
-  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  if (!accepted) return;
-  FichFreq->setText(QDir::toNativeSeparators(dialog.selectedFiles().first()));
+  // "*" and not "*.*": on Linux many files have no extension. The box's own
+  // file is named, as the run would read it.
+  const QString name = AskFileName(
+      this, form_, {"OpenDialog1", {}, {"Text files (*.txt)", "All files (*)"}, FichFreq->text()});
+  if (!name.isEmpty()) FichFreq->setText(QDir::toNativeSeparators(name));
 }
 
 void TTestneutre::SpeedButton2Click() {
-  QFileDialog dialog(this);
-  dialog.setObjectName("SaveDialog1");
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilter("Text files (*.txt)");
-  PrepareFileDialog(dialog, form_, FichFst->text());
-  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  if (!accepted) return;
-  FichFst->setText(QDir::toNativeSeparators(dialog.selectedFiles().first()));
+  const QString name = AskFileName(
+      this, form_, {"SaveDialog1", {}, {"Text files (*.txt)"}, FichFst->text(), {}, true});
+  if (!name.isEmpty()) FichFst->setText(QDir::toNativeSeparators(name));
 }
 
 void TTestneutre::Button2Click() {

@@ -45,6 +45,10 @@ class TButton : public QPushButton {
   bool event(QEvent* event) override;
 };
 
+// The text of a Delta for the Parameters tab: the shortest that reads back
+// to the same double, with the locale's decimal separator.
+std::string DeltaText(long double delta, const NumberMarks& marks);
+
 class TTestneutre : public QMainWindow {
   Q_OBJECT
  public:
