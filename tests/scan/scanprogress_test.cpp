@@ -12,13 +12,7 @@ namespace {
 // A fit of 5 usual passes over 10 loci of 100 simulations (5000), then a
 // test of 10 loci planned at 100 each (1000): 6000 in all before the test.
 ScanPlan TenLociPlan() {
-  ScanPlan plan;
-  plan.fitPasses = 5;
-  plan.fitLoci = 10;
-  plan.fitSimulations = 100;
-  plan.testLoci = 10;
-  plan.testSimulations = 1000;
-  return plan;
+  return {.fitPasses = 5, .fitLoci = 10, .fitSimulations = 100, .testLoci = 10, .testSimulations = 1000};
 }
 
 struct Event {
@@ -75,12 +69,8 @@ TEST(ScanProgress, OneBarOverTheFitAndTheRounds) {
 }
 
 TEST(ScanProgress, AFixedCountWithoutAFitCountsLociDone) {
-  ScanPlan plan;
-  plan.testLoci = 4;
-  plan.testSimulations = 4000;
-  plan.sequential = false;
   ScanProgress progress;
-  progress.Planned(plan);
+  progress.Planned({.testLoci = 4, .testSimulations = 4000, .sequential = false});
   progress.TestRoundStarted(4000, {0, 0});
   const ProgressShown shown = progress.Show({1000, 1}, 10);
   EXPECT_DOUBLE_EQ(shown.fraction, 0.25);
