@@ -55,9 +55,11 @@ std::string ScanProgress::StageText(ScanCounts now) const {
 ProgressShown ScanProgress::Show(ScanCounts now, double elapsedSeconds) {
   shown_ = std::max(shown_, Fraction(now));
   ProgressShown shown{shown_, StageText(now), DurationText(elapsedSeconds) + " elapsed"};
-  if (shown_ >= kLeastFractionForEstimate && elapsedSeconds >= kLeastSecondsForEstimate &&
-      shown_ < 1.0)
-    shown.time += ", about " + DurationText(elapsedSeconds * (1.0 - shown_) / shown_) + " left";
+  if (shown_ < kLeastFractionForEstimate || elapsedSeconds < kLeastSecondsForEstimate) return shown;
+  // Under a second left is what a stalled bar says while the last loci's
+  // rounds grow: better nothing than "0 s".
+  const double left = elapsedSeconds * (1.0 - shown_) / shown_;
+  if (left >= 0.5) shown.time += ", about " + DurationText(left) + " left";
   return shown;
 }
 

@@ -76,6 +76,8 @@ TEST(ScanProgress, AFixedCountWithoutAFitCountsLociDone) {
   EXPECT_DOUBLE_EQ(shown.fraction, 0.25);
   EXPECT_EQ(shown.stage, "Testing: 1 of 4 loci done");
   EXPECT_EQ(shown.time, "10 s elapsed, about 30 s left");
+  // Under half a second left is not told.
+  EXPECT_EQ(progress.Show({3999, 3}, 100).time, "1 min 40 s elapsed");
 }
 
 TEST(ScanProgress, DurationsInTheTwoLargestUnits) {
