@@ -55,11 +55,14 @@ const NumberMarks kMarks{'.', ','};
 class TerminalScanProgress : public ScanObserver {
  public:
   explicit TerminalScanProgress(std::ostream& err) : err_(err), terminal_(isatty(STDERR_FILENO) != 0) {}
-  void StageStarted(int pass, std::size_t loci, int32_t) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    total_ = loci;
-    done_ = 0;
-    label_ = pass > 0 ? ", fitting the null, pass " + std::to_string(pass) : "";
+  void ScanPlanned(const ScanPlan& plan) override { plan_ = plan; }
+  void FitPassStarted(int pass) override {
+    Restart(plan_.fitLoci, ", fitting the null, pass " + std::to_string(pass));
+  }
+  void TestRoundStarted(uint64_t) override {
+    // The loci resolved count on over the rounds.
+    if (!testing_) Restart(plan_.testLoci, "");
+    testing_ = true;
   }
   void LocusDone() override {
     if (!terminal_ || total_ == 0) return;
@@ -72,8 +75,17 @@ class TerminalScanProgress : public ScanObserver {
   }
 
  private:
+  void Restart(std::size_t loci, std::string label) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    total_ = loci;
+    done_ = 0;
+    label_ = std::move(label);
+  }
+
   std::ostream& err_;
   bool terminal_;
+  ScanPlan plan_;
+  bool testing_ = false;
   std::size_t total_ = 0, done_ = 0;
   std::string label_;
   std::mutex mutex_;

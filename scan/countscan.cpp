@@ -173,6 +173,18 @@ void TakeBudgets(const ScanSettings& s, const std::vector<ScannedLocus*>& open,
   }
 }
 
+// The simulations the nulls still need for the open loci's budgets: what
+// the coming round runs at most.
+uint64_t Outstanding(const std::vector<ScannedLocus*>& open, const std::vector<NullStream>& nulls) {
+  std::vector<uint64_t> targets(nulls.size(), 0);
+  for (const ScannedLocus* l : open)
+    targets[l->null - 1] = std::max(targets[l->null - 1], l->budget);
+  uint64_t outstanding = 0;
+  for (std::size_t k = 0; k < nulls.size(); ++k)
+    if (nulls[k].failure.empty()) outstanding += targets[k] - std::min<uint64_t>(targets[k], nulls[k].defined.size());
+  return outstanding;
+}
+
 // The simulated Delta's 2.5, 50 and 97.5 % over the simulations the locus took.
 void DeltaQuantiles(const NullStream& null, ScannedLocus& l) {
   std::vector<double> values;
@@ -298,9 +310,9 @@ std::size_t RunCountTests(const ScanSettings& s, std::vector<ScannedLocus>& loci
     l.stop = StopReason::Open;
     tested.push_back(&l);
   }
-  observer.StageStarted(0, tested.size(), s.sequential ? 0 : s.I);
   std::vector<ScannedLocus*> open = tested;
   while (!open.empty() && !cancel.Requested()) {
+    observer.TestRoundStarted(Outstanding(open, nulls));
     TakeBudgets(s, open, nulls, observer, cancel);
     if (cancel.Requested()) break;
     if (!s.sequential)

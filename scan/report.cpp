@@ -145,37 +145,49 @@ const std::vector<std::string>& ScanColumns() {
 
 namespace {
 
+// Cells start as "NA"; each is then set by its column.
 std::vector<std::string> ScanRow(const ScanSummary& s, const ScannedLocus& l) {
-  std::vector<std::string> row{l.name, std::to_string(l.P), std::to_string(l.A)};
-  const auto na = [&](std::size_t count) { row.insert(row.end(), count, "NA"); };
+  using C = ScanColumn;
+  std::vector<std::string> row(ColumnIndex(C::Count), "NA");
+  const auto set = [&](C c, std::string text) { row[ColumnIndex(c)] = std::move(text); };
   const auto flag = [&](double q) { return q <= s.fdr ? "yes" : "no"; };
+  set(C::Locus, l.name);
+  set(C::P, std::to_string(l.P));
+  set(C::A, std::to_string(l.A));
   if (!Tested(l)) {
-    na(11);
-    row.push_back(data::StatusText(l.estimate.status));
-    na(10);
+    set(C::Flag, data::StatusText(l.estimate.status));
     return row;
   }
-  row.insert(row.end(), {std::to_string(l.n), StatisticCell(l.estimate.wc),
-                         StatisticCell(l.estimate.rh), StatisticCell(l.estimate.delta)});
+  set(C::SampleSize, std::to_string(l.n));
+  set(C::Wc, StatisticCell(l.estimate.wc));
+  set(C::Rh, StatisticCell(l.estimate.rh));
+  set(C::DeltaObserved, StatisticCell(l.estimate.delta));
+  set(C::Seed, std::to_string(l.seed));
   if (!l.ran) {
-    na(7);
-    row.insert(row.end(), {"error", std::to_string(l.seed)});
-    na(9);
+    set(C::Flag, "error");
     return row;
   }
-  row.push_back(std::to_string(l.simulations));
-  if (DeltaTested(l))
-    row.insert(row.end(), {std::to_string(l.lower), std::to_string(l.higher), Fixed(l.p.higher, 6),
-                           Fixed(l.p.lower, 6), Fixed(l.p.twoSided, 6), Fixed(l.q, 6), flag(l.q)});
-  else {
-    na(6);
-    row.push_back(data::StatusText(l.estimate.status));
+  set(C::Simulations, std::to_string(l.simulations));
+  if (DeltaTested(l)) {
+    set(C::Lower, std::to_string(l.lower));
+    set(C::Higher, std::to_string(l.higher));
+    set(C::PHigher, Fixed(l.p.higher, 6));
+    set(C::PLower, Fixed(l.p.lower, 6));
+    set(C::PTwoSided, Fixed(l.p.twoSided, 6));
+    set(C::QValue, Fixed(l.q, 6));
+    set(C::Flag, flag(l.q));
+  } else {
+    set(C::Flag, data::StatusText(l.estimate.status));
   }
-  row.insert(row.end(),
-             {std::to_string(l.seed), std::to_string(l.undefined), Fixed(l.pWc.higher, 6),
-              Fixed(l.pWc.lower, 6), Fixed(l.qWc, 6), flag(l.qWc), std::to_string(l.wcLower),
-              std::to_string(l.wcHigher), StopText(l.stop),
-              l.null ? std::to_string(l.null) : "NA"});
+  set(C::Undefined, std::to_string(l.undefined));
+  set(C::PWcHigher, Fixed(l.pWc.higher, 6));
+  set(C::PWcLower, Fixed(l.pWc.lower, 6));
+  set(C::QWc, Fixed(l.qWc, 6));
+  set(C::FlagWc, flag(l.qWc));
+  set(C::WcLower, std::to_string(l.wcLower));
+  set(C::WcHigher, std::to_string(l.wcHigher));
+  set(C::Stop, StopText(l.stop));
+  if (l.null) set(C::Null, std::to_string(l.null));
   return row;
 }
 
@@ -202,10 +214,11 @@ std::string TabSeparated(const std::vector<std::string>& header,
 std::string ScanTable(const ScanSummary& s) {
   if (!s.hasPositions) return TabSeparated(ScanColumns(), ScanRows(s));
   std::vector<std::string> header = ScanColumns();
-  header.insert(header.begin() + 1, {"chrom", "pos"});
+  const std::ptrdiff_t after = ColumnIndex(ScanColumn::Locus) + 1;
+  header.insert(header.begin() + after, {"chrom", "pos"});
   std::vector<std::vector<std::string>> rows = ScanRows(s);
   for (std::size_t i = 0; i < rows.size(); ++i)
-    rows[i].insert(rows[i].begin() + 1, {s.loci[i].chrom, std::to_string(s.loci[i].pos)});
+    rows[i].insert(rows[i].begin() + after, {s.loci[i].chrom, std::to_string(s.loci[i].pos)});
   return TabSeparated(header, rows);
 }
 
@@ -513,54 +526,75 @@ std::string CheckLines(const ScanSummary& s) {
 
 }  // namespace
 
-std::string NullReport(const ScanSummary& s) {
+NullReportParts NullReportOf(const ScanSummary& s) {
   const NullModel& null = s.null;
-  std::string text;
+  NullReportParts r;
   if (null.fit && s.checked > 0) {
     const Calibration& c = *null.fit;
     if (c.kind == CalibrationKind::MigrationAtOne)
-      text += "note: the loci are less differentiated than even m = 1 makes the null (trimmed "
-              "mean WC " + Fixed(c.target, 4) + "); the null runs at m = 1\n";
+      r.notes.push_back("note: the loci are less differentiated than even m = 1 makes the null "
+                        "(trimmed mean WC " + Fixed(c.target, 4) + "); the null runs at m = 1");
     if (c.kind == CalibrationKind::Generations)
-      text += "note: even with no migration the null stays below the loci's differentiation "
-              "after the T given; T is fitted at m = 0 instead (populations split T "
-              "generations ago and exchanged no genes since)\n";
-    text += FitLine(s) + CheckLines(s);
-    text += "  fitted in " + std::to_string(c.points.size()) + " passes of " +
-            std::to_string(null.perPass) + " simulations per locus" +
-            (s.pvalues.fitLoci < s.checked
-                 ? " of a seeded sample of " + std::to_string(s.pvalues.fitLoci) + " loci"
-                 : "") +
-            "; a locus reruns with\n    " + RerunOptions(null) + " --seed SEED -P P -A A -n n" +
-            (null.I > 0 ? "" : " -I SIMULATIONS+UNDEFINED") + " -i FREQUENCY-FILE\n";
+      r.notes.push_back("note: even with no migration the null stays below the loci's "
+                        "differentiation after the T given; T is fitted at m = 0 instead "
+                        "(populations split T generations ago and exchanged no genes since)");
+    r.fitted = FitLine(s);
+    r.fitted.pop_back();  // its LF
+    r.details = CheckLines(s) + "  fitted in " + std::to_string(c.points.size()) + " passes of " +
+                std::to_string(null.perPass) + " simulations per locus" +
+                (s.pvalues.fitLoci < s.checked
+                     ? " of a seeded sample of " + std::to_string(s.pvalues.fitLoci) + " loci"
+                     : "") +
+                "; a locus reruns with\n    " + RerunOptions(null) + " --seed SEED -P P -A A -n n" +
+                (null.I > 0 ? "" : " -I SIMULATIONS+UNDEFINED") + " -i FREQUENCY-FILE\n";
   } else if (NullDisagrees(s)) {
-    text += "warning: the null does not fit the loci: m = " + null.m + " given\n" + CheckLines(s) +
-            "  without -m the scan fits m to the loci (--calibrate m)\n";
+    r.disagreement = "warning: the null does not fit the loci: m = " + null.m + " given";
+    r.details = CheckLines(s) + "  without -m the scan fits m to the loci (--calibrate m)\n";
   }
   // Only a null at the data's structure says what spread to expect.
   if ((null.fit || !NullDisagrees(s)) && s.checked > 0 && s.nullSpread > 0 &&
       s.dataSpread > 1.5 * s.nullSpread)
-    text += "warning: WC varies " + Fixed(s.dataSpread / s.nullSpread, 1) +
-            " times as much across loci as under the null: isolation by distance, a hierarchy "
-            "of populations or selection at many loci can do that, and the island model does "
-            "not capture it; read the flags with care\n";
+    r.warnings.push_back(
+        "warning: WC varies " + Fixed(s.dataSpread / s.nullSpread, 1) +
+        " times as much across loci as under the null: isolation by distance, a hierarchy of "
+        "populations or selection at many loci can do that, and the island model does not "
+        "capture it; read the flags with care");
   if (null.fit && s.checked > 0 && s.checked < 5)
-    text += "warning: the null is fitted to only " + std::to_string(s.checked) +
-            (s.checked == 1 ? " locus, so it follows that very locus"
-                            : " loci, so it follows those very loci") +
-            "; a WC outlier is hard to see among them\n";
+    r.warnings.push_back("warning: the null is fitted to only " + std::to_string(s.checked) +
+                         (s.checked == 1 ? " locus, so it follows that very locus"
+                                         : " loci, so it follows those very loci") +
+                         "; a WC outlier is hard to see among them");
   if (null.observedStart) {
     const double kept = RetainedStart(null.mValue, null.N, null.T);
     if (kept > 0.05)
-      text += "warning: with --start observed and T = " + std::to_string(null.T) + ", about " +
-              Fixed(100 * kept, 0) +
-              " % of each locus's own differentiation is still in its null (the share "
-              "((1 - m)^2 (1 - 1/2N))^T): whatever made it, selection included, is then part of "
-              "what the locus is tested against, which takes power away; a longer -T lets it "
-              "fade\n";
+      r.warnings.push_back(
+          "warning: with --start observed and T = " + std::to_string(null.T) + ", about " +
+          Fixed(100 * kept, 0) +
+          " % of each locus's own differentiation is still in its null (the share "
+          "((1 - m)^2 (1 - 1/2N))^T): whatever made it, selection included, is then part of "
+          "what the locus is tested against, which takes power away; a longer -T lets it fade");
   }
+  return r;
+}
+
+std::vector<std::string> NullReportParts::Cautions() const {
+  std::vector<std::string> lines = notes;
+  if (!disagreement.empty()) lines.push_back(disagreement);
+  lines.insert(lines.end(), warnings.begin(), warnings.end());
+  return lines;
+}
+
+std::string NullReportParts::Text() const {
+  std::string text;
+  for (const std::string& note : notes) text += note + "\n";
+  if (!fitted.empty()) text += fitted + "\n";
+  if (!disagreement.empty()) text += disagreement + "\n";
+  text += details;
+  for (const std::string& warning : warnings) text += warning + "\n";
   return text;
 }
+
+std::string NullReport(const ScanSummary& s) { return NullReportOf(s).Text(); }
 
 std::string PValueReport(const ScanSummary& s) {
   const PValueSetup& p = s.pvalues;

@@ -135,8 +135,17 @@ void SummariseScan(ScanSummary& s);
 // null's data sets.
 bool NullDisagrees(const ScanSummary& s);
 
-// The table's columns, and one row of cells per locus in file order. The
-// table adds chrom and pos after the locus for VCF input.
+// The table's columns, in order; the names are ScanColumns()'s.
+enum class ScanColumn : std::size_t {
+  Locus, P, A, SampleSize, Wc, Rh, DeltaObserved, Simulations, Lower, Higher, PHigher, PLower,
+  PTwoSided, QValue, Flag, Seed, Undefined, PWcHigher, PWcLower, QWc, FlagWc, WcLower, WcHigher,
+  Stop, Null, Count
+};
+constexpr std::size_t ColumnIndex(ScanColumn c) { return static_cast<std::size_t>(c); }
+
+// The table's column names, and one row of cells per locus in file order,
+// both indexed by ScanColumn. The TSV adds chrom and pos after the locus for
+// VCF input.
 const std::vector<std::string>& ScanColumns();
 std::vector<std::vector<std::string>> ScanRows(const ScanSummary& s);
 
@@ -166,8 +175,23 @@ std::string PValueReport(const ScanSummary& s);
 // null_trimmed_mean_wc} per pass, in order.
 void WriteFitPasses(const Calibration& c, JsonWriter& json);
 
-// What standard error shows of the null: the fit and its checks when
-// calibrated, warnings where the null and the data part. Lines end in LF.
+// What the scan says of its null, in parts: the window shows the fitted
+// null as a line and the cautions in a box; standard error shows Text().
+struct NullReportParts {
+  std::vector<std::string> notes;  // "note: …": where the fit left the T or m asked for
+  std::string fitted;              // FitLine without its LF; empty when not fitted or nothing ran
+  std::string disagreement;        // "warning: the null does not fit …" of an m given
+  std::string details;             // under `fitted` or `disagreement`: the checks, the passes
+                                   // and the rerun's options (LF-ended lines)
+  std::vector<std::string> warnings;  // "warning: …" on how to read the flags
+  // The notes, the disagreement and the warnings, in the order Text() has them.
+  std::vector<std::string> Cautions() const;
+  // Every line, each ended by LF.
+  std::string Text() const;
+};
+NullReportParts NullReportOf(const ScanSummary& s);
+
+// What standard error shows of the null: NullReportOf(s).Text().
 std::string NullReport(const ScanSummary& s);
 
 ScanPlot PlotOf(const ScanSummary& s);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -205,7 +206,8 @@ void ForEachTested(const ScanSettings& s, std::vector<ScannedLocus>& loci,
 }
 
 void RunAll(const ScanSettings& s, std::vector<ScannedLocus>& loci, const Services& services) {
-  services.observer.StageStarted(0, TestedCount(loci), s.I);
+  services.observer.TestRoundStarted(static_cast<uint64_t>(TestedCount(loci)) *
+                                     static_cast<uint64_t>(s.I));
   const NullRun null{s.m, s.T, s.I};
   ForEachTested(s, loci, services, [&](std::size_t, ScannedLocus& locus, EngineState& state) {
     const LocusFailure failure =
@@ -230,7 +232,7 @@ uint32_t CalibrationSeed(const ScanSettings& s, const ScannedLocus& locus) {
 // (the test's own run reports it).
 LocusSimulations CalibrationPass(const ScanSettings& s, std::vector<ScannedLocus>& loci,
                                  const NullSetting& setting, int pass, const Services& services) {
-  services.observer.StageStarted(pass, TestedCount(loci), kCalibrationSimulations);
+  services.observer.FitPassStarted(pass);
   const NullRun null{FormatFixed(setting.m, 18, 12, kMarks), setting.T, kCalibrationSimulations};
   LocusSimulations wc(TestedCount(loci));
   std::vector<LocusFailure> failures(wc.size());
@@ -279,7 +281,7 @@ std::variant<Calibration, std::string> CalibrateNull(ScanSettings& s,
     ++pass;
     if (s.engine == ScanEngine::Individuals)
       return CalibrationPass(s, loci, setting, pass, services);
-    services.observer.StageStarted(pass, sample.size(), kCalibrationSimulations);
+    services.observer.FitPassStarted(pass);
     return CountCalibrationPass(s, sample, setting, kCalibrationSimulations, services.observer,
                                 services.cancel);
   });
@@ -440,7 +442,63 @@ void EndSummary(const ScanSettings& s, std::vector<ScannedLocus> loci, const std
   SummariseScan(summary);
 }
 
+// What RunScan will run, as far as it is known before the fit.
+ScanPlan PlanOf(const ScanSettings& s, const std::vector<ScannedLocus>& loci) {
+  ScanPlan plan;
+  plan.sequential = s.sequential;
+  const std::size_t tested = TestedCount(loci);
+  if (!s.givenFit && s.calibrate && tested > 0) {
+    // The bracket's two ends, then the bisections.
+    plan.fitPasses = 2 + CalibrationSetup{}.bisections;
+    plan.fitLoci = s.engine == ScanEngine::Counts ? std::min(tested, kFitLoci) : tested;
+    plan.fitSimulations = kCalibrationSimulations;
+  }
+  if (s.fitOnly) return plan;
+  for (const ScannedLocus& l : loci)
+    plan.testLoci += Tested(l) && (!s.share || (l.index >= s.share->first && l.index < s.share->second));
+  const uint64_t each = s.sequential ? std::min<uint64_t>(kFirstRound, s.ceiling) : static_cast<uint64_t>(s.I);
+  plan.testSimulations = plan.testLoci * each;
+  return plan;
+}
+
 }  // namespace
+
+namespace {
+
+// A word as a POSIX shell reads it back: in single quotes, each ' as '\''.
+std::string ShellQuoted(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string ShortestText(double value) {
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return error == std::errc() ? std::string(text, end) : std::string("0");
+}
+
+}  // namespace
+
+std::string ScanCommandLine(const ScanSettings& s, const std::string& file,
+                            const std::string& popmap) {
+  const ScanSettings defaults;
+  std::string line = "driftwise scan " + ShellQuoted(file);
+  if (!popmap.empty()) line += " --popmap " + ShellQuoted(popmap);
+  line += " -N " + std::to_string(s.N) + " -T " + std::to_string(s.T) + " --model " + s.model +
+          " --start " + (s.observedStart ? "observed" : "pooled") + " --seed " +
+          std::to_string(s.seed);
+  if (s.engine == ScanEngine::Individuals) line += " --engine individuals";
+  // The individual engine always runs a fixed count; the count engine only under -I.
+  if (!s.sequential || s.engine == ScanEngine::Individuals) line += " -I " + std::to_string(s.I);
+  if (s.sequential && s.tailHits != defaults.tailHits)
+    line += " --tail-hits " + std::to_string(s.tailHits);
+  if (s.sequential && s.userCeiling) line += " --max-simulations " + std::to_string(s.ceiling);
+  if (s.n) line += " -n " + std::to_string(*s.n);
+  if (!s.calibrate) line += " -m " + s.m;
+  if (s.fdr != defaults.fdr) line += " --fdr " + ShortestText(s.fdr);
+  return line;
+}
 
 ScanSummary SummaryOfParts(ScanSettings s, std::vector<ScannedLocus> loci, const std::string& file,
                            std::size_t nulls) {
@@ -462,6 +520,7 @@ ScanResult RunScan(ScanSettings s, std::vector<ScannedLocus> loci, const std::st
   const std::size_t tested = TestedCount(loci);
   SettleCounts(s, tested);
   StartSummary(s, summary);
+  observer.ScanPlanned(PlanOf(s, loci));
   if (s.givenFit) {
     summary.null.fit = s.givenFit;
     summary.pvalues.fitLoci = s.givenFitLoci;

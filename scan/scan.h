@@ -100,15 +100,33 @@ class TemporaryFolder {
   std::filesystem::path path_;
 };
 
-// Told how the scan goes. StageStarted comes from the thread that called
-// RunScan; SimulationDone and LocusDone from the threads that run the loci.
+// What a scan will run, known before it starts: the fit's usual passes (it
+// may take more), the loci each pass simulates and their simulations each;
+// the loci the test runs and its first estimate of their simulations (the
+// first round's, or the fixed count's).
+struct ScanPlan {
+  int fitPasses = 0;  // 0: no fit
+  std::size_t fitLoci = 0;
+  int32_t fitSimulations = 0;
+  std::size_t testLoci = 0;
+  uint64_t testSimulations = 0;
+  bool sequential = true;
+};
+
+// Told how the scan goes. ScanPlanned, FitPassStarted and TestRoundStarted
+// come from the thread that called RunScan, while no locus runs;
+// SimulationDone and LocusDone from the threads that run the loci.
 class ScanObserver {
  public:
   virtual ~ScanObserver() = default;
-  // A pass of the fit (pass 1, 2, …) or the test itself (pass 0) starts:
-  // `loci` tested loci of `simulations` simulations each.
-  virtual void StageStarted(int /*pass*/, std::size_t /*loci*/, int32_t /*simulations*/) {}
+  virtual void ScanPlanned(const ScanPlan& /*plan*/) {}
+  // Pass 1, 2, … of the fit starts.
+  virtual void FitPassStarted(int /*pass*/) {}
+  // A round of the test starts, `outstanding` simulations ahead of it at
+  // most (under the sequential p-values a locus may stop sooner).
+  virtual void TestRoundStarted(uint64_t /*outstanding*/) {}
   virtual void SimulationDone() {}
+  // A locus of a fit's pass finished, or a locus of the test resolved.
   virtual void LocusDone() {}
 };
 
@@ -137,6 +155,13 @@ ScanResult RunScan(ScanSettings settings, std::vector<ScannedLocus> loci, const 
 // null (their tallies filled in), as RunScan would have made it.
 ScanSummary SummaryOfParts(ScanSettings settings, std::vector<ScannedLocus> loci,
                            const std::string& file, std::size_t nulls);
+
+// The `driftwise scan` command that runs `s` on `file` (with the population
+// map `popmap`; empty for Genepop): N, T, model, start and seed always, the
+// other options where they differ from the command's defaults; the file
+// names quoted for a POSIX shell.
+std::string ScanCommandLine(const ScanSettings& s, const std::string& file,
+                            const std::string& popmap);
 
 // Writes each tested locus's frequency file into `dir` (FileStem-freq.txt);
 // false, with the file's name in `failed`, when one cannot be written.

@@ -35,6 +35,8 @@ class TLociModel : public QAbstractTableModel {
   // The column named so, -1 when there is none.
   int ColumnOf(const std::string& name) const;
   const std::string& Text(int row, int column) const { return rows_[row][column]; }
+  const std::vector<std::string>& Columns() const { return columns_; }
+  const std::vector<std::string>& Row(int row) const { return rows_[row]; }
   unsigned FlagOf(int row) const { return flags_.empty() ? kNotFlagged : flags_[row]; }
   void SetNumberMarks(const NumberMarks& marks);
 

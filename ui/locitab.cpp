@@ -4,21 +4,16 @@
 #include "runtime/cpus.h"
 #include "runtime/inttext.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QElapsedTimer>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QMessageBox>
 #include <QScreen>
-#include <charconv>
 #include <cstring>
 #include <limits>
-#include <thread>
 
 #include "chart/qt/export.h"
 #include "data/datafile.h"
@@ -46,18 +41,40 @@ namespace {
 
 // The scan's columns the table gains: the test's n and everything after
 // the observed estimates (which the observed columns already show).
-std::vector<std::size_t> ScanColumnsShown() {
-  std::vector<std::size_t> shown{3};
-  for (std::size_t c = 7; c < scan::ScanColumns().size(); ++c) shown.push_back(c);
+std::vector<scan::ScanColumn> ScanColumnsShown() {
+  std::vector<scan::ScanColumn> shown{scan::ScanColumn::SampleSize};
+  for (std::size_t c = ColumnIndex(scan::ScanColumn::Simulations);
+       c < ColumnIndex(scan::ScanColumn::Count); ++c)
+    shown.push_back(static_cast<scan::ScanColumn>(c));
   return shown;
 }
 
 std::vector<std::string> Pick(const std::vector<std::string>& cells,
-                              const std::vector<std::size_t>& columns) {
+                              const std::vector<scan::ScanColumn>& columns) {
   std::vector<std::string> picked;
-  for (std::size_t c : columns) picked.push_back(cells[c]);
+  for (scan::ScanColumn c : columns) picked.push_back(cells[ColumnIndex(c)]);
   return picked;
 }
+
+unsigned FlagOf(const scan::ScannedLocus& l, double fdr) {
+  unsigned flag = TLociModel::kNotFlagged;
+  if (l.ran && l.deltaTested && l.q <= fdr) flag |= TLociModel::kFlaggedDelta;
+  if (l.ran && l.qWc <= fdr) flag |= TLociModel::kFlaggedWc;
+  return flag;
+}
+
+// "Lap (Delta, WC)": a flagged locus and the tests that flag it.
+QString FlaggedName(const scan::ScannedLocus& l, unsigned flag) {
+  return QString::fromStdString(l.name) + " (" +
+         (flag == TLociModel::kFlaggedDelta ? "Delta"
+          : flag == TLociModel::kFlaggedWc  ? "WC"
+                                            : "Delta, WC") +
+         ")";
+}
+
+// The table export's two kinds.
+const QString kTableAsShown = "Table as shown (*.tsv)";
+const QString kScanAsCommandLine = "Scan results as from the command line, with its JSON (*.tsv)";
 
 // The scan's models, in the order of the tab's list.
 constexpr const char* kModelWords[] = {"infinite", "finite", "stepping"};
@@ -78,8 +95,6 @@ std::optional<uint32_t> SeedOf(const QString& text, bool& fromClock) {
   }
   return ParseSeed(text.toStdString());
 }
-
-QString Quoted(const QString& name) { return "'" + QString(name).replace("'", "'\\''") + "'"; }
 
 // The file beside `name` with the extension .json (the scan's JSON document
 // that goes with an exported table).
@@ -111,19 +126,9 @@ void WriteExport(const QString& name, const std::string& bytes) {
 
 }  // namespace
 
-std::string DeltaText(long double delta, const NumberMarks& marks) {
-  // Room for the longest fixed text of a double (about 330 digits).
-  char text[400];
-  const auto [end, error] =
-      std::to_chars(text, text + sizeof text, static_cast<double>(delta), std::chars_format::fixed);
-  std::string shown = error == std::errc() ? std::string(text, end) : std::string("0");
-  for (char& c : shown)
-    if (c == '.') c = marks.decimal;
-  return shown;
-}
-
-TLociTab::TLociTab(TTestneutre& window, QWidget* sheet, TAnchorLayout& layout)
-    : QObject(&window), w_(window) {
+TLociTab::TLociTab(QWidget& window, const TFormScale& form, const ParameterLimits& limits,
+                   QWidget* sheet, TAnchorLayout& layout)
+    : QObject(&window), window_(window), form_(form), limits_(limits) {
   sorted_.setSourceModel(&model_);
   Build(sheet, layout);
   SetHelpTopics();
@@ -137,8 +142,8 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
                           void (TLociTab::*click)(), const char* hint) {
     auto* b = new TButton(caption, tab);
     b->setObjectName(name);
-    w_.Place(b, l, 8, w, 25);
-    w_.SetHint(b, hint);
+    form_.Place(b, l, 8, w, 25);
+    SetHint(b, hint);
     connect(b, &QPushButton::clicked, this, click);
     return b;
   };
@@ -154,7 +159,7 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
                       "as set on this tab)");
   ExportTableButton = button("ExportTableButton", "Export &table...", 372, 100,
                              &TLociTab::ExportTableButtonClick,
-                             "Write the table as tab-separated text (and the scan as JSON beside it)");
+                             "Write the table as shown, or the scan's results as the command line writes them (with its JSON beside them), as tab-separated text");
   PrintTableButton = button("PrintTableButton", "P&rint table", 478, 90,
                             &TLociTab::PrintTableButtonClick, "Print the table as it is sorted");
   ExportPlotButton = button("ExportPlotButton", "Export &plot...", 590, 100,
@@ -165,30 +170,30 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
 
   auto* startLabel = new QLabel("Initial frequencies :", tab);
   startLabel->setObjectName("StartLabel");
-  w_.PlaceCaption(startLabel, 8, 46, 112, 16);
+  form_.PlaceCaption(startLabel, 8, 46, 112, 16);
   StartChoice = new QComboBox(tab);
   StartChoice->setObjectName("StartChoice");
   StartChoice->addItems({"Pooled sample frequencies", "Each sample's own frequencies"});
-  w_.Place(StartChoice, 124, 42, 226, 24);
-  w_.SetHint(StartChoice,
+  form_.Place(StartChoice, 124, 42, 226, 24);
+  SetHint(StartChoice,
              "Where each simulated population starts: at the pooled sample frequencies, or at "
              "its own sample's");
   startLabel->setBuddy(StartChoice);
   auto* seedLabel = new QLabel("Seed :", tab);
   seedLabel->setObjectName("SeedLabel");
-  w_.PlaceCaption(seedLabel, 372, 46, 40, 16);
+  form_.PlaceCaption(seedLabel, 372, 46, 40, 16);
   ScanSeed = new QLineEdit(tab);
   ScanSeed->setObjectName("ScanSeed");
   ScanSeed->setPlaceholderText("clock");
-  w_.Place(ScanSeed, 416, 42, 100, 24);
-  w_.SetHint(ScanSeed, "The scan's seed, 0 to 4294967295; empty: from the clock");
+  form_.Place(ScanSeed, 416, 42, 100, 24);
+  SetHint(ScanSeed, "The scan's seed, 0 to 4294967295; empty: from the clock");
   seedLabel->setBuddy(ScanSeed);
 
   BuildScanSettings(tab);
 
   FileLabel = new QLabel("No data file open (Ctrl+O)", tab);
   FileLabel->setObjectName("FileLabel");
-  w_.Place(FileLabel, 8, 104, 780, 16);
+  form_.Place(FileLabel, 8, 104, 780, 16);
   // Three lines that never wrap: the headline, the fitted null, the flagged
   // loci elided (all of them in the tooltip), so the null always shows.
   ScanLabel = new QLabel(tab);
@@ -196,7 +201,7 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
   ScanLabel->setWordWrap(false);
   ScanLabel->setTextFormat(Qt::PlainText);
   ScanLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  w_.Place(ScanLabel, 8, 120, 780, 48);
+  form_.Place(ScanLabel, 8, 120, 780, 48);
   ScanLabel->installEventFilter(this);
 
   Splitter = new QSplitter(Qt::Vertical, tab);
@@ -211,19 +216,19 @@ void TLociTab::Build(QWidget* tab, TAnchorLayout& layout) {
   LociTable->setSelectionMode(QAbstractItemView::SingleSelection);
   LociTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
   LociTable->setAlternatingRowColors(true);
-  LociTable->verticalHeader()->setDefaultSectionSize(w_.Scaled(20));
+  LociTable->verticalHeader()->setDefaultSectionSize(form_.Scaled(20));
   // The locus names head the rows, so they stay in view when the table
   // scrolls right; the locus column itself is hidden (see ShowLocusNames).
   LociTable->verticalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   LociTable->installEventFilter(this);
-  w_.SetHint(LociTable, "The loci of the file; click a column's name to sort by it");
+  SetHint(LociTable, "The loci of the file; click a column's name to sort by it");
   ScanPlot = new TScanPictures(Splitter);
   ScanPlot->setObjectName("ScanPlot");
-  ScanPlot->setMinimumHeight(w_.Scaled(120));
+  ScanPlot->setMinimumHeight(form_.Scaled(120));
   ScanPlot->hide();
   connect(ScanPlot, &TScanPictures::LocusClicked, this,
           [this](std::size_t locus) { SelectSourceRow(*LociTable, sorted_, static_cast<int>(locus)); });
-  w_.Place(Splitter, 8, 172, 780, 304);
+  form_.Place(Splitter, 8, 172, 780, 304);
   connect(LociTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &TLociTab::UpdateButtons);
   connect(LociTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -245,7 +250,7 @@ void TLociTab::BuildScanSettings(QWidget* tab) {
   const auto caption = [&](const char* name, const char* text, int l, int t, int w) {
     auto* label = new QLabel(text, tab);
     label->setObjectName(name);
-    w_.PlaceCaption(label, l, t, w, 16);
+    form_.PlaceCaption(label, l, t, w, 16);
     return label;
   };
   const auto count = [&](const char* name, int32_t min, int32_t max, int32_t step, int32_t value,
@@ -256,9 +261,9 @@ void TLociTab::BuildScanSettings(QWidget* tab) {
     box->SetMaxValue(max);
     box->SetIncrement(step);
     box->SetValue(value);
-    w_.Place(box, l, 72, 64, 26);
-    w_.FitCountBox(box);
-    w_.SetHint(box, hint);
+    form_.Place(box, l, 72, 64, 26);
+    FitCountBox(box);
+    SetHint(box, hint);
     return box;
   };
   // The scan's own defaults, not the Parameters tab's: a single test's N or
@@ -274,8 +279,8 @@ void TLociTab::BuildScanSettings(QWidget* tab) {
   ScanModel = new QComboBox(tab);
   ScanModel->setObjectName("ScanModel");
   ScanModel->addItems({"Infinite island", "Finite island", "Stepping-stone"});
-  w_.Place(ScanModel, 262, 72, 126, 24);
-  w_.SetHint(ScanModel, "The scan's migration model");
+  form_.Place(ScanModel, 262, 72, 126, 24);
+  SetHint(ScanModel, "The scan's migration model");
   modelLabel->setBuddy(ScanModel);
   SimulationsLabel = new QLabel(
       "Simulations: counts engine, as many per locus as its p-values need (sequential, " +
@@ -286,15 +291,7 @@ void TLociTab::BuildScanSettings(QWidget* tab) {
       "Each locus is simulated until each tail its tests use holds enough values, or until more "
       "simulations could not change whether it is flagged at q <= " +
       QString::number(defaults.fdr));
-  w_.Place(SimulationsLabel, 396, 77, 392, 16);
-}
-
-QString TLociTab::ScanCommand(const scan::ScanSettings& s) const {
-  return "driftwise scan " + Quoted(fileName_) +
-         (popmapName_.isEmpty() ? QString() : " --popmap " + Quoted(popmapName_)) + " -N " +
-         QString::number(s.N) + " -T " + QString::number(s.T) + " --model " +
-         QString::fromStdString(s.model) + " --start " + (s.observedStart ? "observed" : "pooled") +
-         " --seed " + QString::number(s.seed);
+  form_.Place(SimulationsLabel, 396, 77, 392, 16);
 }
 
 bool TLociTab::eventFilter(QObject* watched, QEvent* event) {
@@ -324,16 +321,16 @@ void TLociTab::GrowToShowTable() {
                LociTable->verticalScrollBar()->sizeHint().width();
   for (int c = 1; c < mainColumns; ++c) wanted += LociTable->columnWidth(c);
   const int missing = wanted - LociTable->width();
-  if (missing <= 0 || w_.isMaximized() || w_.isFullScreen()) return;
-  int width = w_.width() + missing;
-  if (const QScreen* display = w_.screen()) {
+  if (missing <= 0 || window_.isMaximized() || window_.isFullScreen()) return;
+  int width = window_.width() + missing;
+  if (const QScreen* display = window_.screen()) {
     const QRect free = display->availableGeometry();
-    const int frame = w_.frameGeometry().width() - w_.width();
+    const int frame = window_.frameGeometry().width() - window_.width();
     width = std::min(width, free.width() - frame);
-    if (w_.frameGeometry().left() + width + frame > free.right() + 1)
-      w_.move(std::max(free.left(), free.right() + 1 - width - frame), w_.y());
+    if (window_.frameGeometry().left() + width + frame > free.right() + 1)
+      window_.move(std::max(free.left(), free.right() + 1 - width - frame), window_.y());
   }
-  if (width > w_.width()) w_.resize(width, w_.height());
+  if (width > window_.width()) window_.resize(width, window_.height());
 }
 
 bool TLociTab::ScanWouldBeLost() {
@@ -341,7 +338,7 @@ bool TLociTab::ScanWouldBeLost() {
   QMessageBox question(QMessageBox::Question, CurrentApplicationTitle(),
                        "The scan of " + QFileInfo(fileName_).fileName() +
                            " has not been exported.\nOpen another file and drop the scan?",
-                       QMessageBox::Yes | QMessageBox::No, &w_);
+                       QMessageBox::Yes | QMessageBox::No, &window_);
   question.setObjectName("DropScan");
   question.setDefaultButton(QMessageBox::No);
   const bool yes = question.exec() == QMessageBox::Yes;
@@ -402,20 +399,14 @@ QString TLociTab::DataStem() const { return QFileInfo(fileName_).completeBaseNam
 
 void TLociTab::GenepopButtonClick() {
   if (ScanWouldBeLost()) return;
-  QFileDialog dialog(&w_);
-  dialog.setObjectName("GenepopDialog");
-  dialog.setWindowTitle("Open a data file");
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters({"Data files (*.gen *.txt *.vcf *.vcf.gz *.bcf *.gz)",
-                         "Genepop files (*.gen *.txt)", "VCF and BCF files (*.vcf *.vcf.gz *.bcf)",
-                         "All files (*)"});
-  w_.PrepareFileDialog(dialog);
-  dialog.setDefaultSuffix("");
-  if (!openChoice_.isEmpty()) dialog.selectFile(openChoice_);
-  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  if (!accepted) return;
-  openChoice_ = dialog.selectedFiles().first();
+  const QString chosen = AskFileName(
+      &window_, form_,
+      {"GenepopDialog", "Open a data file",
+       {"Data files (*.gen *.txt *.vcf *.vcf.gz *.bcf *.gz)", "Genepop files (*.gen *.txt)",
+        "VCF and BCF files (*.vcf *.vcf.gz *.bcf)", "All files (*)"},
+       openChoice_.isEmpty() ? fileName_ : openChoice_, {}, false, ""});
+  if (chosen.isEmpty()) return;
+  openChoice_ = chosen;
   QString popmap;
   if (data::NeedsPopulationMap(data::DetectDataFormat(openChoice_.toStdString()))) {
     popmap = AskPopulationMap(openChoice_);
@@ -437,20 +428,12 @@ QString TLociTab::ProposedPopulationMap(const QString& data) {
 }
 
 QString TLociTab::AskPopulationMap(const QString& data) {
-  QFileDialog dialog(&w_);
-  dialog.setObjectName("PopmapDialog");
-  dialog.setWindowTitle("Population map of " + QFileInfo(data).fileName() +
-                        " (lines: sample, tab, population)");
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters({"Population maps (*.tsv *.pop *.txt)", "All files (*)"});
-  w_.PrepareFileDialog(dialog);
-  dialog.setDefaultSuffix("");
-  dialog.setDirectory(QFileInfo(data).absolutePath());
-  const QString proposed = ProposedPopulationMap(data);
-  if (!proposed.isEmpty()) dialog.selectFile(proposed);
-  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  return accepted ? dialog.selectedFiles().first() : QString();
+  return AskFileName(&window_, form_,
+                     {"PopmapDialog",
+                      "Population map of " + QFileInfo(data).fileName() +
+                          " (lines: sample, tab, population)",
+                      {"Population maps (*.tsv *.pop *.txt)", "All files (*)"},
+                      ProposedPopulationMap(data), QFileInfo(data).absolutePath(), false, ""});
 }
 
 bool TLociTab::OpenGenepopFile(const QString& name) { return OpenDataFile(name, {}); }
@@ -491,7 +474,7 @@ bool TLociTab::OpenDataFile(const QString& name, const QString& popmap) {
                                 " not in the population map left out"));
   FileLabel->setToolTip(full);
   UpdateButtons();
-  w_.PageControl1->setCurrentIndex(2);
+  emit DataFileOpened();
   return true;
 }
 
@@ -504,22 +487,10 @@ std::vector<scan::ScannedLocus> TLociTab::PlannedLoci() const {
 }
 
 QString TLociTab::AskSaveFile(const char* name, const QString& caption, const QStringList& filters,
-                              const QString& proposed) {
-  QFileDialog dialog(&w_, caption);
-  dialog.setObjectName(name);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters(filters);
-  w_.PrepareFileDialog(dialog);
-  dialog.setDefaultSuffix(QFileInfo(proposed).suffix());
-  // The extension follows the type chosen in the list.
-  connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-    const int star = filter.indexOf("*.");
-    if (star >= 0) dialog.setDefaultSuffix(filter.mid(star + 2).section(')', 0, 0).section(' ', 0, 0));
-  });
-  dialog.selectFile(proposed);
-  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  return accepted ? dialog.selectedFiles().first() : QString();
+                              const QString& proposed, QString* chosenFilter) {
+  return AskFileName(&window_, form_,
+                     {name, caption, filters, proposed, {}, true, QFileInfo(proposed).suffix()},
+                     chosenFilter);
 }
 
 void TLociTab::UseLocusButtonClick() {
@@ -530,15 +501,14 @@ void TLociTab::UseLocusButtonClick() {
   const scan::ScannedLocus& locus = loci[static_cast<std::size_t>(row)];
   // The Parameters tab's boxes hold less than a run can take.
   struct Fit {
-    TSpinEdit* box;
-    int32_t value;
+    int32_t value, most;
     const char* what;
   };
-  for (const Fit& f : {Fit{w_.varP, locus.P, "samples (P)"}, Fit{w_.vara, locus.A, "alleles (A)"},
-                       Fit{w_.varechant, locus.n, "individuals per sample (n)"}})
-    if (f.value > f.box->MaxValue()) {
+  for (const Fit& f : {Fit{locus.P, limits_.P, "samples (P)"}, Fit{locus.A, limits_.A, "alleles (A)"},
+                       Fit{locus.n, limits_.n, "individuals per sample (n)"}})
+    if (f.value > f.most) {
       ShowInfoMessage("Locus " + locus.name + " has " + std::to_string(f.value) + " " + f.what +
-                      ", more than the Parameters tab takes (" + std::to_string(f.box->MaxValue()) +
+                      ", more than the Parameters tab takes (" + std::to_string(f.most) +
                       "): test it with \"Scan all loci\", or with driftwise run");
       return;
     }
@@ -548,11 +518,11 @@ void TLociTab::UseLocusButtonClick() {
   // After a scan the single test runs under the scan's null; its boxes must take it.
   const scan::NullModel* null = scan_ ? &scan_->null : nullptr;
   if (null)
-    for (const Fit& f : {Fit{w_.varN, null->N, "N"}, Fit{w_.varG, null->T, "T"}})
-      if (f.value > f.box->MaxValue()) {
+    for (const Fit& f : {Fit{null->N, limits_.N, "N"}, Fit{null->T, limits_.T, "T"}})
+      if (f.value > f.most) {
         ShowInfoMessage("The scan's null has " + std::string(f.what) + " = " +
                         std::to_string(f.value) + ", more than the Parameters tab takes (" +
-                        std::to_string(f.box->MaxValue()) + "): rerun the locus with driftwise run " +
+                        std::to_string(f.most) + "): rerun the locus with driftwise run " +
                         scan::RerunOptions(*null));
         return;
       }
@@ -567,30 +537,13 @@ void TLociTab::UseLocusButtonClick() {
     written = true;
   });
   if (!written) return;
-  w_.varP->SetValue(locus.P);
-  w_.vara->SetValue(locus.A);
-  w_.varechant->SetValue(locus.n);
-  w_.vdelta->setText(QString::fromStdString(DeltaText(locus.estimate.delta, CurrentNumberMarks())));
-  w_.vdelta->setCursorPosition(0);  // every digit is kept; the box shows the first
-  w_.FichFreq->setText(QDir::toNativeSeparators(name));
-  if (null) UseScanNull(*null);
-  w_.SetComparedScan(null ? ScanResultLine(scan_->loci[static_cast<std::size_t>(row)]) : QString());
-  w_.StatusPanel1->setText(
-      QString::fromStdString(locus.name) + ": P, A, n and Delta set" +
-      (null ? ", with the scan's null (N = " + w_.varN->text() + ", m = " + w_.varm->text() +
-                  ", T = " + w_.varG->text() + ", " + ModelName(null->model) + ")"
-            : QString("; N, m, T and the model stay as they were (no scan has fitted them)")));
-  w_.PageControl1->setCurrentIndex(0);
-  w_.Button1->setFocus(Qt::OtherFocusReason);
-}
-
-void TLociTab::UseScanNull(const scan::NullModel& null) {
-  w_.varN->SetValue(null.N);
-  w_.varG->SetValue(null.T);
-  w_.varm->setText(QString::fromStdString(null.m).replace('.', QChar::fromLatin1(CurrentNumberMarks().decimal)));
-  w_.infinite->setChecked(null.model == "infinite");
-  w_.Fini->setChecked(null.model == "finite");
-  w_.stepping->setChecked(null.model == "stepping");
+  LocusHandover handover{locus.name, locus.P, locus.A, locus.n, locus.estimate.delta, name,
+                         std::nullopt, QString()};
+  if (null) {
+    handover.null = *null;
+    handover.scanResult = ScanResultLine(scan_->loci[static_cast<std::size_t>(row)]);
+  }
+  emit LocusChosen(handover);
 }
 
 QString TLociTab::ScanResultLine(const scan::ScannedLocus& l) const {
@@ -607,13 +560,12 @@ QString TLociTab::ScanResultLine(const scan::ScannedLocus& l) const {
 void TLociTab::ScanButtonClick() {
   if (!data_) return;
   Guarded([this] { RunScan(); });
-  if (closeAfterScan_) w_.close();
+  if (closeAfterScan_) window_.close();
 }
 
-void TLociTab::RunScan() {
+bool TLociTab::ReadScanSettings(scan::ScanSettings& s) {
   // The scan's defaults (counts engine, sequential p-values) with the N, T
   // and model shown on this tab.
-  scan::ScanSettings s;
   s.N = ScanN->Value();
   s.T = ScanT->Value();
   s.model = kModelWords[std::clamp(ScanModel->currentIndex(), 0, 2)];
@@ -623,15 +575,21 @@ void TLociTab::RunScan() {
   const auto seed = SeedOf(ScanSeed->text(), fromClock);
   if (!seed) {
     ShowInfoMessage("The seed must be a whole number from 0 to 4294967295 (empty: from the clock)");
-    return;
+    return false;
   }
   s.seed = *seed;
   s.seededFromClock = fromClock;
   s.threads = UsableCpuCount();
   if (const auto problem = scan::SharedCountProblem(s)) {
     ShowInfoMessage(*problem);
-    return;
+    return false;
   }
+  return true;
+}
+
+void TLociTab::RunScan() {
+  scan::ScanSettings s;
+  if (!ReadScanSettings(s)) return;
   std::vector<scan::ScannedLocus> loci;
   if (const auto problem = scan::PlanLoci(*data_, s, loci)) {
     ShowInfoMessage(*problem);
@@ -643,8 +601,9 @@ void TLociTab::RunScan() {
     return;
   }
   // The counts engine writes no loci's files: no folder for them.
-  const QString command = ScanCommand(s);
-  TScanJob job(&w_, progressDelayMs_);
+  const QString command = QString::fromStdString(
+      scan::ScanCommandLine(s, fileName_.toStdString(), popmapName_.toStdString()));
+  TScanJob job(&window_, progressDelayMs_);
   scanJob_ = &job;
   struct EndOfScan {
     TLociTab* tab;
@@ -690,22 +649,14 @@ void TLociTab::DropScan() {
 void TLociTab::ShowScan(scan::ScanSummary summary, qint64 elapsedMs, const QString& command) {
   scan_ = std::move(summary);
   const scan::ScanSummary& s = *scan_;
-  const std::vector<std::size_t> shown = ScanColumnsShown();
+  const std::vector<scan::ScanColumn> shown = ScanColumnsShown();
   std::vector<std::vector<std::string>> rows;
   for (const auto& row : scan::ScanRows(s)) rows.push_back(Pick(row, shown));
   std::vector<unsigned> flags;
   QStringList flagged;
   for (const scan::ScannedLocus& l : s.loci) {
-    unsigned flag = TLociModel::kNotFlagged;
-    if (l.ran && l.deltaTested && l.q <= s.fdr) flag |= TLociModel::kFlaggedDelta;
-    if (l.ran && l.qWc <= s.fdr) flag |= TLociModel::kFlaggedWc;
-    flags.push_back(flag);
-    if (flag)
-      flagged << QString::fromStdString(l.name) + " (" +
-                     (flag == TLociModel::kFlaggedDelta ? "Delta"
-                      : flag == TLociModel::kFlaggedWc  ? "WC"
-                                                        : "Delta, WC") +
-                     ")";
+    flags.push_back(FlagOf(l, s.fdr));
+    if (flags.back()) flagged << FlaggedName(l, flags.back());
   }
   const QModelIndex selected = LociTable->selectionModel()->currentIndex();
   const int selectedRow = selected.isValid() ? sorted_.mapToSource(selected).row() : -1;
@@ -722,24 +673,21 @@ void TLociTab::ShowScan(scan::ScanSummary summary, qint64 elapsedMs, const QStri
                                               LociTable->horizontalScrollBar()->sizeHint().height() + 4);
   Splitter->setSizes({table, height - table});
 
-  const std::string report = scan::NullReport(s);
-  QString nullLine;
-  for (const QString& line : QString::fromStdString(report).split('\n'))
-    if (line.startsWith("Null fitted to the loci: ")) nullLine = line;
-  scanTitle_ = {ScanHeadline(s, elapsedMs), nullLine, "Flagged: " + (flagged.isEmpty() ? "none" : flagged.join(", "))};
+  const scan::NullReportParts report = scan::NullReportOf(s);
+  const QString flaggedLine = "Flagged: " + (flagged.isEmpty() ? "none" : flagged.join(", "));
+  scanTitle_ = {ScanHeadline(s, elapsedMs), QString::fromStdString(report.fitted), flaggedLine};
   ShowScanTitle();
-  ScanLabel->setToolTip(QString::fromStdString(report) + "Flagged: " +
-                        (flagged.isEmpty() ? "none" : flagged.join(", ")) +
+  ScanLabel->setToolTip(QString::fromStdString(report.Text()) + flaggedLine +
                         "\nThe same scan from the command line:\n  " + command);
   UpdateButtons();
+  ShowScanProblems(report.Cautions());
+}
 
-  // What the command line says on its standard error beyond the fit: loci
-  // that could not run, notes and warnings about the null.
+void TLociTab::ShowScanProblems(const std::vector<std::string>& cautions) {
   std::string problems;
-  for (const scan::ScannedLocus& l : s.loci)
+  for (const scan::ScannedLocus& l : scan_->loci)
     if (scan::Tested(l) && !l.ran) problems += "locus " + l.name + ": " + l.failure + "\n";
-  for (const QString& line : QString::fromStdString(report).split('\n'))
-    if (line.startsWith("warning:") || line.startsWith("note:")) problems += line.toStdString() + "\n";
+  for (const std::string& line : cautions) problems += line + "\n";
   if (!problems.empty()) ShowWarningMessage(problems);
 }
 
@@ -773,7 +721,7 @@ bool TLociTab::HandleCloseDuringScan(QCloseEvent* event) {
   QMessageBox question(QMessageBox::Question, CurrentApplicationTitle(),
                        "A scan is in progress (" + scanJob_->StageText() +
                            ").\nCancel the scan and close the window?",
-                       QMessageBox::Yes | QMessageBox::No, &w_);
+                       QMessageBox::Yes | QMessageBox::No, &window_);
   question.setObjectName("CloseDuringScan");
   question.setDefaultButton(QMessageBox::No);
   const bool yes = question.exec() == QMessageBox::Yes;
@@ -792,16 +740,28 @@ void TLociTab::ExportTable() {
   if (!data_) return;
   const QString proposed =
       QDir(DataFolder()).filePath(DataStem() + (scan_ ? "-scan.tsv" : "-loci.tsv"));
-  const QString name = AskSaveFile("ExportTableDialog", "Export the table",
-                                   {"Tab-separated values (*.tsv)", "All files (*)"}, proposed);
+  // The scan's own TSV and JSON stay on offer: users compare them with the
+  // command line's.
+  QStringList filters{kTableAsShown};
+  if (scan_) filters << kScanAsCommandLine;
+  filters << "All files (*)";
+  QString filter;
+  const QString name = AskSaveFile("ExportTableDialog", "Export the table", filters, proposed, &filter);
   if (name.isEmpty()) return;
-  if (!scan_) {
-    WriteExport(name, scan::ObservedTable(*data_));
-    return;
+  if (filter == kScanAsCommandLine) {
+    WriteExport(name, scan::ScanTable(*scan_));
+    WriteExport(CompanionJson(name), scan::ScanJson(*scan_));
+  } else {
+    WriteExport(name, TableTextAsShown());
   }
-  WriteExport(name, scan::ScanTable(*scan_));
-  WriteExport(CompanionJson(name), scan::ScanJson(*scan_));
-  scanExported_ = true;
+  scanExported_ = scan_.has_value();
+}
+
+std::string TLociTab::TableTextAsShown() const {
+  std::vector<std::vector<std::string>> rows;
+  for (int r = 0; r < sorted_.rowCount(); ++r)
+    rows.push_back(model_.Row(sorted_.mapToSource(sorted_.index(r, 0)).row()));
+  return scan::TabSeparated(model_.Columns(), rows);
 }
 
 void TLociTab::ExportPlotButtonClick() {
@@ -822,7 +782,7 @@ void TLociTab::ExportPlot() {
     return;
   }
   const scan::PictureKind kind = ScanPlot->Kind();
-  const auto size = AskFileSize(&w_, scan::DefaultPictureSize(ScanPlot->Pictures(), kind), *format);
+  const auto size = AskFileSize(&window_, scan::DefaultPictureSize(ScanPlot->Pictures(), kind), *format);
   if (!size) return;
   const std::string bytes = scan::RenderPicture(ScanPlot->Pictures(), kind, *format, *size);
   if (bytes.empty()) {
@@ -855,13 +815,13 @@ PrintedTable TLociTab::TableAsShown() const {
 void TLociTab::PrintTableButtonClick() {
   if (!data_) return;
   tablePrint_.SetTable(TableAsShown());
-  ShowPrintPreview(&w_, tablePrint_);
+  ShowPrintPreview(&window_, tablePrint_);
 }
 
 void TLociTab::PrintPlotButtonClick() {
   if (!scan_) return;
   plotPrint_.SetPicture(&ScanPlot->Pictures(), ScanPlot->Kind());
-  ShowPrintPreview(&w_, plotPrint_);
+  ShowPrintPreview(&window_, plotPrint_);
 }
 
 }  // namespace dw::ui

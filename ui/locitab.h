@@ -18,6 +18,7 @@
 
 #include "data/loci.h"
 #include "scan/scan.h"
+#include "ui/form.h"
 #include "ui/lociprint.h"
 #include "ui/locimodel.h"
 #include "ui/scanplots.h"
@@ -30,12 +31,30 @@ class TAnchorLayout;
 class TSpinEdit;
 class TButton;
 class TScanJob;
-class TTestneutre;
+
+// What "Use this locus" hands the Parameters tab: the locus's single test,
+// under the scan's null when a scan fitted one.
+struct LocusHandover {
+  std::string name;
+  int32_t P = 0, A = 0, n = 0;
+  long double delta = 0;
+  QString frequencyFile;  // written, its initial frequencies
+  std::optional<scan::NullModel> null;
+  QString scanResult;  // ScanResultLine of the locus; empty without a scan
+};
+
+// The largest values the Parameters tab's boxes take.
+struct ParameterLimits {
+  int32_t P = 0, A = 0, n = 0, N = 0, T = 0;
+};
 
 class TLociTab : public QObject {
   Q_OBJECT
  public:
-  TLociTab(TTestneutre& window, QWidget* sheet, TAnchorLayout& layout);
+  // `window` owns the tab's dialogs and grows to its table; `limits` are
+  // those of the Parameters tab a locus is handed to.
+  TLociTab(QWidget& window, const TFormScale& form, const ParameterLimits& limits, QWidget* sheet,
+           TAnchorLayout& layout);
   ~TLociTab() override;
 
   TButton* GenepopButton;
@@ -84,6 +103,12 @@ class TLociTab : public QObject {
   // when the user agrees; true when the request was answered here.
   bool HandleCloseDuringScan(QCloseEvent* event);
 
+ signals:
+  // The user chose the locus for a single test; its frequency file is written.
+  void LocusChosen(const dw::ui::LocusHandover& locus);
+  // A data file opened: the tab wants to be shown.
+  void DataFileOpened();
+
  public slots:
   void GenepopButtonClick();
   void UseLocusButtonClick();
@@ -97,8 +122,6 @@ class TLociTab : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  public:
-  // The command line that runs the scan `s` on the file shown.
-  QString ScanCommand(const scan::ScanSettings& s) const;
   // "Scan of Lap: Delta p_higher = …": the scan's result for one locus,
   // shown with the single test of that locus.
   QString ScanResultLine(const scan::ScannedLocus& locus) const;
@@ -111,8 +134,6 @@ class TLociTab : public QObject {
   void GrowToShowTable();
   // Asks before a new file drops a scan not exported; true to keep it.
   bool ScanWouldBeLost();
-  // The scan's null on the Parameters tab: N, m, T and model.
-  void UseScanNull(const scan::NullModel& null);
   QString ScanHeadline(const scan::ScanSummary& s, qint64 elapsedMs) const;
   // The scan's title lines in the label, each elided to its width.
   void ShowScanTitle();
@@ -124,20 +145,31 @@ class TLociTab : public QObject {
   // The loci as the scan plans them, whatever their sample size.
   std::vector<scan::ScannedLocus> PlannedLoci() const;
   void RunScan();
+  // The scan's settings from the tab's boxes; false, having said why, when they cannot run.
+  bool ReadScanSettings(scan::ScanSettings& s);
   void ShowScan(scan::ScanSummary summary, qint64 elapsedMs, const QString& command);
+  // Loci that could not run, notes and warnings about the null: what the
+  // command line says on its standard error beyond the fit.
+  void ShowScanProblems(const std::vector<std::string>& cautions);
   void ExportTable();
   void ExportPlot();
   void DropScan();
   PrintedTable TableAsShown() const;
-  // A save dialog named `name`; empty when cancelled.
+  // A save dialog named `name`; empty when cancelled. `chosenFilter`, when
+  // given, receives the type chosen.
   QString AskSaveFile(const char* name, const QString& caption, const QStringList& filters,
-                      const QString& proposed);
+                      const QString& proposed, QString* chosenFilter = nullptr);
+  // Every row and column of the table in its current order, each cell as the
+  // command line writes it, under the column names: tab-separated lines.
+  std::string TableTextAsShown() const;
   QString DataFolder() const;
   // The population map of a VCF or BCF file, asked with a file dialog; empty when cancelled.
   QString AskPopulationMap(const QString& data);
   QString DataStem() const;
 
-  TTestneutre& w_;
+  QWidget& window_;
+  const TFormScale form_;
+  const ParameterLimits limits_;
   TLociModel model_;
   TLociSortModel sorted_;
   std::optional<data::LociData> data_;
@@ -153,9 +185,5 @@ class TLociTab : public QObject {
   QStringList scanTitle_;  // headline, fitted null, every flagged locus
   int progressDelayMs_ = 300;
 };
-
-// The text of a Delta for the Parameters tab: the shortest that reads back
-// to the same double, with the locale's decimal separator.
-std::string DeltaText(long double delta, const NumberMarks& marks);
 
 }  // namespace dw::ui

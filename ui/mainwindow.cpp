@@ -16,6 +16,7 @@
 #include <QStatusTipEvent>
 #include <QStyle>
 #include <algorithm>
+#include <charconv>
 #include <exception>
 
 #include "chart/chart.h"
@@ -26,6 +27,7 @@
 #include "ui/anchorlayout.h"
 #include "engine/frequencyfile.h"
 #include "ui/chartexport.h"
+#include "engine/model.h"
 #include "ui/chartpreview.h"
 #include "ui/explain.h"
 #include "ui/help.h"
@@ -44,10 +46,6 @@ constexpr int kFileButtonFontHeight = 17;
 constexpr int kWindowLeft = 97, kWindowTop = 121;
 constexpr int kWindowWidth = 820, kWindowHeight = 570;
 constexpr int kStatusBarHeight = 19;
-// The file dialogs open at least this large (design pixels), so their name,
-// size, type and date columns show side by side.
-constexpr int kFileDialogWidth = 760, kFileDialogHeight = 500;
-
 
 QFont FormFont(int pixelHeight, bool bold) {
   QFont font;
@@ -112,6 +110,17 @@ QString ModelCaption(const TTestneutre& w) {
 
 }  // namespace
 
+std::string DeltaText(long double delta, const NumberMarks& marks) {
+  // Room for the longest fixed text of a double (about 330 digits).
+  char text[400];
+  const auto [end, error] =
+      std::to_chars(text, text + sizeof text, static_cast<double>(delta), std::chars_format::fixed);
+  std::string shown = error == std::errc() ? std::string(text, end) : std::string("0");
+  for (char& c : shown)
+    if (c == '.') c = marks.decimal;
+  return shown;
+}
+
 bool TButton::event(QEvent* event) {
   if (event->type() == QEvent::Shortcut) {
     if (isEnabled()) click();
@@ -136,11 +145,11 @@ TTestneutre::TTestneutre(int pixelsPerInch, QWidget* parent) : QMainWindow(paren
   if (pixelsPerInch != kDesignPixelsPerInch) {
     fontHeight = chart::MulDiv(kFontHeight, pixelsPerInch, kDesignPixelsPerInch);
     buttonFontHeight = chart::MulDiv(kFileButtonFontHeight, pixelsPerInch, kDesignPixelsPerInch);
-    textHeight_ = QFontMetrics(FormFont(fontHeight, false)).height();
     // The ratio is taken to the same font's height at the design size, so a
     // fallback font shorter than the designed 16 pixels does not shrink the
     // form further than the text does.
-    designTextHeight_ = QFontMetrics(FormFont(kFontHeight, false)).height();
+    form_ = TFormScale(QFontMetrics(FormFont(fontHeight, false)).height(),
+                       QFontMetrics(FormFont(kFontHeight, false)).height());
   }
   QFont font = FormFont(fontHeight, false);
   setFont(font);
@@ -156,7 +165,9 @@ TTestneutre::TTestneutre(int pixelsPerInch, QWidget* parent) : QMainWindow(paren
   TabSheet3 = AddTabSheet("TabSheet3", "Loci", &layout3_);
   BuildParametersTab(buttonFontHeight);
   BuildResultsTab();
-  Loci = new TLociTab(*this, TabSheet3, *layout3_);
+  Loci = new TLociTab(*this, form_, Limits(), TabSheet3, *layout3_);
+  connect(Loci, &TLociTab::LocusChosen, this, &TTestneutre::UseLocus);
+  connect(Loci, &TLociTab::DataFileOpened, this, [this] { PageControl1->setCurrentIndex(2); });
   BuildStatusBar();
   SetTabOrder();
   SetHelpTopics();
@@ -206,36 +217,9 @@ QSize TTestneutre::Growth() const {
 
 TTestneutre::~TTestneutre() = default;
 
-int TTestneutre::Scaled(int designPixels) const {
-  return textHeight_ == designTextHeight_ ? designPixels
-                                          : chart::MulDiv(designPixels, textHeight_, designTextHeight_);
-}
-
-void TTestneutre::Place(QWidget* widget, int l, int t, int w, int h) const {
-  widget->setGeometry(Scaled(l), Scaled(t), Scaled(w), Scaled(h));
-}
-
-void TTestneutre::PlaceCaption(QWidget* widget, int l, int t, int w, int h) const {
-  Place(widget, l, t, w, h);
-  const QSize needed = widget->sizeHint();
-  QRect box = widget->geometry();
-  if (needed.width() > box.width()) box.setWidth(needed.width());
-  if (needed.height() > box.height()) {
-    box.setTop(box.top() - (needed.height() - box.height()) / 2);
-    box.setHeight(needed.height());
-  }
-  widget->setGeometry(box);
-}
-
-void TTestneutre::SetHint(QWidget* widget, const char* hint) const {
-  widget->setToolTip(hint);
-  widget->setStatusTip(hint);
-  widget->setToolTipDuration(2500);
-}
-
 QLabel* TTestneutre::AddLabel(QWidget* parent, const char* caption, int l, int t, int w, int h) {
   auto* label = new QLabel(caption, parent);
-  PlaceCaption(label, l, t, w, h);
+  form_.PlaceCaption(label, l, t, w, h);
   return label;
 }
 
@@ -246,7 +230,7 @@ TSpinEdit* TTestneutre::AddSpinEdit(QWidget* parent, int32_t min, int32_t max, i
   edit->SetMaxValue(max);
   edit->SetIncrement(step);
   edit->SetValue(value);
-  Place(edit, l, t, w, h);
+  form_.Place(edit, l, t, w, h);
   FitCountBox(edit);
   SetHint(edit, hint);
   connect(edit, &TSpinEdit::Clamped, this, [this, hint](int typed, int kept) {
@@ -260,15 +244,9 @@ TSpinEdit* TTestneutre::AddSpinEdit(QWidget* parent, int32_t min, int32_t max, i
 QLineEdit* TTestneutre::AddEdit(QWidget* parent, const char* text, int l, int t, int w, int h,
                                 const char* hint) {
   auto* edit = new QLineEdit(text, parent);
-  Place(edit, l, t, w, h);
+  form_.Place(edit, l, t, w, h);
   SetHint(edit, hint);
   return edit;
-}
-
-void TTestneutre::FitCountBox(TSpinEdit* box) const {
-  const int missing = box->WidestValueWidth() - box->TextRect().width();
-  if (missing <= 0) return;
-  box->setGeometry(box->geometry().adjusted(-missing / 2, 0, missing - missing / 2, 0));
 }
 
 void TTestneutre::BuildParametersTab(int fileButtonFontHeight) {
@@ -307,18 +285,18 @@ void TTestneutre::BuildParametersTab(int fileButtonFontHeight) {
   auto* group = new QGroupBox("Model :", tab);
   GroupBox1 = group;
   GroupBox1->setObjectName("GroupBox1");
-  Place(GroupBox1, 24, 200, 265, 97);
+  form_.Place(GroupBox1, 24, 200, 265, 97);
   infinite = new QRadioButton("Infinite island model", GroupBox1);
   infinite->setObjectName("infinite");
-  PlaceCaption(infinite, 16, 24, 233, 18);
+  form_.PlaceCaption(infinite, 16, 24, 233, 18);
   SetHint(infinite, "Infinite island model");
   Fini = new QRadioButton("Finite island model", GroupBox1);
   Fini->setObjectName("Fini");
-  PlaceCaption(Fini, 16, 47, 241, 14);
+  form_.PlaceCaption(Fini, 16, 47, 241, 14);
   SetHint(Fini, "Finite island model with P populations");
   stepping = new QRadioButton("Stepping-stone", GroupBox1);
   stepping->setObjectName("stepping");
-  PlaceCaption(stepping, 16, 64, 241, 21);
+  form_.PlaceCaption(stepping, 16, 64, 241, 21);
   SetHint(stepping, "Stepping-stone : when isolation by distance");
   infinite->setChecked(true);
 
@@ -340,7 +318,7 @@ void TTestneutre::BuildParametersTab(int fileButtonFontHeight) {
   SpeedButton1->setAutoRaise(true);
   SpeedButton1->setFocusPolicy(Qt::StrongFocus);
   SpeedButton1->setFont(FormFont(fileButtonFontHeight, true));
-  Place(SpeedButton1, 456, 392, 23, 22);
+  form_.Place(SpeedButton1, 456, 392, 23, 22);
   connect(SpeedButton1, &QToolButton::clicked, this, &TTestneutre::SpeedButton1Click);
   SpeedButton2 = new QToolButton(tab);
   SpeedButton2->setObjectName("SpeedButton2");
@@ -348,20 +326,20 @@ void TTestneutre::BuildParametersTab(int fileButtonFontHeight) {
   SpeedButton2->setAutoRaise(true);
   SpeedButton2->setFocusPolicy(Qt::StrongFocus);
   SpeedButton2->setFont(FormFont(fileButtonFontHeight, true));
-  Place(SpeedButton2, 457, 427, 23, 23);
+  form_.Place(SpeedButton2, 457, 427, 23, 23);
   connect(SpeedButton2, &QToolButton::clicked, this, &TTestneutre::SpeedButton2Click);
 
   Button1 = new TButton("&Go", tab);
   Button1->setObjectName("Button1");
-  Place(Button1, 576, 248, 105, 33);
+  form_.Place(Button1, 576, 248, 105, 33);
   connect(Button1, &QPushButton::clicked, this, &TTestneutre::Button1Click);
   BitBtn2 = new TButton(style()->standardIcon(QStyle::SP_DialogHelpButton), "&Help", tab);
   BitBtn2->setObjectName("BitBtn2");
-  Place(BitBtn2, 576, 320, 105, 33);
+  form_.Place(BitBtn2, 576, 320, 105, 33);
   connect(BitBtn2, &QPushButton::clicked, this, &TTestneutre::BitBtn2Click);
   BitBtn1 = new TButton(style()->standardIcon(QStyle::SP_DialogCloseButton), "&Close", tab);
   BitBtn1->setObjectName("BitBtn1");
-  Place(BitBtn1, 576, 384, 105, 33);
+  form_.Place(BitBtn1, 576, 384, 105, 33);
   connect(BitBtn1, &QPushButton::clicked, this, &QWidget::close);
 
   // Every control keeps its designed place; the form does not stretch.
@@ -376,20 +354,20 @@ void TTestneutre::BuildResultsTab() {
   ResultLabel->setTextFormat(Qt::PlainText);
   ResultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   ResultLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Place(ResultLabel, 8, 4, 524, 48);
+  form_.Place(ResultLabel, 8, 4, 524, 48);
   Chart1 = new chart::TChartWidget(tab);
   Chart1->setObjectName("Chart1");
-  Place(Chart1, 8, 52, 689, 421);
+  form_.Place(Chart1, 8, 52, 689, 421);
   // Nothing to draw or print before the first run.
   Chart1->hide();
   Button2 = new TButton("&Print", tab);
   Button2->setObjectName("Button2");
-  Place(Button2, 616, 8, 65, 33);
+  form_.Place(Button2, 616, 8, 65, 33);
   connect(Button2, &QPushButton::clicked, this, &TTestneutre::Button2Click);
   Button2->setEnabled(false);
   ExportChartButton = new TButton("E&xport...", tab);
   ExportChartButton->setObjectName("ExportChartButton");
-  Place(ExportChartButton, 540, 8, 70, 33);
+  form_.Place(ExportChartButton, 540, 8, 70, 33);
   connect(ExportChartButton, &QPushButton::clicked, this, &TTestneutre::ExportChartButtonClick);
   ExportChartButton->setEnabled(false);
 
@@ -563,6 +541,44 @@ std::string TTestneutre::ExplanationOf(const RuntimeError& error) const {
 
 void TTestneutre::SetComparedScan(const QString& line) { comparedScan_ = line; }
 
+ParameterLimits TTestneutre::Limits() const {
+  return {varP->MaxValue(), vara->MaxValue(), varechant->MaxValue(), varN->MaxValue(),
+          varG->MaxValue()};
+}
+
+void TTestneutre::UseLocus(const LocusHandover& locus) {
+  varP->SetValue(locus.P);
+  vara->SetValue(locus.A);
+  varechant->SetValue(locus.n);
+  vdelta->setText(QString::fromStdString(DeltaText(locus.delta, CurrentNumberMarks())));
+  vdelta->setCursorPosition(0);  // every digit is kept; the box shows the first
+  FichFreq->setText(QDir::toNativeSeparators(locus.frequencyFile));
+  const std::optional<scan::NullModel>& null = locus.null;
+  if (null) UseScanNull(*null);
+  SetComparedScan(locus.scanResult);
+  const QString name = QString::fromStdString(locus.name);
+  StatusPanel1->setText(
+      name + ": P, A, n and Delta set" +
+      (null ? ", with the scan's null (N = " + varN->text() + ", m = " + varm->text() + ", T = " +
+                  varG->text() + ", " +
+                  QString::fromUtf8(NamesOf(ModelOfWord(null->model).value_or(
+                                                MigrationModel::InfiniteIsland))
+                                        .prose.data()) +
+                  ")"
+            : QString("; N, m, T and the model stay as they were (no scan has fitted them)")));
+  PageControl1->setCurrentIndex(0);
+  Button1->setFocus(Qt::OtherFocusReason);
+}
+
+void TTestneutre::UseScanNull(const scan::NullModel& null) {
+  varN->SetValue(null.N);
+  varG->SetValue(null.T);
+  varm->setText(QString::fromStdString(null.m).replace('.', QChar::fromLatin1(CurrentNumberMarks().decimal)));
+  infinite->setChecked(null.model == "infinite");
+  Fini->setChecked(null.model == "finite");
+  stepping->setChecked(null.model == "stepping");
+}
+
 void TTestneutre::ShowRunResult() {
   const uint64_t simulations = state_.params.I - state_.UndefinedCount;
   const QString pvalues =
@@ -596,42 +612,18 @@ QString TTestneutre::CancelledRunMessage(uint32_t done, bool hadHistogram) const
                        : "No histogram was drawn.");
 }
 
-void TTestneutre::PrepareFileDialog(QFileDialog& dialog) const {
-  dialog.setDefaultSuffix("txt");
-  dialog.setSizeGripEnabled(true);
-  QSize size(Scaled(kFileDialogWidth), Scaled(kFileDialogHeight));
-  if (const QScreen* display = screen()) size = size.boundedTo(display->availableGeometry().size());
-  dialog.resize(size.expandedTo(dialog.sizeHint()));
-}
-
 void TTestneutre::SpeedButton1Click() {
-  QFileDialog dialog(this);
-  dialog.setObjectName("OpenDialog1");
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  // "*" and not "*.*": on Linux many files have no extension.
-  dialog.setNameFilters({"Text files (*.txt)", "All files (*)"});
-  dialog.setOption(QFileDialog::ReadOnly, false);
-  PrepareFileDialog(dialog);
-  if (!openChoice_.isEmpty()) dialog.selectFile(openChoice_);
-  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  if (!accepted) return;
-  openChoice_ = dialog.selectedFiles().first();
-  FichFreq->setText(QDir::toNativeSeparators(openChoice_));
+  // "*" and not "*.*": on Linux many files have no extension. The box's own
+  // file is named, as the run would read it.
+  const QString name = AskFileName(
+      this, form_, {"OpenDialog1", {}, {"Text files (*.txt)", "All files (*)"}, FichFreq->text()});
+  if (!name.isEmpty()) FichFreq->setText(QDir::toNativeSeparators(name));
 }
 
 void TTestneutre::SpeedButton2Click() {
-  QFileDialog dialog(this);
-  dialog.setObjectName("SaveDialog1");
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilter("Text files (*.txt)");
-  PrepareFileDialog(dialog);
-  if (!saveChoice_.isEmpty()) dialog.selectFile(saveChoice_);
-  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-  if (!accepted) return;
-  saveChoice_ = dialog.selectedFiles().first();
-  FichFst->setText(QDir::toNativeSeparators(saveChoice_));
+  const QString name = AskFileName(
+      this, form_, {"SaveDialog1", {}, {"Text files (*.txt)"}, FichFst->text(), {}, true});
+  if (!name.isEmpty()) FichFst->setText(QDir::toNativeSeparators(name));
 }
 
 void TTestneutre::Button2Click() {

@@ -16,16 +16,22 @@ class QFileDialog;
 #include "engine/state.h"
 #include "runtime/errors.h"
 #include "runtime/random.h"
+#include "ui/form.h"
 #include "ui/spinedit.h"
 
 namespace dw::chart {
 class TChartWidget;
+}
+namespace dw::scan {
+struct NullModel;
 }
 
 namespace dw::ui {
 
 class TAnchorLayout;
 class TLociTab;
+struct LocusHandover;
+struct ParameterLimits;
 class TRunProgress;
 
 // A push button whose accelerator clicks it where the focus is, so a box
@@ -39,6 +45,10 @@ class TButton : public QPushButton {
   bool event(QEvent* event) override;
 };
 
+// The text of a Delta for the Parameters tab: the shortest that reads back
+// to the same double, with the locale's decimal separator.
+std::string DeltaText(long double delta, const NumberMarks& marks);
+
 class TTestneutre : public QMainWindow {
   Q_OBJECT
  public:
@@ -47,7 +57,7 @@ class TTestneutre : public QMainWindow {
   ~TTestneutre() override;
 
   // A design length in pixels at this window's resolution.
-  int Scaled(int designPixels) const;
+  int Scaled(int designPixels) const { return form_.Scaled(designPixels); }
 
   // The run's seed; the clock unless a test gives another source.
   void SetSeedSource(SeedSource* seed) { seedSource_ = seed; }
@@ -113,6 +123,9 @@ class TTestneutre : public QMainWindow {
   void Button2Click();
   void ExportChartButtonClick();
   void BitBtn2Click();
+  // The Loci tab's locus on the Parameters tab, its null too when a scan
+  // fitted one; the status bar says what was set, and Go takes the focus.
+  void UseLocus(const dw::ui::LocusHandover& locus);
 
  protected:
   bool event(QEvent* event) override;
@@ -121,7 +134,6 @@ class TTestneutre : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  friend class TLociTab;  // lays out its tab with the form's own helpers
   void BuildParametersTab(int fileButtonFontHeight);
   void BuildResultsTab();
   void BuildStatusBar();
@@ -132,14 +144,6 @@ class TTestneutre : public QMainWindow {
                          int32_t value, int l, int t, int w, int h, const char* hint);
   QLineEdit* AddEdit(QWidget* parent, const char* text, int l, int t, int w, int h,
                      const char* hint);
-  void Place(QWidget* widget, int l, int t, int w, int h) const;
-  // Places a control that shows a caption, grown to its text where the
-  // fallback font needs more room than the designed size, centred on its
-  // designed box, so no caption is cut off.
-  void PlaceCaption(QWidget* widget, int l, int t, int w, int h) const;
-  void SetHint(QWidget* widget, const char* hint) const;
-  // Widens a count box about its designed centre until its widest value shows.
-  void FitCountBox(TSpinEdit* box) const;
   void SetHelpTopics();
   void HelpForFocus();
   // The window at its designed place and size, within the screen's free area.
@@ -150,21 +154,21 @@ class TTestneutre : public QMainWindow {
   std::string ExplanationOf(const RuntimeError& error) const;
   // The finished run's p-values on the Results tab, the status bar and the chart's foot.
   void ShowRunResult();
-  // The open and save dialogs: their filter, a size that shows their columns.
-  void PrepareFileDialog(QFileDialog& dialog) const;
+  // The scan's null on the Parameters tab: N, m, T and model.
+  void UseScanNull(const scan::NullModel& null);
+  // The largest values the Parameters tab's boxes take.
+  ParameterLimits Limits() const;
 
   TAnchorLayout* layout1_ = nullptr;
   TAnchorLayout* layout2_ = nullptr;
   TAnchorLayout* layout3_ = nullptr;
   QSize designClient_;
+  TFormScale form_;
   TRunProgress* runProgress_ = nullptr;
   bool closeAfterRun_ = false;
-  int textHeight_ = 16;        // this window's text height
-  int designTextHeight_ = 16;  // the form font's height at the design size
   bool placed_ = false;
   int progressDelayMs_ = 300;
   SeedSource* seedSource_ = nullptr;
-  QString openChoice_, saveChoice_;
   QString comparedScan_;
   EngineState state_;
   Random rng_;

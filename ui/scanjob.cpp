@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "runtime/floatmode.h"
-#include "runtime/numtext.h"
 #include "ui/messages.h"
 #include "ui/progress.h"
 
@@ -14,10 +13,7 @@ namespace dw::ui {
 namespace {
 
 constexpr int kPollMs = 50;  // often enough for a smooth bar, rare enough to cost nothing
-
-QString Count(uint64_t value) {
-  return QString::fromStdString(FormatInteger(static_cast<int32_t>(std::min<uint64_t>(value, 0x7FFFFFFF))));
-}
+constexpr int kBarSteps = 1000;  // the bar in thousandths: a scan can hold more simulations than an int
 
 }  // namespace
 
@@ -28,20 +24,35 @@ TScanJob::TScanJob(QWidget* owner, int showAfterMs) : owner_(owner), showAfterMs
 
 TScanJob::~TScanJob() { delete dialog_; }
 
-void TScanJob::StageStarted(int pass, std::size_t loci, int32_t simulations) {
-  // The counts first: the GUI reads the pass last.
-  lociDone_ = 0;
-  simulationsDone_ = 0;
-  loci_ = loci;
-  simulations_ = static_cast<uint64_t>(loci) * static_cast<uint64_t>(std::max(simulations, 0));
-  pass_ = pass;
+scan::ScanCounts TScanJob::Counts() const {
+  return {simulationsDone_.load(std::memory_order_relaxed), lociDone_.load(std::memory_order_relaxed)};
+}
+
+void TScanJob::ScanPlanned(const scan::ScanPlan& plan) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  progress_.Planned(plan);
+}
+
+void TScanJob::FitPassStarted(int pass) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  progress_.FitPassStarted(pass, Counts());
+}
+
+void TScanJob::TestRoundStarted(uint64_t outstanding) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  progress_.TestRoundStarted(outstanding, Counts());
+}
+
+scan::ProgressShown TScanJob::Shown() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return progress_.Show(Counts(), static_cast<double>(sinceStart_.elapsed()) / 1000.0);
 }
 
 QString TScanJob::StageText() const {
-  const QString loci = Count(lociDone_) + " of " + Count(loci_) + " loci done";
-  const int pass = pass_;
-  if (pass > 0) return "Fitting the null to the loci, pass " + QString::number(pass) + ": " + loci;
-  return "Testing the loci: " + loci;
+  std::lock_guard<std::mutex> lock(mutex_);
+  // A copy: the question asked meanwhile must not move the bar's high mark.
+  scan::ScanProgress progress = progress_;
+  return QString::fromStdString(progress.Show(Counts(), 0).stage);
 }
 
 void TScanJob::Poll() {
@@ -49,16 +60,16 @@ void TScanJob::Poll() {
     if (sinceStart_.elapsed() < showAfterMs_) return;
     dialog_ = NewProgressDialog(owner_, "ScanProgress");
     dialog_->setMinimumWidth(360);
+    dialog_->setRange(0, kBarSteps);
     connect(dialog_, &QProgressDialog::canceled, this, [this] { cancel_.Request(); });
     dialog_->show();
     dialog_->activateWindow();
   }
-  const uint64_t total = std::max<uint64_t>(simulations_, 1);
-  // The bar in thousandths: a scan can hold more simulations than an int.
-  dialog_->setRange(0, 1000);
-  dialog_->setValue(static_cast<int>(std::min<uint64_t>(simulationsDone_, total) * 1000 / total));
-  dialog_->setLabelText(cancel_.Requested() ? "Cancelling after the loci in progress..."
-                                            : StageText());
+  const scan::ProgressShown shown = Shown();
+  dialog_->setValue(static_cast<int>(shown.fraction * kBarSteps));
+  dialog_->setLabelText(cancel_.Requested()
+                            ? "Cancelling after the loci in progress..."
+                            : QString::fromStdString(shown.stage + "\n" + shown.time));
 }
 
 scan::ScanResult TScanJob::Run(const scan::ScanSettings& settings,

@@ -12,11 +12,13 @@
 #include <QTimer>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "runtime/cancel.h"
 #include "scan/scan.h"
+#include "scan/scanprogress.h"
 
 namespace dw::ui {
 
@@ -35,25 +37,31 @@ class TScanJob : public QObject, public scan::ScanObserver {
   // Stops the scan after the loci in progress, as Cancel does.
   void RequestCancel() { cancel_.Request(); }
   bool CancelRequested() const { return cancel_.Requested(); }
-  // "Fitting the null to the loci, pass 2: 3 of 7 loci done" …
+  // "Fitting the null: pass 2 of 5", "Testing: 812 of 1000 loci resolved".
   QString StageText() const;
   QProgressDialog* Dialog() const { return dialog_; }
   qint64 ElapsedMs() const { return sinceStart_.elapsed(); }
 
-  // ScanObserver: StageStarted on the scan's thread, the others on its workers.
-  void StageStarted(int pass, std::size_t loci, int32_t simulations) override;
+  // ScanObserver: the plan and the stages on the scan's thread, while no
+  // locus runs; the counts on its workers.
+  void ScanPlanned(const scan::ScanPlan& plan) override;
+  void FitPassStarted(int pass) override;
+  void TestRoundStarted(uint64_t outstanding) override;
   void SimulationDone() override { simulationsDone_.fetch_add(1, std::memory_order_relaxed); }
   void LocusDone() override { lociDone_.fetch_add(1, std::memory_order_relaxed); }
 
  private:
   void Poll();
+  scan::ScanCounts Counts() const;
+  scan::ProgressShown Shown();
 
   QWidget* owner_;
   int showAfterMs_;
   CancelRequest cancel_;
-  std::atomic<int> pass_{0};
-  std::atomic<std::size_t> loci_{0}, lociDone_{0};
-  std::atomic<uint64_t> simulations_{0}, simulationsDone_{0};
+  std::atomic<std::size_t> lociDone_{0};
+  std::atomic<uint64_t> simulationsDone_{0};
+  mutable std::mutex mutex_;  // guards progress_: stages on the scan's thread, Poll on the GUI's
+  scan::ScanProgress progress_;
   QElapsedTimer sinceStart_;
   QTimer poll_;
   QPointer<QProgressDialog> dialog_;

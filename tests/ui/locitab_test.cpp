@@ -5,6 +5,7 @@
 // them, a cancelled scan, and the table's print pages.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -34,6 +35,7 @@ using dw::ui::TTestneutre;
 namespace {
 
 const QString kExample = QStringLiteral(DW_SOURCE_DIR "/examples/five-samples.gen");
+const QString kScanAsCommandLine = "Scan results as from the command line, with its JSON (*.tsv)";
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
@@ -59,11 +61,13 @@ Ran RunProgram(const QStringList& arguments, const QString& folder) {
   return {p.readAllStandardOutput(), p.readAllStandardError(), p.exitCode()};
 }
 
-// Answers the next file dialog named `name` with `file` (accept), or
-// cancels it when `file` is empty; counts the dialogs answered.
+// Answers the next file dialog named `name` with `file` (accept) of the
+// type `filter` (empty: the one offered), or cancels it when `file` is
+// empty; counts the dialogs answered.
 class FileDialogAnswer : public QObject {
  public:
-  FileDialogAnswer(QString name, QString file) : name_(std::move(name)), file_(std::move(file)) {
+  FileDialogAnswer(QString name, QString file, QString filter = {})
+      : name_(std::move(name)), file_(std::move(file)), filter_(std::move(filter)) {
     timer_.setInterval(5);
     connect(&timer_, &QTimer::timeout, this, [this] {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
@@ -75,6 +79,7 @@ class FileDialogAnswer : public QObject {
         dialog->reject();
         return;
       }
+      if (!filter_.isEmpty()) dialog->selectNameFilter(filter_);
       dialog->selectFile(file_);
       QMetaObject::invokeMethod(dialog, "accept");
     });
@@ -85,7 +90,7 @@ class FileDialogAnswer : public QObject {
   QString caption;   // its title
 
  private:
-  QString name_, file_;
+  QString name_, file_, filter_;
   QTimer timer_;
 };
 
@@ -385,7 +390,7 @@ class LociTabTest : public QObject {
     QVERIFY(QString::fromStdString(dw::scan::PlotOf(*w_->Loci->Scan()).title).contains(" fitted (95 % "));
 
     {
-      FileDialogAnswer answer("ExportTableDialog", Path("window.tsv"));
+      FileDialogAnswer answer("ExportTableDialog", Path("window.tsv"), kScanAsCommandLine);
       QTest::mouseClick(w_->Loci->ExportTableButton, Qt::LeftButton);
       QCOMPARE(answer.answered, 1);
     }
@@ -412,8 +417,25 @@ class LociTabTest : public QObject {
     QCOMPARE(ReadAll(Path("window.png")), ReadAll(Path("cli.png")));
     QCOMPARE(watcher.seen.size(), size_t{0});
 
-    // The table prints through the preview, rows as sorted on screen.
+    // The table as shown: every observed and scan column, every row, as sorted.
     w_->Loci->LociTable->sortByColumn(model.ColumnOf("q_value"), Qt::AscendingOrder);
+    {
+      FileDialogAnswer answer("ExportTableDialog", Path("shown.tsv"));
+      QTest::mouseClick(w_->Loci->ExportTableButton, Qt::LeftButton);
+      QCOMPARE(answer.answered, 1);
+    }
+    const QList<QByteArray> shownLines = ReadAll(Path("shown.tsv")).split('\n');
+    QCOMPARE(shownLines.size(), 1 + 9 + 1);  // the header, a row per locus, the last LF
+    const QList<QByteArray> header = shownLines[0].split('\t');
+    QCOMPARE(header.size(), model.columnCount());
+    for (const char* column : {"locus", "n_min", "Ho", "He", "Delta", "note", "simulations", "q_value", "q_wc", "stop"})
+      QVERIFY2(header.contains(column), column);
+    QVERIFY(shownLines[1].startsWith("Lap\t"));
+    QCOMPARE(shownLines[1].split('\t')[header.indexOf("q_value")],
+             model.index(RowOf("Lap"), model.ColumnOf("q_value")).data(TLociModel::TextRole).toString().toUtf8());
+    QVERIFY(!QFile::exists(Path("shown.json")));
+
+    // The table prints through the preview, rows as sorted on screen.
     bool previewed = false;
     QTimer::singleShot(50, [&] {
       auto* preview = qobject_cast<dw::ui::TChartPreview*>(QApplication::activeModalWidget());
@@ -469,6 +491,43 @@ class LociTabTest : public QObject {
     QVERIFY(!w_->Loci->ScanPlot->isVisible());
     QVERIFY(!w_->Loci->ExportPlotButton->isEnabled());
     QVERIFY(QDir(temporary.path()).isEmpty());
+  }
+
+  // The progress of a scan: one bar that never goes back, the stage named,
+  // the time elapsed and, once it can be told, the time left.
+  void TheProgressShowsTheWholeScan() {
+    Open();
+    OpenFile(kExample);
+    w_->SetProgressDelay(0);
+    QStringList labels;
+    QList<int> values;
+    QElapsedTimer since;
+    since.start();
+    QTimer look;
+    look.setInterval(20);
+    connect(&look, &QTimer::timeout, [&] {
+      for (QWidget* top : QApplication::topLevelWidgets()) {
+        auto* progress = qobject_cast<QProgressDialog*>(top);
+        if (!progress || !progress->isVisible() || progress->objectName() != "ScanProgress") continue;
+        if (progress->labelText().startsWith("Cancelling")) continue;
+        labels << progress->labelText();
+        values << progress->value();
+        if (labels.last().contains(" left") || since.elapsed() > 20000) progress->findChild<QPushButton*>()->click();
+      }
+    });
+    look.start();
+    DialogWatcher watcher;
+    Scan("6", 3000);  // slow enough to see the time left, quick to get there
+    look.stop();
+    QVERIFY(!labels.isEmpty());
+    static const QRegularExpression shape(
+        "^(Starting the scan|Fitting the null: pass [1-9][0-9]* (of 5|\\(more than the usual 5\\))|Testing: [0-9]+ of 7 loci resolved)\n"
+        "[0-9]+ (s|min [0-9]+ s) elapsed(, about [0-9]+ (s|min [0-9]+ s|h [0-9]+ min) left)?$");
+    for (const QString& label : labels) QVERIFY2(shape.match(label).hasMatch(), qPrintable(label));
+    QVERIFY2(labels.last().contains(" left"), qPrintable(labels.last()));
+    QVERIFY(labels.filter(QRegularExpression("^Fitting the null: pass 1 of 5\n")).size() > 0);
+    for (int i = 1; i < values.size(); ++i) QVERIFY(values[i] >= values[i - 1]);
+    QVERIFY(values.last() > 0);
   }
 
   // The window system's close request during a scan asks first; "Yes"

@@ -13,6 +13,9 @@
 #include <QLabel>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTreeView>
+#include <QSettings>
+#include <QHeaderView>
 #include <QtTest>
 
 #include "chart/qt/chart_widget.h"
@@ -661,13 +664,32 @@ class MainWindowTest : public QObject {
 
   // The file dialogs: the open dialog's filters ("*", so files without an
   // extension show), a size that shows their columns, and the "..." buttons
-  // opened from the keyboard.
+  // opened from the keyboard. Each opens on its field's file, in that file's
+  // folder with its name in the name box, and its size, type and date
+  // columns are as wide as their text.
   void FileDialogsFromTheKeyboard() {
+    // A dialog keeps its columns' widths for the next one (in the settings,
+    // here a folder of the test's own): narrow ones, as a smaller font left them.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.filePath("settings"));
+    {
+      QFileDialog earlier;
+      earlier.setOption(QFileDialog::DontUseNativeDialog);
+      QHeaderView* header = earlier.findChild<QTreeView*>()->header();
+      for (int c = 1; c < header->count(); ++c) header->resizeSection(c, 12);
+    }
     Open();
+    const QString output = dir_.filePath("kept-fst.txt");
+    w_->FichFst->setText(output);
+    QFile earlier(dir_.filePath("earlier-fst.txt"));  // a row for the save dialog's list
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write("0.1\n");
+    earlier.close();
     struct Seen {
       QString name;
       QStringList filters;
       QSize size;
+      QString box, folder;
+      int narrowColumns = 0;
     };
     QList<Seen> seen;
     QTimer look;
@@ -675,7 +697,15 @@ class MainWindowTest : public QObject {
     connect(&look, &QTimer::timeout, [&] {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       if (!dialog || !dialog->isVisible()) return;
-      seen.push_back({dialog->objectName(), dialog->nameFilters(), dialog->size()});
+      auto* view = dialog->findChild<QTreeView*>();
+      // The folder is read in the background: its rows first, then the widths.
+      if (view && view->model()->rowCount(view->rootIndex()) == 0) return;
+      Seen s{dialog->objectName(), dialog->nameFilters(), dialog->size(),
+             dialog->findChild<QLineEdit*>("fileNameEdit")->text(), dialog->directory().absolutePath()};
+      for (int c = 1; view && c < view->header()->count(); ++c)
+        s.narrowColumns += view->columnWidth(c) < static_cast<QAbstractItemView*>(view)->sizeHintForColumn(c);
+      s.narrowColumns += !view;
+      seen.push_back(s);
       dialog->reject();
     });
     look.start();
@@ -697,9 +727,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(seen[1].filters, QStringList{"Text files (*.txt)"});
     const QSize least = QSize(w_->Scaled(760), w_->Scaled(500))
                             .boundedTo(w_->screen()->availableGeometry().size());
-    for (const Seen& dialog : seen)
+    for (const Seen& dialog : seen) {
       QVERIFY2(dialog.size.width() >= least.width() && dialog.size.height() >= least.height(),
                qPrintable(dialog.name));
+      QVERIFY2(dialog.narrowColumns == 0, qPrintable(dialog.name));
+    }
+    QCOMPARE(seen[0].box, QFileInfo(kInput).fileName());
+    QCOMPARE(seen[0].folder, QFileInfo(kInput).absolutePath());
+    QCOMPARE(seen[1].box, QString("kept-fst.txt"));  // not written yet: named all the same
+    QCOMPARE(seen[1].folder, QFileInfo(output).absolutePath());
     // Cancelled: the boxes keep their texts.
     QCOMPARE(w_->FichFreq->text(), kInput);
   }
