@@ -254,6 +254,10 @@ std::string FormatFixed(long double value, int precision, int decimals,
   return FixedText(form, decimals, marks.decimal);
 }
 
+std::string FixedPoint(long double value, int decimals) {
+  return FormatFixed(value, 18, decimals, NumberMarks{'.', ','});
+}
+
 std::string FormatInteger(int32_t value) { return std::to_string(value); }
 
 long double ParseReal(std::string_view text, const NumberMarks& marks) {

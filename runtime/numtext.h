@@ -47,6 +47,10 @@ DecimalForm MakeDecimalForm(long double value, int precision, int decimals);
 std::string FormatFixed(long double value, int precision, int decimals,
                         const NumberMarks& marks);
 
+// FormatFixed at full precision with "." whatever the locale: the text of
+// the files and pictures the program writes.
+std::string FixedPoint(long double value, int decimals);
+
 // Decimal digits, "-" for a negative value; no grouping, no "+".
 std::string FormatInteger(int32_t value);
 

@@ -168,7 +168,7 @@ std::string MigrationText(double m) {
   // The decade of m once rounded to four digits (0.099996 rounds to 0.1000).
   int decade = static_cast<int>(std::floor(std::log10(m)));
   if (std::round(m / std::pow(10.0, decade - 3)) >= 10000) ++decade;
-  return FormatFixed(m, 18, std::min(12, 3 - decade), NumberMarks{'.', ','});
+  return FixedPoint(m, std::min(12, 3 - decade));
 }
 
 double RetainedStart(double m, int32_t N, int32_t T) {

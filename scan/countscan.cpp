@@ -256,7 +256,7 @@ LocusSimulations CountCalibrationPass(const ScanSettings& s,
                                       const std::vector<ScannedLocus*>& sample,
                                       const NullSetting& setting, int32_t perLocus,
                                       ScanObserver& observer, const CancelRequest& cancel) {
-  const std::string m = FormatFixed(setting.m, 18, 12, kMarks);
+  const std::string m = FixedPoint(setting.m, 12);
   LocusSimulations wc(sample.size());
   ParallelFor(sample.size(), s.threads, cancel, [&](std::size_t k, std::size_t) {
     const ScannedLocus& l = *sample[k];

@@ -11,10 +11,6 @@ namespace dw::scan {
 
 namespace {
 
-std::string Fixed(long double value, int decimals) {
-  return FormatFixed(value, 18, decimals, NumberMarks{'.', ','});
-}
-
 bool Estimated(data::LocusStatus status) {
   return status == data::LocusStatus::Polymorphic || status == data::LocusStatus::Biallelic;
 }
@@ -42,7 +38,7 @@ std::string StatisticCell(long double value) {
   if (value == 0.0L) return "0";
   // Ten significant digits: nine decimals below the leading digit's place.
   const int leading = static_cast<int>(std::floor(std::log10(std::fabs(value))));
-  return Fixed(value, std::clamp(9 - leading, 0, 18));
+  return FixedPoint(value, std::clamp(9 - leading, 0, 18));
 }
 
 std::vector<std::string> ObservedRow(const data::LocusData& locus, bool positions) {
@@ -53,10 +49,10 @@ std::vector<std::string> ObservedRow(const data::LocusData& locus, bool position
   std::vector<std::string> row{locus.name};
   if (positions) row.insert(row.end(), {locus.chrom, std::to_string(locus.pos)});
   row.insert(row.end(), {std::to_string(s.samples), std::to_string(s.alleles),
-                         std::to_string(s.minTyped), Fixed(s.meanTyped, 2),
+                         std::to_string(s.minTyped), FixedPoint(s.meanTyped, 2),
                          std::to_string(s.maxTyped),
-                         shown && !haploid ? Fixed(s.observedHeterozygosity, 4) : "NA",
-                         shown ? Fixed(s.expectedHeterozygosity, 4) : "NA"});
+                         shown && !haploid ? FixedPoint(s.observedHeterozygosity, 4) : "NA",
+                         shown ? FixedPoint(s.expectedHeterozygosity, 4) : "NA"});
   if (Estimated(e.status))
     row.insert(row.end(), {StatisticCell(e.wc), StatisticCell(e.rh), StatisticCell(e.delta)});
   else

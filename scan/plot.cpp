@@ -28,16 +28,6 @@ void PlotRange(const ScanPlot& plot, double& bottom, double& top) {
   top += margin;
 }
 
-namespace {
-
-constexpr chart::Color kBand = chart::RGB(198, 219, 239);
-constexpr chart::Color kBandEdge = chart::RGB(66, 146, 198);
-constexpr chart::Color kMedian = chart::RGB(8, 48, 107);
-constexpr chart::Color kGrid = chart::RGB(220, 220, 220);
-constexpr chart::Color kWcRing = chart::RGB(230, 120, 0);
-
-// A round step near a sixth of the range, or fewer where the labels would
-// touch: 1, 2 or 5 times a power of ten.
 double TickStep(double range, int ticks) {
   const double rough = range / std::clamp(ticks, 1, 6);
   const double power = std::pow(10.0, std::floor(std::log10(rough)));
@@ -45,6 +35,14 @@ double TickStep(double range, int ticks) {
     if (m * power >= rough) return m * power;
   return 10 * power;
 }
+
+namespace {
+
+constexpr chart::Color kBand = chart::RGB(198, 219, 239);
+constexpr chart::Color kBandEdge = chart::RGB(66, 146, 198);
+constexpr chart::Color kMedian = chart::RGB(8, 48, 107);
+constexpr chart::Color kGrid = chart::RGB(220, 220, 220);
+constexpr chart::Color kWcRing = chart::RGB(230, 120, 0);
 
 struct Frame {
   Rect plot;
@@ -70,7 +68,7 @@ void DrawAxisAndTicks(const Frame& f, chart::Canvas& canvas) {
     canvas.SetPen({chart::clBlack});
     canvas.Line({f.plot.left - 4, y}, {f.plot.left, y});
     const std::string label =
-        FormatFixed(std::abs(v) < step / 2 ? 0.0 : v, 18, decimals, NumberMarks{'.', ','});
+        FixedPoint(std::abs(v) < step / 2 ? 0.0 : v, decimals);
     canvas.TextOut({f.plot.left - 6, y - canvas.TextHeight(label) / 2}, label);
   }
   canvas.SetPen({chart::clBlack});

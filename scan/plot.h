@@ -26,6 +26,10 @@ struct ScanPlot {
   std::vector<PlotLocus> loci;  // in file order
 };
 
+// A round tick step near range / ticks (ticks clamped to 1…6): 1, 2 or 5
+// times a power of ten. Fewer ticks where their labels would touch.
+double TickStep(double range, int ticks);
+
 // The vertical range: every band and point, widened by a twentieth, and
 // zero; (−1, 1) when there is nothing to show.
 void PlotRange(const ScanPlot& plot, double& bottom, double& top);

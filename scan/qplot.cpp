@@ -16,19 +16,6 @@ constexpr chart::Color kGrid = chart::RGB(220, 220, 220);
 constexpr chart::Color kFdr = chart::RGB(200, 30, 30);
 constexpr double kSmallestQ = 1e-300;
 
-std::string Fixed(double value, int decimals) {
-  return FormatFixed(value, 18, decimals, NumberMarks{'.', ','});
-}
-
-// A round step near a fifth of the range: 1, 2 or 5 times a power of ten.
-double Step(double range) {
-  const double rough = range / 5;
-  const double power = std::pow(10.0, std::floor(std::log10(rough)));
-  for (double m : {1.0, 2.0, 5.0})
-    if (m * power >= rough) return m * power;
-  return 10 * power;
-}
-
 // Whether [from, to] keeps `gap` away from every span already taken.
 bool Free(const std::vector<std::pair<int, int>>& taken, int from, int to, int gap) {
   for (const auto& [a, b] : taken)
@@ -54,7 +41,7 @@ void DrawAxes(const QPlot& plot, const QPlotLayout& f, chart::Canvas& canvas) {
                      f.XOfGenome(f.starts[c] + static_cast<double>(k.last - k.first) + gap / 4),
                      f.plot.bottom});
   }
-  const double step = Step(f.top);
+  const double step = TickStep(f.top, 5);
   const int decimals = std::max(0, static_cast<int>(-std::floor(std::log10(step))));
   canvas.SetTextAlign(chart::HAlign::Right, chart::VAlign::Top);
   for (double v = 0; v <= f.top; v += step) {
@@ -62,7 +49,7 @@ void DrawAxes(const QPlot& plot, const QPlotLayout& f, chart::Canvas& canvas) {
     canvas.Line({f.plot.left, f.Y(v)}, {f.plot.right, f.Y(v)});
     canvas.SetPen({chart::clBlack});
     canvas.Line({f.plot.left - 4, f.Y(v)}, {f.plot.left, f.Y(v)});
-    canvas.TextOut({f.plot.left - 6, f.Y(v) - line / 2}, Fixed(v, decimals));
+    canvas.TextOut({f.plot.left - 6, f.Y(v) - line / 2}, FixedPoint(v, decimals));
   }
   canvas.SetPen({chart::clBlack});
   canvas.Line({f.plot.left, f.plot.top}, {f.plot.left, f.plot.bottom});
@@ -89,7 +76,7 @@ void DrawFdrLine(const QPlot& plot, const QPlotLayout& f, chart::Canvas& canvas)
   canvas.SetPen({kFdr, chart::PenStyle::Dash, 1});
   canvas.Line({f.plot.left, y}, {f.plot.right, y});
   canvas.SetTextAlign(chart::HAlign::Right, chart::VAlign::Top);
-  canvas.TextOut({f.plot.right - 2, y - canvas.TextHeight("q") - 1}, "q = " + Fixed(plot.fdr, 2));
+  canvas.TextOut({f.plot.right - 2, y - canvas.TextHeight("q") - 1}, "q = " + FixedPoint(plot.fdr, 2));
 }
 
 }  // namespace
@@ -131,8 +118,8 @@ QPlot QPlotOf(const ScanSummary& s) {
   plot.yTitle = anyDelta && anyWc ? "-log10 q (Delta test; WC test for two alleles)"
                 : anyWc           ? "-log10 q (WC test)"
                                   : "-log10 q (Delta test)";
-  plot.title = "-log10 q along the chromosomes; dashed: q = " + Fixed(s.fdr, 2) + "; red: q <= " +
-               Fixed(s.fdr, 2) + " (" + std::to_string(flagged) + " of " +
+  plot.title = "-log10 q along the chromosomes; dashed: q = " + FixedPoint(s.fdr, 2) + "; red: q <= " +
+               FixedPoint(s.fdr, 2) + " (" + std::to_string(flagged) + " of " +
                std::to_string(plot.loci.size()) + ")";
   return plot;
 }

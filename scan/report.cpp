@@ -12,10 +12,6 @@ namespace dw::scan {
 
 namespace {
 
-std::string Fixed(long double value, int decimals) {
-  return FormatFixed(value, 18, decimals, NumberMarks{'.', ','});
-}
-
 // Three significant digits, two decimals at least below 10: 0.0123, 1.23, 12.3.
 std::string Short(double value) {
   const double size = std::abs(value);
@@ -23,7 +19,7 @@ std::string Short(double value) {
                        : size >= 1 ? 2
                        : size > 0  ? std::min(6, 2 - static_cast<int>(std::floor(std::log10(size))))
                                    : 2;
-  return Fixed(value, decimals);
+  return FixedPoint(value, decimals);
 }
 
 std::string ModelName(const std::string& model) {
@@ -74,7 +70,7 @@ std::string CeilingWarning(uint64_t ceiling, bool fixed, std::size_t loci, doubl
   return std::string("warning: with ") + (fixed ? "" : "at most ") + std::to_string(ceiling) +
          " simulations a locus's two-sided p-value cannot fall below 2/(I + 1) = " + Short(floor) +
          ", so among " + std::to_string(loci) + " loci a lone outlier cannot be flagged at q <= " +
-         Fixed(fdr, 2) + " (it needs at least " + std::to_string(needed) +
+         FixedPoint(fdr, 2) + " (it needs at least " + std::to_string(needed) +
          " simulations); " + (fixed ? "without -I" : "without --max-simulations") +
          " the scan takes as many as the false discovery rate needs";
 }
@@ -124,7 +120,7 @@ void SummariseScan(ScanSummary& s) {
 }
 
 std::string FlaggedLine(const ScanSummary& s) {
-  return "flagged at q <= " + Fixed(s.fdr, 2) + ": by Delta " + std::to_string(s.flaggedDelta) +
+  return "flagged at q <= " + FixedPoint(s.fdr, 2) + ": by Delta " + std::to_string(s.flaggedDelta) +
          " of " + std::to_string(s.testedDelta) + " loci, by WC " + std::to_string(s.flaggedWc) +
          " of " + std::to_string(s.testedWc) + "\n";
 }
@@ -171,18 +167,18 @@ std::vector<std::string> ScanRow(const ScanSummary& s, const ScannedLocus& l) {
   if (DeltaTested(l)) {
     set(C::Lower, std::to_string(l.lower));
     set(C::Higher, std::to_string(l.higher));
-    set(C::PHigher, Fixed(l.p.higher, 6));
-    set(C::PLower, Fixed(l.p.lower, 6));
-    set(C::PTwoSided, Fixed(l.p.twoSided, 6));
-    set(C::QValue, Fixed(l.q, 6));
+    set(C::PHigher, FixedPoint(l.p.higher, 6));
+    set(C::PLower, FixedPoint(l.p.lower, 6));
+    set(C::PTwoSided, FixedPoint(l.p.twoSided, 6));
+    set(C::QValue, FixedPoint(l.q, 6));
     set(C::Flag, flag(l.q));
   } else {
     set(C::Flag, data::StatusText(l.estimate.status));
   }
   set(C::Undefined, std::to_string(l.undefined));
-  set(C::PWcHigher, Fixed(l.pWc.higher, 6));
-  set(C::PWcLower, Fixed(l.pWc.lower, 6));
-  set(C::QWc, Fixed(l.qWc, 6));
+  set(C::PWcHigher, FixedPoint(l.pWc.higher, 6));
+  set(C::PWcLower, FixedPoint(l.pWc.lower, 6));
+  set(C::QWc, FixedPoint(l.qWc, 6));
   set(C::FlagWc, flag(l.qWc));
   set(C::WcLower, std::to_string(l.wcLower));
   set(C::WcHigher, std::to_string(l.wcHigher));
@@ -511,16 +507,16 @@ std::string FitLine(const ScanSummary& s) {
 namespace {
 
 std::string CheckLines(const ScanSummary& s) {
-  std::string text = "  " + Fixed(100 * kTrimmedShare, 0) + " % trimmed mean WC over the " +
-                     std::to_string(s.checked) + " tested loci: data " + Fixed(s.dataWc, 4) +
-                     ", null " + Fixed(s.nullWc, 4) + " (95 % of its simulated data sets " +
-                     Fixed(s.nullWcLow, 4) + " to " + Fixed(s.nullWcHigh, 4) + ")\n";
-  text += "  genomic inflation lambda of the p-values: " + Fixed(s.lambda, 2) + " (Delta), " +
-          Fixed(s.lambdaWc, 2) + " (WC)\n";
+  std::string text = "  " + FixedPoint(100 * kTrimmedShare, 0) + " % trimmed mean WC over the " +
+                     std::to_string(s.checked) + " tested loci: data " + FixedPoint(s.dataWc, 4) +
+                     ", null " + FixedPoint(s.nullWc, 4) + " (95 % of its simulated data sets " +
+                     FixedPoint(s.nullWcLow, 4) + " to " + FixedPoint(s.nullWcHigh, 4) + ")\n";
+  text += "  genomic inflation lambda of the p-values: " + FixedPoint(s.lambda, 2) + " (Delta), " +
+          FixedPoint(s.lambdaWc, 2) + " (WC)\n";
   if (s.nullSpread > 0)
     text += "  spread of WC across loci (median absolute deviation), data / null: " +
-            Fixed(s.dataSpread, 4) + " / " + Fixed(s.nullSpread, 4) + " = " +
-            Fixed(s.dataSpread / s.nullSpread, 2) + "\n";
+            FixedPoint(s.dataSpread, 4) + " / " + FixedPoint(s.nullSpread, 4) + " = " +
+            FixedPoint(s.dataSpread / s.nullSpread, 2) + "\n";
   return text;
 }
 
@@ -533,7 +529,7 @@ NullReportParts NullReportOf(const ScanSummary& s) {
     const Calibration& c = *null.fit;
     if (c.kind == CalibrationKind::MigrationAtOne)
       r.notes.push_back("note: the loci are less differentiated than even m = 1 makes the null "
-                        "(trimmed mean WC " + Fixed(c.target, 4) + "); the null runs at m = 1");
+                        "(trimmed mean WC " + FixedPoint(c.target, 4) + "); the null runs at m = 1");
     if (c.kind == CalibrationKind::Generations)
       r.notes.push_back("note: even with no migration the null stays below the loci's "
                         "differentiation after the T given; T is fitted at m = 0 instead "
@@ -555,7 +551,7 @@ NullReportParts NullReportOf(const ScanSummary& s) {
   if ((null.fit || !NullDisagrees(s)) && s.checked > 0 && s.nullSpread > 0 &&
       s.dataSpread > 1.5 * s.nullSpread)
     r.warnings.push_back(
-        "warning: WC varies " + Fixed(s.dataSpread / s.nullSpread, 1) +
+        "warning: WC varies " + FixedPoint(s.dataSpread / s.nullSpread, 1) +
         " times as much across loci as under the null: isolation by distance, a hierarchy of "
         "populations or selection at many loci can do that, and the island model does not "
         "capture it; read the flags with care");
@@ -569,7 +565,7 @@ NullReportParts NullReportOf(const ScanSummary& s) {
     if (kept > 0.05)
       r.warnings.push_back(
           "warning: with --start observed and T = " + std::to_string(null.T) + ", about " +
-          Fixed(100 * kept, 0) +
+          FixedPoint(100 * kept, 0) +
           " % of each locus's own differentiation is still in its null (the share "
           "((1 - m)^2 (1 - 1/2N))^T): whatever made it, selection included, is then part of "
           "what the locus is tested against, which takes power away; a longer -T lets it fade");
@@ -605,9 +601,9 @@ std::string PValueReport(const ScanSummary& s) {
     for (const ScannedLocus& l : s.loci) early += l.ran && l.stop == StopReason::Resolved;
     text += "p-values resolved sequentially: each tail of a test to " +
             std::to_string(p.tailHits) + " simulated values, or " +
-            (p.alone ? "each locus alone until its p-value is at most " + Fixed(s.fdr, 2) + "/" +
+            (p.alone ? "each locus alone until its p-value is at most " + FixedPoint(s.fdr, 2) + "/" +
                            std::to_string(s.testedWc) + ", flagged whatever the other loci"
-                     : "as far as q <= " + Fixed(s.fdr, 2) + " needs") +
+                     : "as far as q <= " + FixedPoint(s.fdr, 2) + " needs") +
             " (at most " + std::to_string(p.ceiling) +
             " simulations a locus); " + std::to_string(early) + " of " +
             std::to_string(s.testedWc) + " loci resolved that way";
@@ -634,13 +630,13 @@ ScanPlot PlotOf(const ScanSummary& s) {
               std::to_string(static_cast<long>(null.fit->high)) + ")";
   second += ", " + ModelName(null.model);
   if (s.checked > 0)
-    second += "\ntrimmed mean WC: data " + Fixed(s.dataWc, 4) + ", null " + Fixed(s.nullWc, 4) +
-              "; lambda " + Fixed(s.lambda, 2) + " (WC " + Fixed(s.lambdaWc, 2) + ")" +
-              (s.nullSpread > 0 ? "; WC spread data/null " + Fixed(s.dataSpread / s.nullSpread, 2)
+    second += "\ntrimmed mean WC: data " + FixedPoint(s.dataWc, 4) + ", null " + FixedPoint(s.nullWc, 4) +
+              "; lambda " + FixedPoint(s.lambda, 2) + " (WC " + FixedPoint(s.lambdaWc, 2) + ")" +
+              (s.nullSpread > 0 ? "; WC spread data/null " + FixedPoint(s.dataSpread / s.nullSpread, 2)
                                 : "");
   plot.title = "Simulated Delta (median, 2.5-97.5 %) and observed Delta per locus; red: q <= " +
-               Fixed(s.fdr, 2) + " (Delta test, " + std::to_string(s.flaggedDelta) + " of " +
-               std::to_string(s.testedDelta) + "), ringed: q <= " + Fixed(s.fdr, 2) +
+               FixedPoint(s.fdr, 2) + " (Delta test, " + std::to_string(s.flaggedDelta) + " of " +
+               std::to_string(s.testedDelta) + "), ringed: q <= " + FixedPoint(s.fdr, 2) +
                " (WC test, " + std::to_string(s.flaggedWc) + " of " +
                std::to_string(s.testedWc) + ")\n" + second;
   for (const ScannedLocus* l : RanLoci(s))

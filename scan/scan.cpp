@@ -30,10 +30,6 @@ namespace {
 
 const NumberMarks kMarks{'.', ','};
 
-std::string Fixed(long double value, int decimals) {
-  return FormatFixed(value, 18, decimals, kMarks);
-}
-
 // The null one pass of runs takes.
 struct NullRun {
   std::string m;
@@ -54,7 +50,7 @@ class LocusForm : public RunForm {
   std::string MigrationRateText() override { return null_.m; }
   // The counts are taken from the Delta values themselves; this text only
   // places the observed class of the engine's histogram.
-  std::string ObservedDeltaText() override { return Fixed(locus_.estimate.delta, 18); }
+  std::string ObservedDeltaText() override { return FixedPoint(locus_.estimate.delta, 18); }
   bool InfiniteIslandSelected() override { return s_.model == "infinite"; }
   bool SteppingStoneSelected() override { return s_.model == "stepping"; }
   std::string InputFileName() override { return input_; }
@@ -233,7 +229,7 @@ uint32_t CalibrationSeed(const ScanSettings& s, const ScannedLocus& locus) {
 LocusSimulations CalibrationPass(const ScanSettings& s, std::vector<ScannedLocus>& loci,
                                  const NullSetting& setting, int pass, const Services& services) {
   services.observer.FitPassStarted(pass);
-  const NullRun null{FormatFixed(setting.m, 18, 12, kMarks), setting.T, kCalibrationSimulations};
+  const NullRun null{FixedPoint(setting.m, 12), setting.T, kCalibrationSimulations};
   LocusSimulations wc(TestedCount(loci));
   std::vector<LocusFailure> failures(wc.size());
   ForEachTested(s, loci, services, [&](std::size_t k, ScannedLocus& locus, EngineState& state) {

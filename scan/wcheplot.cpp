@@ -5,6 +5,7 @@
 
 #include "data/observed.h"
 #include "runtime/numtext.h"
+#include "scan/plot.h"
 #include "scan/statistics.h"
 
 namespace dw::scan {
@@ -17,19 +18,6 @@ constexpr chart::Color kBand = chart::RGB(198, 219, 239);
 constexpr chart::Color kEdge99 = chart::RGB(66, 146, 198);
 constexpr chart::Color kWc = chart::RGB(230, 120, 0);
 constexpr chart::Color kGrid = chart::RGB(220, 220, 220);
-
-std::string Fixed(double value, int decimals) {
-  return FormatFixed(value, 18, decimals, NumberMarks{'.', ','});
-}
-
-// A round step near a fifth of the range: 1, 2 or 5 times a power of ten.
-double Step(double range) {
-  const double rough = range / 5;
-  const double power = std::pow(10.0, std::floor(std::log10(rough)));
-  for (double m : {1.0, 2.0, 5.0})
-    if (m * power >= rough) return m * power;
-  return 10 * power;
-}
 
 struct Frame {
   chart::Rect plot;
@@ -44,7 +32,7 @@ struct Frame {
 
 void DrawAxes(const Frame& f, chart::Canvas& canvas) {
   const int line = canvas.TextHeight("0");
-  const double yStep = Step(f.top - f.bottom), xStep = Step(f.right - f.left);
+  const double yStep = TickStep(f.top - f.bottom, 5), xStep = TickStep(f.right - f.left, 5);
   const int yDecimals = std::max(0, static_cast<int>(-std::floor(std::log10(yStep))));
   const int xDecimals = std::max(0, static_cast<int>(-std::floor(std::log10(xStep))));
   canvas.SetTextAlign(chart::HAlign::Right, chart::VAlign::Top);
@@ -52,11 +40,11 @@ void DrawAxes(const Frame& f, chart::Canvas& canvas) {
     canvas.SetPen({kGrid});
     canvas.Line({f.plot.left, f.Y(v)}, {f.plot.right, f.Y(v)});
     canvas.TextOut({f.plot.left - 6, f.Y(v) - line / 2},
-                   Fixed(std::abs(v) < yStep / 2 ? 0.0 : v, yDecimals));
+                   FixedPoint(std::abs(v) < yStep / 2 ? 0.0 : v, yDecimals));
   }
   canvas.SetTextAlign(chart::HAlign::Center, chart::VAlign::Top);
   for (double v = std::ceil(f.left / xStep) * xStep; v <= f.right; v += xStep)
-    canvas.TextOut({f.X(v), f.plot.bottom + 4}, Fixed(v, xDecimals));
+    canvas.TextOut({f.X(v), f.plot.bottom + 4}, FixedPoint(v, xDecimals));
   canvas.SetPen({chart::clBlack});
   canvas.Line({f.plot.left, f.plot.top}, {f.plot.left, f.plot.bottom});
   canvas.Line({f.plot.left, f.plot.bottom}, {f.plot.right, f.plot.bottom});
@@ -131,7 +119,7 @@ WcHePlot WcHePlotOf(const ScanSummary& s) {
   std::size_t flagged = 0;
   for (const WcHeLocus& l : plot.loci) flagged += l.flaggedWc;
   plot.title = "WC against He per locus; band: the null's 95 % of WC, dashed: 99 %; orange: q <= " +
-               Fixed(s.fdr, 2) + " by the WC test (" + std::to_string(flagged) + " of " +
+               FixedPoint(s.fdr, 2) + " by the WC test (" + std::to_string(flagged) + " of " +
                std::to_string(plot.loci.size()) + "), red: by the Delta test alone";
   return plot;
 }

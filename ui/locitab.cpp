@@ -76,6 +76,9 @@ QString FlaggedName(const scan::ScannedLocus& l, unsigned flag) {
 const QString kTableAsShown = "Table as shown (*.tsv)";
 const QString kScanAsCommandLine = "Scan results as from the command line, with its JSON (*.tsv)";
 
+// The scan picture's height, in design pixels, below which its three title
+// lines leave too little room to read the loci.
+constexpr int kReadablePlotHeight = 340;
 // The scan's models, in the order of the tab's list.
 constexpr const char* kModelWords[] = {"infinite", "finite", "stepping"};
 
@@ -320,17 +323,27 @@ void TLociTab::GrowToShowTable() {
   int wanted = LociTable->verticalHeader()->width() + 2 * LociTable->frameWidth() +
                LociTable->verticalScrollBar()->sizeHint().width();
   for (int c = 1; c < mainColumns; ++c) wanted += LociTable->columnWidth(c);
-  const int missing = wanted - LociTable->width();
-  if (missing <= 0 || window_.isMaximized() || window_.isFullScreen()) return;
-  int width = window_.width() + missing;
+  GrowWindowBy(wanted - LociTable->width(), 0);
+}
+
+void TLociTab::GrowWindowBy(int moreWidth, int moreHeight) {
+  moreWidth = std::max(0, moreWidth);
+  moreHeight = std::max(0, moreHeight);
+  if ((moreWidth == 0 && moreHeight == 0) || window_.isMaximized() || window_.isFullScreen()) return;
+  int width = window_.width() + moreWidth, height = window_.height() + moreHeight;
   if (const QScreen* display = window_.screen()) {
     const QRect free = display->availableGeometry();
-    const int frame = window_.frameGeometry().width() - window_.width();
-    width = std::min(width, free.width() - frame);
-    if (window_.frameGeometry().left() + width + frame > free.right() + 1)
-      window_.move(std::max(free.left(), free.right() + 1 - width - frame), window_.y());
+    const QRect outer = window_.frameGeometry();
+    const int frameWidth = outer.width() - window_.width(), frameHeight = outer.height() - window_.height();
+    width = std::min(width, free.width() - frameWidth);
+    height = std::min(height, free.height() - frameHeight);
+    // Moved back onto the screen where it would grow off its right or bottom edge.
+    const int x = std::min(outer.left(), free.right() + 1 - width - frameWidth);
+    const int y = std::min(outer.top(), free.bottom() + 1 - height - frameHeight);
+    if (x != outer.left() || y != outer.top()) window_.move(std::max(free.left(), x), std::max(free.top(), y));
   }
-  if (width > window_.width()) window_.resize(width, window_.height());
+  if (width > window_.width() || height > window_.height())
+    window_.resize(std::max(width, window_.width()), std::max(height, window_.height()));
 }
 
 bool TLociTab::ScanWouldBeLost() {
@@ -665,12 +678,16 @@ void TLociTab::ShowScan(scan::ScanSummary summary, qint64 elapsedMs, const QStri
   if (selectedRow >= 0) LociTable->selectRow(sorted_.mapFromSource(model_.index(selectedRow, 0)).row());
   ScanPlot->SetScan(&s);
   ScanPlot->show();
-  // The table shows its rows (up to a dozen), the plot takes the rest.
-  const int height = Splitter->height();
+  // The table shows its rows (up to a dozen), the plot takes the rest; the
+  // window grows, within the screen, until the picture is tall enough to read.
   const int rowsShown = std::min(12, model_.rowCount());
-  const int table = std::min(height * 9 / 20, LociTable->horizontalHeader()->height() +
-                                              rowsShown * LociTable->verticalHeader()->defaultSectionSize() +
-                                              LociTable->horizontalScrollBar()->sizeHint().height() + 4);
+  const int tableWanted = LociTable->horizontalHeader()->height() +
+                          rowsShown * LociTable->verticalHeader()->defaultSectionSize() +
+                          LociTable->horizontalScrollBar()->sizeHint().height() + 4;
+  const int before = window_.height();
+  GrowWindowBy(0, tableWanted + form_.Scaled(kReadablePlotHeight) - Splitter->height());
+  const int height = Splitter->height() + (window_.height() - before);
+  const int table = std::min(height * 9 / 20, tableWanted);
   Splitter->setSizes({table, height - table});
 
   const scan::NullReportParts report = scan::NullReportOf(s);

@@ -132,6 +132,9 @@ class TLociTab : public QObject {
   void ShowLocusNames();
   // Widens the window, within the screen, until the observed columns show.
   void GrowToShowTable();
+  // Grows the window by up to these many pixels, within the screen (moved
+  // back onto it where needed); a maximised window stays as it is.
+  void GrowWindowBy(int moreWidth, int moreHeight);
   // Asks before a new file drops a scan not exported; true to keep it.
   bool ScanWouldBeLost();
   QString ScanHeadline(const scan::ScanSummary& s, qint64 elapsedMs) const;
