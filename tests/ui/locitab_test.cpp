@@ -692,6 +692,8 @@ class LociTabTest : public QObject {
       Scan("9");
     }
     QVERIFY(tab->Scan());
+    // The window grew, on a screen with room, until the picture can be read.
+    QTRY_VERIFY2(tab->ScanPlot->height() >= 340, qPrintable(QString::number(tab->ScanPlot->height())));
     // Every header says what its command-line name means.
     for (int c = 0; c < tab->Model().columnCount(); ++c)
       QVERIFY2(!tab->Model().headerData(c, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty(),
