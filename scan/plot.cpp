@@ -184,6 +184,13 @@ std::vector<PlotMark> DrawScanPlot(const ScanPlot& plot, chart::Canvas& canvas, 
   canvas.RotatedTextOut({area.left + 10, (f.plot.top + f.plot.bottom) / 2}, "Delta = WC - RH", 90);
   DrawAxisAndTicks(f, canvas);
   const std::size_t count = plot.loci.size();
+  if (count == 0) {
+    // Two-allele loci (every SNP) have Delta 0 by construction: an empty
+    // frame alone would read as a failed scan.
+    canvas.SetTextAlign(chart::HAlign::Center, chart::VAlign::Top);
+    canvas.TextOut({(f.plot.left + f.plot.right) / 2, (f.plot.top + f.plot.bottom) / 2 - 2 * line},
+                   kNoDeltaLoci);
+  }
   for (std::size_t i = 0; i < count; ++i)
     if (!plot.loci[i].flagged && !plot.loci[i].flaggedWc) DrawLocus(f, plot.loci[i], i, count, canvas);
   // The flagged loci last, so that no other locus's band hides them.

@@ -26,6 +26,10 @@ struct ScanPlot {
   std::vector<PlotLocus> loci;  // in file order
 };
 
+// Written across the Delta picture when no locus takes the Delta test.
+inline constexpr const char* kNoDeltaLoci =
+    "No locus takes the Delta test: loci with two alleles are tested by WC alone (WC against He)";
+
 // A round tick step near range / ticks (ticks clamped to 1…6): 1, 2 or 5
 // times a power of ten. Fewer ticks where their labels would touch.
 double TickStep(double range, int ticks);

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "runtime/numtext.h"
+#include "scan/plotlabels.h"
 
 namespace dw::scan {
 
@@ -22,13 +23,6 @@ bool Free(const std::vector<std::pair<int, int>>& taken, int from, int to, int g
     if (from < b + gap && a < to + gap) return false;
   return true;
 }
-
-struct Box {
-  int left, top, right, bottom;
-  bool Meets(const Box& o) const {
-    return left < o.right && o.left < right && top < o.bottom && o.top < bottom;
-  }
-};
 
 void DrawAxes(const QPlot& plot, const QPlotLayout& f, chart::Canvas& canvas) {
   const int line = canvas.TextHeight("0");
@@ -165,10 +159,9 @@ std::vector<PlotMark> DrawQPlot(const QPlot& plot, chart::Canvas& canvas, const 
     canvas.SetBrush({shade});
     canvas.Rectangle({x - 2, y - 2, x + 2, y + 2});
   }
-  // The flagged loci last, on top, named to the right where the name keeps
-  // clear of the names already written.
-  std::vector<Box> names;
-  canvas.SetTextAlign(chart::HAlign::Left, chart::VAlign::Top);
+  // The flagged loci last, on top; the most significant named first, each
+  // only where its name fits.
+  std::vector<std::pair<double, NamedPoint>> flagged;
   for (const QPlotLocus& l : plot.loci) {
     if (!l.flagged) continue;
     const int x = f.X(plot, l), y = f.Y(MinusLog10(l.q));
@@ -176,14 +169,13 @@ std::vector<PlotMark> DrawQPlot(const QPlot& plot, chart::Canvas& canvas, const 
     canvas.SetPen({chart::clBlack});
     canvas.SetBrush({chart::clRed});
     canvas.Polygon(diamond);
-    const int h = canvas.TextHeight(l.name);
-    const Box box{x + 7, y - h / 2, x + 7 + canvas.TextWidth(l.name), y - h / 2 + h};
-    if (box.right > area.right || std::any_of(names.begin(), names.end(),
-                                              [&](const Box& b) { return b.Meets(box); }))
-      continue;
-    names.push_back(box);
-    canvas.TextOut({box.left, box.top}, l.name);
+    flagged.push_back({l.q, {{x, y}, l.name}});
   }
+  std::stable_sort(flagged.begin(), flagged.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<NamedPoint> names;
+  for (auto& [q, point] : flagged) names.push_back(std::move(point));
+  WriteNamesWhereTheyFit(canvas, names, 5, area);
   return marks;
 }
 

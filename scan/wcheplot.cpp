@@ -6,6 +6,7 @@
 #include "data/observed.h"
 #include "runtime/numtext.h"
 #include "scan/plot.h"
+#include "scan/plotlabels.h"
 #include "scan/statistics.h"
 
 namespace dw::scan {
@@ -53,8 +54,9 @@ void DrawAxes(const Frame& f, chart::Canvas& canvas) {
   canvas.RotatedTextOut({f.plot.left - 60, (f.plot.top + f.plot.bottom) / 2}, "WC", 90);
 }
 
-void DrawEnvelope(const Frame& f, const std::vector<EnvelopePoint>& envelope,
-                  chart::Canvas& canvas) {
+// The 95 % band's fill goes under the loci; its edges and the 99 % lines go
+// over them, so the envelope stays in sight inside a dense cloud of loci.
+void FillBand(const Frame& f, const std::vector<EnvelopePoint>& envelope, chart::Canvas& canvas) {
   if (envelope.size() < 2) return;
   std::vector<chart::Point> band;
   for (const EnvelopePoint& e : envelope) band.push_back({f.X(e.he), f.Y(e.high95)});
@@ -62,13 +64,21 @@ void DrawEnvelope(const Frame& f, const std::vector<EnvelopePoint>& envelope,
   canvas.SetPen({kBand});
   canvas.SetBrush({kBand});
   canvas.Polygon(band);
+}
+
+void DrawEnvelopeLines(const Frame& f, const std::vector<EnvelopePoint>& envelope,
+                       chart::Canvas& canvas) {
+  const auto edge = [&](double EnvelopePoint::*value) {
+    for (std::size_t k = 1; k < envelope.size(); ++k)
+      canvas.Line({f.X(envelope[k - 1].he), f.Y(envelope[k - 1].*value)},
+                  {f.X(envelope[k].he), f.Y(envelope[k].*value)});
+  };
+  canvas.SetPen({kEdge99, chart::PenStyle::Solid, 1});
+  edge(&EnvelopePoint::high95);
+  edge(&EnvelopePoint::low95);
   canvas.SetPen({kEdge99, chart::PenStyle::Dash, 1});
-  for (std::size_t k = 1; k < envelope.size(); ++k) {
-    canvas.Line({f.X(envelope[k - 1].he), f.Y(envelope[k - 1].high99)},
-                {f.X(envelope[k].he), f.Y(envelope[k].high99)});
-    canvas.Line({f.X(envelope[k - 1].he), f.Y(envelope[k - 1].low99)},
-                {f.X(envelope[k].he), f.Y(envelope[k].low99)});
-  }
+  edge(&EnvelopePoint::high99);
+  edge(&EnvelopePoint::low99);
 }
 
 void DrawLocus(const Frame& f, const WcHeLocus& l, chart::Canvas& canvas) {
@@ -83,8 +93,6 @@ void DrawLocus(const Frame& f, const WcHeLocus& l, chart::Canvas& canvas) {
   canvas.SetPen({chart::clBlack});
   canvas.SetBrush({l.flaggedWc ? kWc : chart::clRed});
   canvas.Polygon(diamond);
-  canvas.SetTextAlign(chart::HAlign::Left, chart::VAlign::Top);
-  canvas.TextOut({x + 7, y - canvas.TextHeight(l.name) / 2}, l.name);
 }
 
 }  // namespace
@@ -154,12 +162,24 @@ std::vector<PlotMark> DrawWcHePlot(const WcHePlot& plot, chart::Canvas& canvas,
   f.top += margin;
   canvas.SetTextAlign(chart::HAlign::Center, chart::VAlign::Top);
   canvas.TextOut({(area.left + area.right) / 2, area.top + 8}, plot.title);
-  DrawEnvelope(f, plot.envelope, canvas);
+  FillBand(f, plot.envelope, canvas);
   DrawAxes(f, canvas);
   for (const WcHeLocus& l : plot.loci)
     if (!l.flaggedWc && !l.flaggedDelta) DrawLocus(f, l, canvas);
+  DrawEnvelopeLines(f, plot.envelope, canvas);
+  // The flagged on top, the farthest from zero named first where they fit.
+  std::vector<const WcHeLocus*> flagged;
   for (const WcHeLocus& l : plot.loci)
-    if (l.flaggedWc || l.flaggedDelta) DrawLocus(f, l, canvas);
+    if (l.flaggedWc || l.flaggedDelta) {
+      DrawLocus(f, l, canvas);
+      flagged.push_back(&l);
+    }
+  std::stable_sort(flagged.begin(), flagged.end(), [](const WcHeLocus* a, const WcHeLocus* b) {
+    return std::abs(a->wc) > std::abs(b->wc);
+  });
+  std::vector<NamedPoint> names;
+  for (const WcHeLocus* l : flagged) names.push_back({{f.X(l->he), f.Y(l->wc)}, l->name});
+  WriteNamesWhereTheyFit(canvas, names, 5, area);
   std::vector<PlotMark> marks;
   for (std::size_t i = 0; i < plot.loci.size(); ++i) {
     const int x = f.X(plot.loci[i].he), y = f.Y(plot.loci[i].wc);

@@ -146,7 +146,10 @@ void TScanPictures::SetScan(const scan::ScanSummary* scan) {
     const QSignalBlocker quiet(Choice);
     Choice->clear();
     for (scan::PictureKind kind : offered_) Choice->addItem(scan::PictureName(kind));
-    const auto at = std::find(offered_.begin(), offered_.end(), kept);
+    // A scan of two-allele loci has no Delta picture: WC against He shows its test.
+    const scan::PictureKind wanted =
+        kept == scan::PictureKind::Delta && pictures_.delta.loci.empty() ? scan::PictureKind::WcHe : kept;
+    const auto at = std::find(offered_.begin(), offered_.end(), wanted);
     Choice->setCurrentIndex(at == offered_.end() ? 0 : static_cast<int>(at - offered_.begin()));
   }
   Show();

@@ -2,12 +2,52 @@
 // picture's loci mapped back to the scan's.
 #include "scan/plothit.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
+#include "chart/recording_canvas.h"
+#include "scan/plot.h"
+#include "scan/plotlabels.h"
 #include "scan/report.h"
 
 namespace dw::scan {
 namespace {
+
+// Flagged names beside their points: a name that would cross another name,
+// another point's mark or the edge is left out; the first given win.
+TEST(PlotLabels, NamesOnlyWhereTheyFit) {
+  struct Case {
+    const char* what;
+    std::vector<NamedPoint> points;
+    std::vector<std::string> written;
+  };
+  const chart::Rect area{0, 0, 400, 300};
+  for (const Case& c : {
+           Case{"apart", {{{100, 100}, "A"}, {{100, 200}, "B"}}, {"A", "B"}},
+           Case{"a mark where the name goes", {{{100, 100}, "A"}, {{110, 100}, "B"}}, {"B"}},
+           Case{"names one over the other", {{{100, 100}, "A"}, {{100, 105}, "B"}}, {"A"}},
+           Case{"first given wins", {{{100, 105}, "B"}, {{100, 100}, "A"}}, {"B"}},
+           Case{"past the right edge", {{{390, 100}, "Long"}, {{100, 100}, "A"}}, {"A"}},
+       }) {
+    chart::RecordingCanvas canvas;
+    const std::size_t count = WriteNamesWhereTheyFit(canvas, c.points, 5, area);
+    std::vector<std::string> written;
+    for (const std::string& line : canvas.Lines("text "))
+      written.push_back(line.substr(line.rfind(' ') + 1));
+    EXPECT_EQ(written, c.written) << c.what;
+    EXPECT_EQ(count, c.written.size()) << c.what;
+  }
+}
+
+// Two-allele loci only: the Delta picture says why it is empty.
+TEST(PlotLabels, AnEmptyDeltaPictureSaysWhy) {
+  chart::RecordingCanvas canvas;
+  DrawScanPlot(ScanPlot{}, canvas, {0, 0, 720, 480});
+  const std::vector<std::string> texts = canvas.Lines("text ");
+  EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
+                          [](const std::string& t) { return t.ends_with(kNoDeltaLoci); }));
+}
 
 TEST(PlotHit, APointNamesTheNearestBoxThatHoldsIt) {
   const std::vector<PlotMark> marks = {
