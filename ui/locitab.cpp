@@ -470,9 +470,14 @@ bool TLociTab::OpenDataFile(const QString& name, const QString& popmap) {
   ShowLocusNames();
   GrowToShowTable();
   const std::size_t individuals = data_->individuals;
-  std::size_t tested = 0;
-  for (const data::LocusData& locus : data_->loci)
-    tested += data::EstimateLocus(locus.counts).status == data::LocusStatus::Polymorphic;
+  // Two-allele loci are tested too, by WC alone: counting them out told a
+  // file of SNPs it had nothing to test.
+  std::size_t tested = 0, byWcAlone = 0;
+  for (const data::LocusData& locus : data_->loci) {
+    const data::LocusStatus status = data::EstimateLocus(locus.counts).status;
+    tested += status == data::LocusStatus::Polymorphic || status == data::LocusStatus::Biallelic;
+    byWcAlone += status == data::LocusStatus::Biallelic;
+  }
   const auto plural = [](std::size_t n, const char* one, const char* many) {
     return QString::number(n) + " " + (n == 1 ? one : many);
   };
@@ -481,6 +486,8 @@ bool TLociTab::OpenDataFile(const QString& name, const QString& popmap) {
                      plural(data_->populations.size(), "sample", "samples") + ", " +
                      plural(individuals, "individual", "individuals") + "; " +
                      plural(tested, "locus", "loci") + " to test" +
+                     (byWcAlone == 0 ? QString()
+                                     : " (" + QString::number(byWcAlone) + " with two alleles, by WC alone)") +
                      (data_->samplesLeftOut == 0
                           ? QString()
                           : "; " + plural(data_->samplesLeftOut, "sample", "samples") +

@@ -178,7 +178,8 @@ class LociTabTest : public QObject {
     QCOMPARE(model.columnCount(), 12);
     QCOMPARE(ModelTsv(model, 12), observe.out);
     QCOMPARE(w_->Loci->FileLabel->text(),
-             QString("five-samples.gen: 9 loci, 5 samples, 150 individuals; 7 loci to test"));
+             QString("five-samples.gen: 9 loci, 5 samples, 150 individuals; 8 loci to test (1 with two "
+                     "alleles, by WC alone)"));
     QVERIFY(w_->Loci->ScanButton->isEnabled());
     QVERIFY(!w_->Loci->UseLocusButton->isEnabled());  // nothing selected
     SelectLocus("Sod");
@@ -263,7 +264,8 @@ class LociTabTest : public QObject {
     QCOMPARE(model.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("chrom"));
     QCOMPARE(model.index(RowOf("chr3:205"), 2).data().toString(), QString("205"));
     QCOMPARE(w_->Loci->FileLabel->text(),
-             QString("sites.vcf: 2 loci, 2 samples, 4 individuals; 1 locus to test; 1 sample not "
+             QString("sites.vcf: 2 loci, 2 samples, 4 individuals; 2 loci to test (1 with two alleles, by "
+                     "WC alone); 1 sample not "
                      "in the population map left out"));
     // Cancelling the map's dialog leaves the tab as it was.
     FileDialogAnswer cancelMap("PopmapDialog", "");
