@@ -1,54 +1,46 @@
 #include "ui/chartexport.h"
 
 #include <QDir>
-#include <QFileDialog>
 
 #include "chart/qt/chart_widget.h"
-#include "chart/qt/export.h"
+#include "ui/form.h"
 #include "ui/messages.h"
 #include "ui/scanplots.h"
 
 namespace dw::ui {
 
-namespace {
-
-QString AskChartFile(QWidget* parent, const QString& folder) {
-  QFileDialog dialog(parent);
-  dialog.setObjectName("ExportChartDialog");
-  dialog.setWindowTitle("Export the histogram");
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilters({"PNG image (*.png)", "SVG drawing (*.svg)", "PDF document (*.pdf)"});
-  dialog.setDefaultSuffix("png");
-  // The extension follows the type chosen, as the scan plot's export does.
-  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-    dialog.setDefaultSuffix(filter.section("*.", 1).section(')', 0, 0));
-  });
-  dialog.selectFile(QDir(folder).filePath("histogram.png"));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first();
-}
-
-}  // namespace
-
-void ExportChartFile(QWidget* parent, chart::TChartWidget& widget, const QString& folder) {
-  const QString name = AskChartFile(parent, folder);
-  if (name.isEmpty()) return;
+void WriteDrawingAtSize(QWidget* parent, const QString& name, const std::string& what,
+                        scan::PlotSize proposed, const DrawFile& draw) {
   const auto format = chart::ChartFormatFromFileName(name.toStdString());
   if (!format) {
-    ShowInfoMessage("The chart is written as PNG, SVG or PDF: give the file the extension .png, "
-                    ".svg or .pdf");
+    ShowInfoMessage("The " + what + " is written as PNG, SVG or PDF: give the file the extension "
+                    ".png, .svg or .pdf");
     return;
   }
-  const auto size = AskFileSize(parent, {kChartFileWidth, kChartFileHeight}, *format);
+  const auto size = AskFileSize(parent, proposed, *format);
   if (!size) return;
-  const std::string bytes =
-      chart::RenderChart(widget.Chart(), *format, size->width, size->height, size->pixelsPerInch);
-  widget.update();  // the screen lays the chart out again at its own size
+  const std::string bytes = draw(*format, *size);
   std::string error;
   if (bytes.empty())
-    ShowErrorBox("Cannot draw the chart for '" + name.toStdString() + "'");
+    ShowErrorBox("Cannot draw the " + what + " for '" + name.toStdString() + "'");
   else if (!chart::WriteDrawing(name.toStdString(), bytes, error))
     ShowErrorBox(error);
+}
+
+void ExportChartFile(QWidget* parent, const TFormScale& form, chart::TChartWidget& widget,
+                     const QString& folder) {
+  const QString name = AskFileName(
+      parent, form,
+      {"ExportChartDialog", "Export the histogram", kDrawingFilters,
+       QDir(folder).filePath("histogram.png"), folder, true, "png"});
+  if (name.isEmpty()) return;
+  WriteDrawingAtSize(parent, name, "chart", {kChartFileWidth, kChartFileHeight},
+                     [&widget](chart::ChartFileFormat format, const scan::FileSize& size) {
+                       std::string bytes = chart::RenderChart(widget.Chart(), format, size.width,
+                                                              size.height, size.pixelsPerInch);
+                       widget.update();  // the screen lays the chart out again at its own size
+                       return bytes;
+                     });
 }
 
 }  // namespace dw::ui

@@ -27,6 +27,7 @@
 #include "scan/observedtable.h"
 #include "scan/qt/plotfile.h"
 #include "ui/anchorlayout.h"
+#include "ui/chartexport.h"
 #include "ui/chartpreview.h"
 #include "ui/explain.h"
 #include "ui/help.h"
@@ -794,26 +795,17 @@ void TLociTab::ExportPlotButtonClick() {
 
 void TLociTab::ExportPlot() {
   if (!scan_) return;
+  const scan::PictureKind kind = ScanPlot->Kind();
   const QString proposed = QDir(DataFolder()).filePath(DataStem() + ScanPlot->FileSuffix() + ".png");
   const QString name =
-      AskSaveFile("ExportPlotDialog", "Export the scan plot (" + QString(scan::PictureName(ScanPlot->Kind())) + ")",
-                  {"PNG image (*.png)", "SVG drawing (*.svg)", "PDF document (*.pdf)"}, proposed);
+      AskSaveFile("ExportPlotDialog", "Export the scan plot (" + QString(scan::PictureName(kind)) + ")",
+                  kDrawingFilters, proposed);
   if (name.isEmpty()) return;
-  const auto format = chart::ChartFormatFromFileName(name.toStdString());
-  if (!format) {
-    ShowInfoMessage("The plot is written as PNG, SVG or PDF: give the file the extension .png, "
-                    ".svg or .pdf");
-    return;
-  }
-  const scan::PictureKind kind = ScanPlot->Kind();
-  const auto size = AskFileSize(&window_, scan::DefaultPictureSize(ScanPlot->Pictures(), kind), *format);
-  if (!size) return;
-  const std::string bytes = scan::RenderPicture(ScanPlot->Pictures(), kind, *format, *size);
-  if (bytes.empty()) {
-    ShowErrorBox("Cannot draw the plot for '" + name.toStdString() + "'");
-    return;
-  }
-  WriteExport(name, bytes);
+  const scan::ScanPictures& pictures = ScanPlot->Pictures();
+  WriteDrawingAtSize(&window_, name, "plot", scan::DefaultPictureSize(pictures, kind),
+                     [&](chart::ChartFileFormat format, const scan::FileSize& size) {
+                       return scan::RenderPicture(pictures, kind, format, size);
+                     });
 }
 
 PrintedTable TLociTab::TableAsShown() const {

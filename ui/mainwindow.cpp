@@ -631,7 +631,7 @@ void TTestneutre::Button2Click() {
 }
 
 void TTestneutre::ExportChartButtonClick() {
-  ExportChartFile(this, *Chart1, QFileInfo(FichFst->text()).absolutePath());
+  ExportChartFile(this, form_, *Chart1, QFileInfo(FichFst->text()).absolutePath());
 }
 
 void TTestneutre::BitBtn2Click() { ShowHelpContents(); }
