@@ -72,58 +72,44 @@ std::string ModelWord(const std::string& modelLine) {
 namespace {
 
 void WriteParameters(const TestSummary& s, JsonWriter& json) {
-  json.Key("parameters");
-  json.BeginObject();
-  json.Key("model");
-  json.String(s.model);
+  json.Key("parameters").BeginObject();
+  json.Key("model").String(s.model);
   const std::pair<const char*, uint32_t> counts[] = {
       {"populations", s.P}, {"size", s.N}, {"sample", s.n}, {"generations", s.T}, {"alleles", s.A}};
   for (const auto& [name, value] : counts) {
-    json.Key(name);
-    json.Unsigned(value);
+    json.Key(name).Unsigned(value);
   }
-  json.Key("migration");
-  json.Real(s.m);
-  json.Key("observed_delta");
-  json.Real(s.observedDelta);
+  json.Key("migration").Real(s.m);
+  json.Key("observed_delta").Real(s.observedDelta);
   if (!s.engine.empty()) {
-    json.Key("engine");
-    json.String(s.engine);
+    json.Key("engine").String(s.engine);
   }
   json.EndObject();
 }
 
 void WriteGenerator(const GeneratorSummary& g, JsonWriter& json) {
   json.BeginObject();
-  json.Key("seeded_from_clock");
-  json.Bool(g.seededFromClock);
-  json.Key("seed");
-  json.Unsigned(g.seed);
+  json.Key("seeded_from_clock").Bool(g.seededFromClock);
+  json.Key("seed").Unsigned(g.seed);
   json.Key("job");
   if (g.job) json.Unsigned(g.job->job); else json.Null();
   json.Key("jobs");
   if (g.job) json.Unsigned(g.job->jobs); else json.Null();
   json.Key("share");
   if (g.job) json.Unsigned(JobShare(g.job->jobs)); else json.Null();
-  json.Key("start_state");
-  json.Unsigned(g.startState);
-  json.Key("end_state");
-  json.Unsigned(g.endState);
+  json.Key("start_state").Unsigned(g.startState);
+  json.Key("end_state").Unsigned(g.endState);
   json.Key("draws");
   if (g.draws) json.Unsigned(*g.draws); else json.Null();
-  json.Key("draws_at_least");
-  json.Unsigned(g.bounds.low);
-  json.Key("draws_at_most");
-  json.Unsigned(g.bounds.high);
+  json.Key("draws_at_least").Unsigned(g.bounds.low);
+  json.Key("draws_at_most").Unsigned(g.bounds.high);
   json.EndObject();
 }
 
 void WriteSources(const TestSummary& s, JsonWriter& json) {
   if (s.command == "run") {
-    json.Key("input");
-    json.String(s.input);
-    json.Key("output");
-    json.String(s.output);
+    json.Key("input").String(s.input);
+    json.Key("output").String(s.output);
     // Pins the file: merge refuses any other under that name.
     json.Key("output_size");
     if (s.outputDigest) json.Unsigned(s.outputDigest->size); else json.Null();
@@ -131,37 +117,27 @@ void WriteSources(const TestSummary& s, JsonWriter& json) {
     if (s.outputDigest) json.String(s.outputDigest->sha256); else json.Null();
     return;
   }
-  json.Key("files");
-  json.BeginArray();
+  json.Key("files").BeginArray();
   for (const SourceFile& file : s.files) {
     json.BeginObject();
-    json.Key("name");
-    json.String(file.name);
-    json.Key("simulations");
-    json.Unsigned(file.simulations);
+    json.Key("name").String(file.name);
+    json.Key("simulations").Unsigned(file.simulations);
     json.EndObject();
   }
   json.EndArray();
 }
 
 void WriteClasses(const TestSummary& s, JsonWriter& json) {
-  json.Key("observed_class");
-  json.Integer(s.observedClass);
-  json.Key("classes");
-  json.BeginArray();
+  json.Key("observed_class").Integer(s.observedClass);
+  json.Key("classes").BeginArray();
   for (std::size_t i = 0; i < s.classes.size(); ++i) {
     const ClassSummary& c = s.classes[i];
     json.BeginObject();
-    json.Key("class");
-    json.Unsigned(i + 1);
-    json.Key("low");
-    json.Real(c.low);
-    json.Key("high");
-    json.Real(c.high);
-    json.Key("label");
-    json.String(c.label);
-    json.Key("count");
-    json.Unsigned(c.count);
+    json.Key("class").Unsigned(i + 1);
+    json.Key("low").Real(c.low);
+    json.Key("high").Real(c.high);
+    json.Key("label").String(c.label);
+    json.Key("count").Unsigned(c.count);
     json.EndObject();
   }
   json.EndArray();
@@ -172,38 +148,27 @@ void WriteClasses(const TestSummary& s, JsonWriter& json) {
 std::string SummaryJson(const TestSummary& s) {
   JsonWriter json;
   json.BeginObject();
-  json.Key("format");
-  json.String("driftwise-summary");
-  json.Key("version");
-  json.Integer(1);
-  json.Key("command");
-  json.String(s.command);
+  json.Key("format").String("driftwise-summary");
+  json.Key("version").Integer(1);
+  json.Key("command").String(s.command);
   WriteParameters(s, json);
   WriteSources(s, json);
   json.Key("generator");
   if (s.generator) WriteGenerator(*s.generator, json); else json.Null();
   if (s.threads) {
-    json.Key("threads");
-    json.Unsigned(*s.threads);
+    json.Key("threads").Unsigned(*s.threads);
   }
-  json.Key("simulations");
-  json.Unsigned(s.simulations);
-  json.Key("undefined");
-  json.Unsigned(s.undefined);
-  json.Key("lower");
-  json.Unsigned(s.simulations - s.higher);
-  json.Key("higher");
-  json.Unsigned(s.higher);
+  json.Key("simulations").Unsigned(s.simulations);
+  json.Key("undefined").Unsigned(s.undefined);
+  json.Key("lower").Unsigned(s.simulations - s.higher);
+  json.Key("higher").Unsigned(s.higher);
   // One-sided: the share of simulated values above the observed one, and
   // the form that counts the observation as one more simulation.
-  json.Key("p_value");
-  json.Real(static_cast<double>(s.higher) / static_cast<double>(s.simulations));
-  json.Key("p_value_plus_one");
-  json.Real(static_cast<double>(s.higher + 1) / static_cast<double>(s.simulations + 1));
-  json.Key("delta_min");
-  json.Real(s.deltaMin);
-  json.Key("delta_max");
-  json.Real(s.deltaMax);
+  json.Key("p_value").Real(static_cast<double>(s.higher) / static_cast<double>(s.simulations));
+  json.Key("p_value_plus_one")
+      .Real(static_cast<double>(s.higher + 1) / static_cast<double>(s.simulations + 1));
+  json.Key("delta_min").Real(s.deltaMin);
+  json.Key("delta_max").Real(s.deltaMax);
   WriteClasses(s, json);
   json.EndObject();
   return json.Text();

@@ -65,10 +65,11 @@ void JsonWriter::EndObject() { Close('}'); }
 void JsonWriter::BeginArray() { Open('['); }
 void JsonWriter::EndArray() { Close(']'); }
 
-void JsonWriter::Key(std::string_view name) {
+JsonWriter& JsonWriter::Key(std::string_view name) {
   BeforeValue();
   text_ += JsonString(name) + ": ";
   afterKey_ = true;
+  return *this;
 }
 
 void JsonWriter::String(std::string_view text) {

@@ -16,8 +16,9 @@ class JsonWriter {
   void EndObject();
   void BeginArray();
   void EndArray();
-  // The name of the next member of the open object.
-  void Key(std::string_view name);
+  // The name of the next member of the open object; its value follows on
+  // the writer returned: json.Key("seed").Unsigned(seed).
+  JsonWriter& Key(std::string_view name);
   void String(std::string_view text);
   void Integer(int64_t value);
   void Unsigned(uint64_t value);

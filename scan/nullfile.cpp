@@ -11,14 +11,10 @@ namespace dw::scan {
 namespace {
 
 void WriteIdentity(const char* key, const FileIdentity& id, JsonWriter& json) {
-  json.Key(key);
-  json.BeginObject();
-  json.Key("name");
-  json.String(id.name);
-  json.Key("size");
-  json.Unsigned(id.size);
-  json.Key("sha256");
-  json.String(id.sha256);
+  json.Key(key).BeginObject();
+  json.Key("name").String(id.name);
+  json.Key("size").Unsigned(id.size);
+  json.Key("sha256").String(id.sha256);
   json.EndObject();
 }
 
@@ -30,20 +26,13 @@ const char* KindWord(CalibrationKind kind) {
 
 void WriteFit(const Calibration& c, JsonWriter& json) {
   json.BeginObject();
-  json.Key("fitted");
-  json.String(KindWord(c.kind));
-  json.Key("fitted_migration");
-  json.Real(c.fitted.m);
-  json.Key("fitted_generations");
-  json.Integer(c.fitted.T);
-  json.Key("target");
-  json.Real(c.target);
-  json.Key("median");
-  json.Real(c.median);
-  json.Key("interval_low");
-  json.Real(c.low);
-  json.Key("interval_high");
-  json.Real(c.high);
+  json.Key("fitted").String(KindWord(c.kind));
+  json.Key("fitted_migration").Real(c.fitted.m);
+  json.Key("fitted_generations").Integer(c.fitted.T);
+  json.Key("target").Real(c.target);
+  json.Key("median").Real(c.median);
+  json.Key("interval_low").Real(c.low);
+  json.Key("interval_high").Real(c.high);
   json.Key("passes");
   WriteFitPasses(c, json);
   json.EndObject();
@@ -54,27 +43,18 @@ void WriteNullMembers(const NullFile& null, JsonWriter& json) {
   if (null.popmap) {
     WriteIdentity("popmap", *null.popmap, json);
   } else {
-    json.Key("popmap");
-    json.Null();
+    json.Key("popmap").Null();
   }
-  json.Key("seed");
-  json.Unsigned(null.seed);
-  json.Key("engine");
-  json.String(null.engine);
-  json.Key("model");
-  json.String(null.model);
-  json.Key("start");
-  json.String(null.observedStart ? "observed" : "pooled");
-  json.Key("size");
-  json.Integer(null.N);
-  json.Key("generations");
-  json.Integer(null.T);
+  json.Key("seed").Unsigned(null.seed);
+  json.Key("engine").String(null.engine);
+  json.Key("model").String(null.model);
+  json.Key("start").String(null.observedStart ? "observed" : "pooled");
+  json.Key("size").Integer(null.N);
+  json.Key("generations").Integer(null.T);
   json.Key("sample");
   if (null.n) json.Integer(*null.n); else json.Null();
-  json.Key("migration_text");
-  json.String(null.m);
-  json.Key("fit_loci");
-  json.Unsigned(null.fitLoci);
+  json.Key("migration_text").String(null.m);
+  json.Key("fit_loci").Unsigned(null.fitLoci);
   json.Key("fit");
   if (null.fit) WriteFit(*null.fit, json); else json.Null();
 }
@@ -208,10 +188,8 @@ std::optional<JsonValue> Document(const std::string& text, const char* format, s
 std::string NullFileJson(const NullFile& null) {
   JsonWriter json;
   json.BeginObject();
-  json.Key("format");
-  json.String("driftwise-null");
-  json.Key("version");
-  json.Integer(1);
+  json.Key("format").String("driftwise-null");
+  json.Key("version").Integer(1);
   WriteNullMembers(null, json);
   json.EndObject();
   return json.Text();
@@ -238,66 +216,47 @@ std::string ScanPartJson(const NullFile& null, const std::string& nullSha256, ui
                          Share share) {
   JsonWriter json;
   json.BeginObject();
-  json.Key("format");
-  json.String("driftwise-scan-part");
-  json.Key("version");
-  json.Integer(1);
-  json.Key("job");
-  json.Unsigned(job);
-  json.Key("jobs");
-  json.Unsigned(jobs);
-  json.Key("first_locus");
-  json.Unsigned(share.first);
-  json.Key("end_locus");
-  json.Unsigned(share.end);
-  json.Key("fdr");
-  json.Real(fdr);
-  json.Key("null_sha256");
-  json.String(nullSha256);
-  json.Key("null");
-  json.BeginObject();
+  json.Key("format").String("driftwise-scan-part");
+  json.Key("version").Integer(1);
+  json.Key("job").Unsigned(job);
+  json.Key("jobs").Unsigned(jobs);
+  json.Key("first_locus").Unsigned(share.first);
+  json.Key("end_locus").Unsigned(share.end);
+  json.Key("fdr").Real(fdr);
+  json.Key("null_sha256").String(nullSha256);
+  json.Key("null").BeginObject();
   WriteNullMembers(null, json);
   json.EndObject();
-  json.Key("loci");
-  json.BeginArray();
+  json.Key("loci").BeginArray();
   std::map<uint32_t, const std::vector<double>*> nulls;
   for (std::size_t i = share.first; i < share.end && i < loci.size(); ++i) {
     const ScannedLocus& l = loci[i];
     if (!Tested(l)) continue;
     json.BeginObject();
-    json.Key("index");
-    json.Unsigned(l.index);
-    json.Key("seed");
-    json.Unsigned(l.seed);
+    json.Key("index").Unsigned(l.index);
+    json.Key("seed").Unsigned(l.seed);
     json.Key("error");
     if (l.ran) json.Null(); else json.String(l.failure);
-    json.Key("error_status");
-    json.Integer(l.failureStatus);
+    json.Key("error_status").Integer(l.failureStatus);
     for (const auto& [name, value] :
          {std::pair{"simulations", l.simulations}, {"undefined", l.undefined}, {"lower", l.lower},
           {"higher", l.higher}, {"wc_lower", l.wcLower}, {"wc_higher", l.wcHigher}}) {
-      json.Key(name);
-      json.Unsigned(value);
+      json.Key(name).Unsigned(value);
     }
-    json.Key("stop");
-    json.String(StopText(l.stop));
+    json.Key("stop").String(StopText(l.stop));
     for (const auto& [name, value] :
          {std::pair{"delta_low", l.low}, {"delta_median", l.median}, {"delta_high", l.high}}) {
-      json.Key(name);
-      json.Real(value);
+      json.Key(name).Real(value);
     }
     json.EndObject();
     if (l.ran) nulls.emplace(l.seed, &l.simulatedWc);
   }
   json.EndArray();
-  json.Key("null_wc");
-  json.BeginArray();
+  json.Key("null_wc").BeginArray();
   for (const auto& [seed, wc] : nulls) {
     json.BeginObject();
-    json.Key("seed");
-    json.Unsigned(seed);
-    json.Key("wc");
-    json.BeginArray();
+    json.Key("seed").Unsigned(seed);
+    json.Key("wc").BeginArray();
     for (double value : *wc) json.Real(value);
     json.EndArray();
     json.EndObject();

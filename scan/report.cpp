@@ -229,8 +229,7 @@ std::string RerunOptions(const NullModel& null) {
 namespace {
 
 void WriteFit(const NullModel& null, JsonWriter& json) {
-  json.Key("calibration");
-  json.String(null.fit ? "m" : "none");
+  json.Key("calibration").String(null.fit ? "m" : "none");
   json.Key("fit");
   if (!null.fit) {
     json.Null();
@@ -238,18 +237,14 @@ void WriteFit(const NullModel& null, JsonWriter& json) {
   }
   const Calibration& c = *null.fit;
   json.BeginObject();
-  json.Key("fitted");
-  json.String(c.kind == CalibrationKind::Migration        ? "migration"
+  json.Key("fitted").String(c.kind == CalibrationKind::Migration        ? "migration"
               : c.kind == CalibrationKind::MigrationAtOne ? "migration_at_one"
                                                            : "generations");
-  json.Key("interval_of");
-  json.String(c.kind == CalibrationKind::Generations ? "generations" : "migration");
-  json.Key("interval_low");
-  json.Real(c.low);
-  json.Key("interval_high");
-  json.Real(c.high);
-  json.Key("simulations_per_pass");
-  json.Integer(null.perPass);
+  json.Key("interval_of")
+      .String(c.kind == CalibrationKind::Generations ? "generations" : "migration");
+  json.Key("interval_low").Real(c.low);
+  json.Key("interval_high").Real(c.high);
+  json.Key("simulations_per_pass").Integer(null.perPass);
   json.Key("passes");
   WriteFitPasses(c, json);
   json.EndObject();
@@ -261,12 +256,9 @@ void WriteFitPasses(const Calibration& c, JsonWriter& json) {
   json.BeginArray();
   for (const CalibrationPoint& point : c.points) {
     json.BeginObject();
-    json.Key("migration");
-    json.Real(point.setting.m);
-    json.Key("generations");
-    json.Integer(point.setting.T);
-    json.Key("null_trimmed_mean_wc");
-    json.Real(point.nullMean);
+    json.Key("migration").Real(point.setting.m);
+    json.Key("generations").Integer(point.setting.T);
+    json.Key("null_trimmed_mean_wc").Real(point.nullMean);
     json.EndObject();
   }
   json.EndArray();
@@ -276,78 +268,53 @@ namespace {
 
 void WriteNull(const ScanSummary& s, JsonWriter& json) {
   const NullModel& null = s.null;
-  json.Key("null");
-  json.BeginObject();
-  json.Key("model");
-  json.String(null.model);
-  json.Key("start");
-  json.String(null.observedStart ? "observed" : "pooled");
-  json.Key("size");
-  json.Integer(null.N);
-  json.Key("migration");
-  json.Real(null.mValue);
-  json.Key("migration_text");
-  json.String(null.m);
-  json.Key("nm");
-  json.Real(null.N * null.mValue);
-  json.Key("generations");
-  json.Integer(null.T);
-  json.Key("simulations");
-  json.Integer(null.I);
+  json.Key("null").BeginObject();
+  json.Key("model").String(null.model);
+  json.Key("start").String(null.observedStart ? "observed" : "pooled");
+  json.Key("size").Integer(null.N);
+  json.Key("migration").Real(null.mValue);
+  json.Key("migration_text").String(null.m);
+  json.Key("nm").Real(null.N * null.mValue);
+  json.Key("generations").Integer(null.T);
+  json.Key("simulations").Integer(null.I);
   WriteFit(null, json);
-  json.Key("rerun");
-  json.String(RerunOptions(null));
+  json.Key("rerun").String(RerunOptions(null));
   json.EndObject();
 }
 
 void WritePValues(const ScanSummary& s, JsonWriter& json) {
   const PValueSetup& p = s.pvalues;
-  json.Key("p_values");
-  json.BeginObject();
-  json.Key("engine");
-  json.String(p.engine);
-  json.Key("mode");
-  json.String(p.sequential ? "sequential" : "fixed");
+  json.Key("p_values").BeginObject();
+  json.Key("engine").String(p.engine);
+  json.Key("mode").String(p.sequential ? "sequential" : "fixed");
   json.Key("tail_hits");
   if (p.sequential) json.Integer(p.tailHits); else json.Null();
-  json.Key("rule");
-  json.String(!p.sequential ? "fixed" : p.alone ? "each_locus_alone" : "false_discovery_rate");
-  json.Key("ceiling");
-  json.Unsigned(p.ceiling);
-  json.Key("ceiling_given");
-  json.Bool(p.userCeiling);
-  json.Key("lone_outlier_needs");
-  json.Unsigned(LoneOutlierSimulations(s.testedWc, s.fdr));
+  json.Key("rule").String(!p.sequential ? "fixed"
+                         : p.alone     ? "each_locus_alone"
+                                       : "false_discovery_rate");
+  json.Key("ceiling").Unsigned(p.ceiling);
+  json.Key("ceiling_given").Bool(p.userCeiling);
+  json.Key("lone_outlier_needs").Unsigned(LoneOutlierSimulations(s.testedWc, s.fdr));
   const std::string warning = CeilingWarning(p.ceiling, !p.sequential, s.testedWc, s.fdr);
-  json.Key("ceiling_reaches_fdr");
-  json.Bool(warning.empty());
+  json.Key("ceiling_reaches_fdr").Bool(warning.empty());
   json.Key("warning");
   if (warning.empty()) json.Null(); else json.String(warning);
   json.Key("nulls");
   if (p.nulls) json.Unsigned(p.nulls); else json.Null();
-  json.Key("fit_loci");
-  json.Unsigned(p.fitLoci);
+  json.Key("fit_loci").Unsigned(p.fitLoci);
   json.EndObject();
-  json.Key("flagged");
-  json.BeginObject();
-  json.Key("delta");
-  json.Unsigned(s.flaggedDelta);
-  json.Key("delta_tested");
-  json.Unsigned(s.testedDelta);
-  json.Key("wc");
-  json.Unsigned(s.flaggedWc);
-  json.Key("wc_tested");
-  json.Unsigned(s.testedWc);
+  json.Key("flagged").BeginObject();
+  json.Key("delta").Unsigned(s.flaggedDelta);
+  json.Key("delta_tested").Unsigned(s.testedDelta);
+  json.Key("wc").Unsigned(s.flaggedWc);
+  json.Key("wc_tested").Unsigned(s.testedWc);
   json.EndObject();
 }
 
 void WriteChecks(const ScanSummary& s, JsonWriter& json) {
-  json.Key("checks");
-  json.BeginObject();
-  json.Key("loci");
-  json.Unsigned(s.checked);
-  json.Key("trimmed_share");
-  json.Real(kTrimmedShare);
+  json.Key("checks").BeginObject();
+  json.Key("loci").Unsigned(s.checked);
+  json.Key("trimmed_share").Real(kTrimmedShare);
   const std::pair<const char*, double> values[] = {
       {"data_trimmed_mean_wc", s.dataWc},      {"data_median_wc", s.dataMedianWc},
       {"null_trimmed_mean_wc", s.nullWc},      {"null_trimmed_mean_wc_low", s.nullWcLow},
@@ -366,36 +333,25 @@ void WriteChecks(const ScanSummary& s, JsonWriter& json) {
 void WriteTails(const char* prefix, const TailProbabilities& p, double q, double fdr,
                 JsonWriter& json) {
   const std::string name(prefix);
-  json.Key("p_" + name + "higher");
-  json.Real(p.higher);
-  json.Key("p_" + name + "lower");
-  json.Real(p.lower);
-  json.Key("p_" + name + "two_sided");
-  json.Real(p.twoSided);
-  json.Key(name.empty() ? "q_value" : "q_wc");
-  json.Real(q);
-  json.Key(name.empty() ? "flag" : "flag_wc");
-  json.Bool(q <= fdr);
+  json.Key("p_" + name + "higher").Real(p.higher);
+  json.Key("p_" + name + "lower").Real(p.lower);
+  json.Key("p_" + name + "two_sided").Real(p.twoSided);
+  json.Key(name.empty() ? "q_value" : "q_wc").Real(q);
+  json.Key(name.empty() ? "flag" : "flag_wc").Bool(q <= fdr);
 }
 
 void WriteLocus(const ScanSummary& s, std::size_t i, JsonWriter& json) {
   const ScannedLocus& l = s.loci[i];
   const double fdr = s.fdr;
   json.BeginObject();
-  json.Key("locus");
-  json.String(l.name);
+  json.Key("locus").String(l.name);
   if (s.hasPositions) {
-    json.Key("chrom");
-    json.String(l.chrom);
-    json.Key("pos");
-    json.Integer(l.pos);
+    json.Key("chrom").String(l.chrom);
+    json.Key("pos").Integer(l.pos);
   }
-  json.Key("note");
-  json.String(l.ran || !Tested(l) ? data::StatusText(l.estimate.status) : "error");
-  json.Key("populations");
-  json.Integer(l.P);
-  json.Key("alleles");
-  json.Integer(l.A);
+  json.Key("note").String(l.ran || !Tested(l) ? data::StatusText(l.estimate.status) : "error");
+  json.Key("populations").Integer(l.P);
+  json.Key("alleles").Integer(l.A);
   const bool estimated = Tested(l);  // every locus with estimates is tested, by WC at least
   json.Key("sample");
   if (estimated) json.Integer(l.n); else json.Null();
@@ -412,38 +368,27 @@ void WriteLocus(const ScanSummary& s, std::size_t i, JsonWriter& json) {
     json.EndObject();
     return;
   }
-  json.Key("simulations");
-  json.Unsigned(l.simulations);
-  json.Key("undefined");
-  json.Unsigned(l.undefined);
-  json.Key("stop");
-  json.String(StopText(l.stop));
+  json.Key("simulations").Unsigned(l.simulations);
+  json.Key("undefined").Unsigned(l.undefined);
+  json.Key("stop").String(StopText(l.stop));
   json.Key("null");
   if (l.null) json.Unsigned(l.null); else json.Null();
-  json.Key("delta_tested");
-  json.Bool(DeltaTested(l));
+  json.Key("delta_tested").Bool(DeltaTested(l));
   if (DeltaTested(l)) {
-    json.Key("lower");
-    json.Unsigned(l.lower);
-    json.Key("higher");
-    json.Unsigned(l.higher);
+    json.Key("lower").Unsigned(l.lower);
+    json.Key("higher").Unsigned(l.higher);
     WriteTails("", l.p, l.q, fdr, json);
   }
-  json.Key("wc_lower");
-  json.Unsigned(l.wcLower);
-  json.Key("wc_higher");
-  json.Unsigned(l.wcHigher);
+  json.Key("wc_lower").Unsigned(l.wcLower);
+  json.Key("wc_higher").Unsigned(l.wcHigher);
   WriteTails("wc_", l.pWc, l.qWc, fdr, json);
   if (!DeltaTested(l)) {
     json.EndObject();
     return;
   }
-  json.Key("delta_low");
-  json.Real(l.low);
-  json.Key("delta_median");
-  json.Real(l.median);
-  json.Key("delta_high");
-  json.Real(l.high);
+  json.Key("delta_low").Real(l.low);
+  json.Key("delta_median").Real(l.median);
+  json.Key("delta_high").Real(l.high);
   json.EndObject();
 }
 
@@ -452,24 +397,16 @@ void WriteLocus(const ScanSummary& s, std::size_t i, JsonWriter& json) {
 std::string ScanJson(const ScanSummary& s) {
   JsonWriter json;
   json.BeginObject();
-  json.Key("format");
-  json.String("driftwise-scan");
-  json.Key("version");
-  json.Integer(1);
-  json.Key("command");
-  json.String("scan");
-  json.Key("file");
-  json.String(s.file);
+  json.Key("format").String("driftwise-scan");
+  json.Key("version").Integer(1);
+  json.Key("command").String("scan");
+  json.Key("file").String(s.file);
   json.Key("sample");
   if (s.n) json.Integer(*s.n); else json.Null();
-  json.Key("fdr");
-  json.Real(s.fdr);
-  json.Key("seeded_from_clock");
-  json.Bool(s.seededFromClock);
-  json.Key("seed");
-  json.Unsigned(s.seed);
-  json.Key("tested_loci");
-  json.Unsigned(s.testedWc);
+  json.Key("fdr").Real(s.fdr);
+  json.Key("seeded_from_clock").Bool(s.seededFromClock);
+  json.Key("seed").Unsigned(s.seed);
+  json.Key("tested_loci").Unsigned(s.testedWc);
   json.Key("note");
   if (s.testedWc == 0)
     json.String("no locus of the file can be tested");
@@ -478,8 +415,7 @@ std::string ScanJson(const ScanSummary& s) {
   WriteNull(s, json);
   WritePValues(s, json);
   WriteChecks(s, json);
-  json.Key("loci");
-  json.BeginArray();
+  json.Key("loci").BeginArray();
   for (std::size_t i = 0; i < s.loci.size(); ++i) WriteLocus(s, i, json);
   json.EndArray();
   json.EndObject();
