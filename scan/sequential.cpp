@@ -69,6 +69,15 @@ TestDecision Decide(const std::vector<ScannedLocus*>& loci, bool delta, double f
   return {Cutoff(current, fdr), Cutoff(optimistic, fdr)};
 }
 
+// The next budget: straight to what the cut-off needs, which no locus can do
+// with less, and at least a quarter further, so a locus that creeps up on its
+// cut-off as the other loci settle overshoots it by little; never past the
+// ceiling.
+uint64_t GrownBudget(double need, uint64_t taken, uint64_t ceiling) {
+  const double grown = std::max(need, 1.25 * static_cast<double>(taken));
+  return std::min<uint64_t>(ceiling, static_cast<uint64_t>(std::min(grown, 1e18)));
+}
+
 }  // namespace
 
 double PoissonLowerBound(uint64_t g, double level) {
@@ -123,11 +132,7 @@ std::size_t NextRound(const std::vector<ScannedLocus*>& loci, double fdr, int32_
     else if (taken >= ceiling)
       l->stop = StopReason::Ceiling;
     if (l->stop != StopReason::Open) continue;
-    // Straight to what the optimistic cut-off needs, which no locus can do
-    // with less, and at least a quarter further: a locus that creeps up on
-    // its cut-off as the other loci settle overshoots it by little.
-    const double grown = std::max(need, 1.25 * static_cast<double>(taken));
-    l->budget = std::min<uint64_t>(ceiling, static_cast<uint64_t>(std::min(grown, 1e18)));
+    l->budget = GrownBudget(need, taken, ceiling);
     ++open;
   }
   return open;
@@ -160,8 +165,7 @@ std::size_t NextRoundAlone(const std::vector<ScannedLocus*>& open, std::size_t l
     else if (taken >= ceiling)
       l->stop = StopReason::Ceiling;
     if (l->stop != StopReason::Open) continue;
-    const double grown = std::max(need, 1.25 * static_cast<double>(taken));
-    l->budget = std::min<uint64_t>(ceiling, static_cast<uint64_t>(std::min(grown, 1e18)));
+    l->budget = GrownBudget(need, taken, ceiling);
     ++still;
   }
   return still;
