@@ -35,14 +35,15 @@ std::vector<const ScannedLocus*> RanLoci(const ScanSummary& s) {
 
 }  // namespace
 
-bool Tested(const ScannedLocus& locus) {
-  return locus.estimate.status == data::LocusStatus::Polymorphic ||
-         locus.estimate.status == data::LocusStatus::Biallelic;
+bool Tested(data::LocusStatus status) {
+  return status == data::LocusStatus::Polymorphic || status == data::LocusStatus::Biallelic;
 }
 
-bool DeltaTested(const ScannedLocus& locus) {
-  return locus.estimate.status == data::LocusStatus::Polymorphic;
-}
+bool DeltaTested(data::LocusStatus status) { return status == data::LocusStatus::Polymorphic; }
+
+bool Tested(const ScannedLocus& locus) { return Tested(locus.estimate.status); }
+
+bool DeltaTested(const ScannedLocus& locus) { return DeltaTested(locus.estimate.status); }
 
 const char* StopText(StopReason reason) {
   switch (reason) {

@@ -69,6 +69,8 @@ struct ScannedLocus {
 
 // Tested by WC (every polymorphic locus, two alleles included); by Delta too
 // when it has more than two informative alleles.
+bool Tested(data::LocusStatus status);
+bool DeltaTested(data::LocusStatus status);
 bool Tested(const ScannedLocus& locus);
 bool DeltaTested(const ScannedLocus& locus);
 

@@ -320,7 +320,8 @@ std::optional<std::string> PlanLoci(data::LociData data, const ScanSettings& s,
 }
 
 std::size_t TestedCount(const std::vector<ScannedLocus>& loci) {
-  return static_cast<std::size_t>(std::count_if(loci.begin(), loci.end(), Tested));
+  return static_cast<std::size_t>(
+      std::count_if(loci.begin(), loci.end(), [](const ScannedLocus& l) { return Tested(l); }));
 }
 
 // Nine decimals keep each row's sum within 10^-5 of 1.

@@ -476,8 +476,8 @@ bool TLociTab::OpenDataFile(const QString& name, const QString& popmap) {
   std::size_t tested = 0, byWcAlone = 0;
   for (const data::LocusData& locus : data_->loci) {
     const data::LocusStatus status = data::EstimateLocus(locus.counts).status;
-    tested += status == data::LocusStatus::Polymorphic || status == data::LocusStatus::Biallelic;
-    byWcAlone += status == data::LocusStatus::Biallelic;
+    tested += scan::Tested(status);
+    byWcAlone += scan::Tested(status) && !scan::DeltaTested(status);
   }
   const auto plural = [](std::size_t n, const char* one, const char* many) {
     return QString::number(n) + " " + (n == 1 ? one : many);
